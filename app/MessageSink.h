@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+
+namespace vorn {
+
+// Where the program's messages go: the serial link's failures and the text of
+// any exception. Tests record them instead.
+class MessageSink {
+public:
+    virtual ~MessageSink() = default;
+    virtual void show(const QString& text, const QString& caption) = 0;
+};
+
+// Writes every message to standard error and shows it in a modal box, except
+// under the offscreen platform, where nobody could press OK: there the box is
+// skipped as if OK had been pressed.
+class DesktopMessageSink : public MessageSink {
+public:
+    void show(const QString& text, const QString& caption) override;
+};
+
+// Caption of the box that shows an exception's text.
+inline const QString kExceptionCaption = QStringLiteral("VORN");
+
+} // namespace vorn

@@ -1,0 +1,117 @@
+#include "app/SettingsFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <array>
+#include <limits>
+#include <stdexcept>
+
+namespace vorn {
+
+SettingsText SettingsText::fromBytes(const QByteArray& bytes) {
+    SettingsText text;
+    QByteArray current;
+    bool pending = false; // characters (or an empty line) not yet ended
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            text.lines_.append(QString::fromLatin1(current));
+            current.clear();
+            pending = false;
+            if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n')
+                ++i;
+        } else {
+            current.append(c);
+            pending = true;
+        }
+    }
+    if (pending)
+        text.lines_.append(QString::fromLatin1(current));
+    return text;
+}
+
+QByteArray SettingsText::toBytes() const {
+    QByteArray out;
+    for (const QString& line : lines_) {
+        out.append(line.toLatin1());
+        out.append("\r\n");
+    }
+    return out;
+}
+
+QString SettingsText::line(int index) const {
+    if (index < 0 || index >= lineCount())
+        return {};
+    return lines_[index];
+}
+
+void SettingsText::replaceLine(int index, const QString& text) {
+    if (index >= 0 && index < lineCount())
+        lines_[index] = text;
+}
+
+std::int32_t parseSettingInteger(const QString& text) {
+    const auto invalid = [&text] {
+        return std::runtime_error(
+            QStringLiteral("'%1' is not a valid integer value").arg(text).toStdString());
+    };
+    const QString trimmed = text.trimmed();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < trimmed.size() && (trimmed[i] == u'-' || trimmed[i] == u'+')) {
+        negative = trimmed[i] == u'-';
+        ++i;
+    }
+    if (i == trimmed.size())
+        throw invalid();
+    // Accumulate as a negative number so that the most negative value fits.
+    constexpr std::int64_t kMin = std::numeric_limits<std::int32_t>::min();
+    std::int64_t value = 0;
+    for (; i < trimmed.size(); ++i) {
+        const char16_t c = trimmed[i].unicode();
+        if (c < u'0' || c > u'9')
+            throw invalid();
+        value = value * 10 - (c - u'0');
+        if (value < kMin)
+            throw invalid();
+    }
+    if (!negative) {
+        value = -value;
+        if (value > std::numeric_limits<std::int32_t>::max())
+            throw invalid();
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+SettingsText loadSettingsFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(QStringLiteral("Cannot open file %1").arg(path).toStdString());
+    return SettingsText::fromBytes(file.readAll());
+}
+
+void saveSettingsFile(const QString& path, const SettingsText& text) {
+    QSaveFile file(path);
+    const QByteArray bytes = text.toBytes();
+    // Unbuffered, so that a short write is seen here; a buffered one only
+    // fails at commit, which does not notice it.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
+        file.write(bytes) != bytes.size() || !file.commit())
+        throw std::runtime_error(QStringLiteral("Cannot create file %1").arg(path).toStdString());
+}
+
+QString pressureUnitCaption(int choice) {
+    static constexpr std::array<const char*, 4> kNames{"Psi", "Bar", "Kpa", "Kg/Cm"};
+    if (choice < 0 || choice >= static_cast<int>(kNames.size()))
+        return {};
+    return QString::fromLatin1(kNames[static_cast<std::size_t>(choice)]);
+}
+
+QString temperatureUnitCaption(int choice) {
+    static constexpr std::array<const char*, 2> kNames{"Degree C", "Degree F"};
+    if (choice < 0 || choice >= static_cast<int>(kNames.size()))
+        return {};
+    return QString::fromLatin1(kNames[static_cast<std::size_t>(choice)]);
+}
+
+} // namespace vorn

@@ -1,0 +1,168 @@
+#pragma once
+
+#include "app/Controls.h"
+#include "app/MessageSink.h"
+#include "app/PendingThresholds.h"
+#include "app/SettingsFile.h"
+#include "display/Canvas.h"
+#include "display/MonitorSettings.h"
+#include "link/UsbConnectionMonitor.h"
+#include "protocol/TyreStateTable.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+namespace vorn {
+
+// What the window needs from outside: where it works and where its messages go.
+struct TFmainServices {
+    QString workDir;                 // holds setdata.txt and the COM links
+    MessageSink* messages = nullptr; // never null
+};
+
+// The device-change broadcast, as the operating system numbers it.
+inline constexpr unsigned kDeviceChangeMessage = 537;
+
+// The main window: the drawn monitor screen, its panels and the settings
+// panel laid over it. It wires the protocol, display and links together;
+// each control event is one handler named after the control.
+class TFmain : public QWidget {
+    Q_OBJECT
+public:
+    // Reads the settings; throws with the failure text when they are missing
+    // or bad, before the window is ever shown.
+    explicit TFmain(TFmainServices services, QWidget* parent = nullptr);
+    ~TFmain() override;
+
+    // Window events.
+    void FormCreate();
+    void FormShow();
+    void FormPaint();
+    void Timer1Timer();
+    void Timer2Timer();
+    void Timer3Timer();
+
+    // Settings panel.
+    void BitBtn1Click();
+    void BitBtn2Click() { AdjustPending(PendingValue::LowPressure, +1); }
+    void BitBtn3Click() { AdjustPending(PendingValue::LowPressure, -1); }
+    void BitBtn4Click() { AdjustPending(PendingValue::HighPressure, +1); }
+    void BitBtn5Click() { AdjustPending(PendingValue::HighPressure, -1); }
+    void BitBtn6Click() { AdjustPending(PendingValue::HighTemp, +1); }
+    void BitBtn7Click() { AdjustPending(PendingValue::HighTemp, -1); }
+    void Button1Click();
+    void Button2Click();
+    void Button3Click();
+    void Button5Click();
+
+    TyreStateTable& state() { return state_; }
+    const MonitorSettings& settings() const { return settings_; }
+    const PendingThresholds& pending() const { return pending_; }
+    const Canvas& canvas() const { return canvas_; }
+    const UsbConnectionMonitor& usbMonitor() const { return usbMonitor_; }
+    bool usbConnected() const { return UsbConnected; }
+
+    // Controls, by their design names. The window owns them through Qt's
+    // parent links.
+    ImageView* Image1 = nullptr;
+    Panel* Panel1 = nullptr; // pressure unit, wheels 0 to 5
+    Panel* Panel3 = nullptr;
+    Panel* Panel5 = nullptr;
+    Panel* Panel7 = nullptr;
+    Panel* Panel12 = nullptr;
+    Panel* Panel14 = nullptr;
+    Panel* Panel2 = nullptr; // temperature unit, wheels 0 to 5
+    Panel* Panel4 = nullptr;
+    Panel* Panel6 = nullptr;
+    Panel* Panel8 = nullptr;
+    Panel* Panel13 = nullptr;
+    Panel* Panel15 = nullptr;
+    Panel* Panel9 = nullptr;  // brand and mode
+    Panel* Panel11 = nullptr; // link status
+    QPushButton* BitBtn1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    Panel* Panel10 = nullptr; // the settings panel
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QLineEdit* Edit3 = nullptr;
+    QPushButton* BitBtn2 = nullptr;
+    QPushButton* BitBtn3 = nullptr;
+    QPushButton* BitBtn4 = nullptr;
+    QPushButton* BitBtn5 = nullptr;
+    QPushButton* BitBtn6 = nullptr;
+    QPushButton* BitBtn7 = nullptr;
+    QPushButton* Button1 = nullptr; // Save
+    RadioGroup* RadioGroup1 = nullptr;
+    RadioGroup* RadioGroup2 = nullptr;
+    RadioGroup* RadioGroup3 = nullptr;
+    QPushButton* Button3 = nullptr; // Learn ID
+    QPushButton* Button5 = nullptr; // TEST MOD
+    QPushButton* Button4 = nullptr; // AUTOTX
+    QPushButton* Button2 = nullptr; // Exit
+    Panel* Panel16 = nullptr;       // radio tuning group
+    QLineEdit* Edit4 = nullptr;
+    QPushButton* Button8 = nullptr; // Freq Set
+    QPushButton* Button6 = nullptr; // Freq +
+    QPushButton* Button7 = nullptr; // Freq -
+    ChoiceBox* ComboBox1 = nullptr;
+    QPushButton* Button10 = nullptr; // Auto Cal
+    QPushButton* Button11 = nullptr; // Factory
+    Panel* Panel17 = nullptr;
+    Panel* Panel18 = nullptr;
+    ChoiceBox* ComboBox2 = nullptr;
+    RadioGroup* RadioGroup4 = nullptr;
+    QPushButton* Button9 = nullptr; // RF Save
+    QTimer* Timer1 = nullptr;
+    QTimer* Timer2 = nullptr;
+    QTimer* Timer3 = nullptr;
+
+public slots:
+    // Called for window-level messages that Qt does not deliver as events;
+    // the device-change broadcast pauses USB reception and schedules a search.
+    void FormWndProc(unsigned message);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    void createControls();
+    void createSettingsPanel();
+    void createTuningGroup();
+    void connectHandlers();
+    void LoadSettings();
+    void SetUnitCaptions();
+    void SetGeometry();
+    void PlacePanels();
+    void AdjustPending(PendingValue which, int delta);
+
+    // Runs a handler; an exception it throws is shown and the program goes on.
+    void guarded(void (TFmain::*handler)()) noexcept;
+    template <class Sender, class Signal>
+    void bind(Sender* sender, Signal signal, void (TFmain::*handler)()) {
+        connect(sender, signal, this, [this, handler] { guarded(handler); });
+    }
+
+    TFmainServices services_;
+    QString settingsPath_;
+    SettingsText settingsText_;
+    MonitorSettings settings_;
+    PendingThresholds pending_;
+    TyreStateTable state_;
+    Canvas canvas_;
+    UsbConnectionMonitor usbMonitor_;
+    bool UsbConnected = false;
+    bool centred_ = false;
+};
+
+} // namespace vorn

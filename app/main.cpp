@@ -1,0 +1,20 @@
+#include "app/MessageSink.h"
+#include "app/TFmain.h"
+#include "app/VornApplication.h"
+
+#include <QDir>
+#include <exception>
+
+int main(int argc, char** argv) {
+    vorn::DesktopMessageSink messages;
+    vorn::VornApplication app(argc, argv, messages);
+    try {
+        vorn::TFmain window({QDir::currentPath(), &messages});
+        window.show();
+        return app.exec();
+    } catch (const std::exception& e) {
+        // A failed start is shown, and reported to the caller as a failure.
+        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
+        return 1;
+    }
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace vorn::test {
+
+// A fresh working folder, removed at the end of the test.
+class WorkDir {
+public:
+    WorkDir();
+    QString path() const { return dir_.path(); }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+    void write(const QString& name, const QByteArray& bytes) const;
+    QByteArray read(const QString& name) const;
+    // setdata.txt with the given lines, each ended by CR LF.
+    void writeSettings(const QStringList& lines) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// The eight lines of a fresh installation.
+QStringList defaultSettings();
+
+} // namespace vorn::test
