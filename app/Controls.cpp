@@ -9,6 +9,24 @@
 
 namespace vorn {
 
+QColor toQColor(PanelColour colour) {
+    switch (colour) {
+    case PanelColour::SkyBlue:
+        return {166, 202, 240};
+    case PanelColour::Red:
+        return {255, 0, 0};
+    case PanelColour::Blue:
+        return {0, 0, 255};
+    case PanelColour::Yellow:
+        return {255, 255, 0};
+    case PanelColour::Lime:
+        return {0, 255, 0};
+    case PanelColour::ButtonFace:
+        break;
+    }
+    return Panel::buttonFace();
+}
+
 Panel::Panel(QWidget* parent, const QString& caption) : QLabel(caption, parent) {
     setAlignment(Qt::AlignCenter);
     setFrameStyle(QFrame::Panel | QFrame::Raised);

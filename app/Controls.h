@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/MonitorEffects.h"
+
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
@@ -8,6 +10,9 @@
 #include <QWidget>
 
 namespace vorn {
+
+// The colour a status panel shows for a protocol colour.
+QColor toQColor(PanelColour colour);
 
 // A raised panel with a centred caption, a background colour and a tag; it
 // reports clicks.

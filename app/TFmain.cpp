@@ -1,11 +1,24 @@
 #include "app/TFmain.h"
 
+#include "link/SerialPortName.h"
+
 #include <QDir>
 #include <QScreen>
 #include <QShowEvent>
+#include <array>
 #include <exception>
 
 namespace vorn {
+
+namespace {
+
+constexpr int kUsbChoice = 4;
+
+QString fromLatin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
 
 TFmain::TFmain(TFmainServices services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)),
@@ -23,6 +36,8 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     // 2. Device-change broadcasts reach FormWndProc after Qt has seen them.
     // 3. Settings; a missing or bad file throws and the window is never shown.
     LoadSettings();
+    // 4. The serial link, when a COM port is chosen.
+    OpenSerialLink();
     // 5. Unit captions and the unit the display uses.
     SetUnitCaptions();
     settings_.PressureUnitIndex = RadioGroup1->itemIndex();
@@ -97,6 +112,26 @@ void TFmain::LoadSettings() {
             RadioGroup4->setItemIndex(value);
             break;
         }
+    }
+}
+
+void TFmain::OpenSerialLink() {
+    const int choice = RadioGroup3->itemIndex();
+    if (choice == kUsbChoice)
+        return;
+    const QString location = resolveSerialPortName(comPortName(choice), services_.workDir);
+    switch (serial_.open(location)) {
+    case SerialLink::OpenResult::Opened:
+        break;
+    case SerialLink::OpenResult::OpenFailed:
+        services_.messages->show(QStringLiteral("open com(RS232) error"),
+                                 QStringLiteral("Comm Error"));
+        break;
+    case SerialLink::OpenResult::SetFailed:
+        // The unit's own wording: it names com1 whatever port was chosen.
+        services_.messages->show(QStringLiteral("com1(RS232) set error"),
+                                 QStringLiteral("Set Error"));
+        break;
     }
 }
 
@@ -199,6 +234,46 @@ void TFmain::Button3Click() {
 
 void TFmain::Button5Click() {
     Panel10->hide();
+}
+
+} // namespace vorn
+
+namespace vorn {
+
+void TFmain::setBrandCaption(std::string_view caption) {
+    Panel9->setCaption(fromLatin1(caption));
+}
+
+void TFmain::setBrandColour(PanelColour colour) {
+    Panel9->setColor(toQColor(colour));
+}
+
+PanelColour TFmain::brandColour() const {
+    for (PanelColour c : {PanelColour::SkyBlue, PanelColour::Red, PanelColour::Blue,
+                          PanelColour::Yellow, PanelColour::Lime})
+        if (Panel9->color() == toQColor(c))
+            return c;
+    return PanelColour::ButtonFace;
+}
+
+void TFmain::setCalibrationCaption(std::string_view caption) {
+    Panel17->setCaption(fromLatin1(caption));
+}
+
+void TFmain::setCalibrationColour(PanelColour colour) {
+    Panel17->setColor(toQColor(colour));
+}
+
+void TFmain::setFactoryColour(PanelColour colour) {
+    Panel18->setColor(toQColor(colour));
+}
+
+void TFmain::setFrequencyText(std::string_view text) {
+    Edit4->setText(fromLatin1(text));
+}
+
+void TFmain::playTone(int hz, int ms) {
+    services_.tones->playTone(hz, ms);
 }
 
 } // namespace vorn

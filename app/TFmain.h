@@ -6,7 +6,10 @@
 #include "app/SettingsFile.h"
 #include "display/Canvas.h"
 #include "display/MonitorSettings.h"
+#include "link/SerialLink.h"
+#include "link/TonePlayer.h"
 #include "link/UsbConnectionMonitor.h"
+#include "protocol/MonitorEffects.h"
 #include "protocol/TyreStateTable.h"
 
 #include <QLabel>
@@ -18,10 +21,12 @@
 
 namespace vorn {
 
-// What the window needs from outside: where it works and where its messages go.
+// What the window needs from outside: where it works, where its messages
+// and its tones go.
 struct TFmainServices {
     QString workDir;                 // holds setdata.txt and the COM links
     MessageSink* messages = nullptr; // never null
+    ToneSink* tones = nullptr;       // never null
 };
 
 // The device-change broadcast, as the operating system numbers it.
@@ -30,7 +35,7 @@ inline constexpr unsigned kDeviceChangeMessage = 537;
 // The main window: the drawn monitor screen, its panels and the settings
 // panel laid over it. It wires the protocol, display and links together;
 // each control event is one handler named after the control.
-class TFmain : public QWidget {
+class TFmain : public QWidget, public MonitorEffects {
     Q_OBJECT
 public:
     // Reads the settings; throws with the failure text when they are missing
@@ -65,6 +70,17 @@ public:
     const Canvas& canvas() const { return canvas_; }
     const UsbConnectionMonitor& usbMonitor() const { return usbMonitor_; }
     bool usbConnected() const { return UsbConnected; }
+    bool serialOpen() const { return serial_.isOpen(); }
+
+    // What the unit's replies and the alarm change in the window.
+    void setBrandCaption(std::string_view caption) override;
+    void setBrandColour(PanelColour colour) override;
+    PanelColour brandColour() const override;
+    void setCalibrationCaption(std::string_view caption) override;
+    void setCalibrationColour(PanelColour colour) override;
+    void setFactoryColour(PanelColour colour) override;
+    void setFrequencyText(std::string_view text) override;
+    void playTone(int hz, int ms) override;
 
     // Controls, by their design names. The window owns them through Qt's
     // parent links.
@@ -141,6 +157,7 @@ private:
     void createTuningGroup();
     void connectHandlers();
     void LoadSettings();
+    void OpenSerialLink();
     void SetUnitCaptions();
     void SetGeometry();
     void PlacePanels();
@@ -161,6 +178,7 @@ private:
     TyreStateTable state_;
     Canvas canvas_;
     UsbConnectionMonitor usbMonitor_;
+    SerialLink serial_;
     bool UsbConnected = false;
     bool centred_ = false;
 };

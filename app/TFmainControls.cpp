@@ -10,7 +10,6 @@ namespace vorn {
 namespace {
 
 constexpr QColor kSilver(192, 192, 192);
-constexpr QColor kSkyBlue(166, 202, 240);
 constexpr int kPanelFontPixels = 16;
 
 Panel* makePanel(QWidget* parent, const QString& caption, const QColor& color) {
@@ -61,7 +60,7 @@ void TFmain::createControls() {
     for (Panel** p : {&Panel2, &Panel4, &Panel6, &Panel8, &Panel13, &Panel15})
         *p = makePanel(this, QStringLiteral("Degree C"), kSilver);
 
-    Panel9 = makePanel(this, QStringLiteral("KESSIDO"), kSkyBlue);
+    Panel9 = makePanel(this, QStringLiteral("KESSIDO"), toQColor(PanelColour::SkyBlue));
     QFont brandFont = Panel9->font();
     brandFont.setPixelSize(kPanelFontPixels);
     brandFont.setBold(true);

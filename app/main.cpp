@@ -8,8 +8,9 @@
 int main(int argc, char** argv) {
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
+    vorn::TonePlayer tones(vorn::makeAlsaOutput());
     try {
-        vorn::TFmain window({QDir::currentPath(), &messages});
+        vorn::TFmain window({QDir::currentPath(), &messages, &tones});
         window.show();
         return app.exec();
     } catch (const std::exception& e) {

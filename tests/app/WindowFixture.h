@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/TFmain.h"
+#include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
 
+#include <QFile>
 #include <memory>
 #include <vector>
 
@@ -20,20 +22,30 @@ public:
     std::vector<Message> shown;
 };
 
-// A working folder with a settings file and a window constructed in it.
+class RecordingToneSink : public ToneSink {
+public:
+    void playTone(int hz, int ms) override { played.push_back({hz, ms}); }
+    std::vector<Tone> played;
+};
+
+// A working folder with a settings file, COM1 linked to a pseudo-terminal
+// that plays the unit, and a window constructed in it.
 class WindowFixture {
 public:
     explicit WindowFixture(const QStringList& settings = defaultSettings()) {
         dir.writeSettings(settings);
+        QFile::link(unit.devicePath(), dir.file(QStringLiteral("COM1")));
     }
     TFmain& open() {
-        window = std::make_unique<TFmain>(TFmainServices{dir.path(), &messages});
+        window = std::make_unique<TFmain>(TFmainServices{dir.path(), &messages, &tones});
         return *window;
     }
     QByteArray savedSettings() const { return dir.read(QStringLiteral("setdata.txt")); }
 
     WorkDir dir;
+    PseudoTerminal unit;
     RecordingMessageSink messages;
+    RecordingToneSink tones;
     std::unique_ptr<TFmain> window;
 };
 

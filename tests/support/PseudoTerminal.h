@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace vorn::test {
+
+// The far end of a serial line: the program opens `devicePath()`, the test
+// writes and reads the unit's side.
+class PseudoTerminal {
+public:
+    PseudoTerminal();
+    ~PseudoTerminal();
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+
+    QString devicePath() const { return devicePath_; }
+    void write(const QByteArray& bytes) const;
+    // What the program wrote, waiting up to `ms` for the first byte.
+    QByteArray read(int ms = 200) const;
+
+private:
+    int master_ = -1;
+    QString devicePath_;
+};
+
+} // namespace vorn::test
