@@ -205,7 +205,7 @@ TEST(MainWindow, InterruptedSaveLeavesTheOldFileWhole) {
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(f.savedSettings(), before);
-    EXPECT_EQ(QDir(f.dir.path()).entryList(QDir::Files), QStringList{"setdata.txt"});
+    EXPECT_EQ(QDir(f.dir.path()).entryList({"setdata*"}, QDir::Files), QStringList{"setdata.txt"});
 }
 
 } // namespace
