@@ -63,7 +63,15 @@ void TFmain::connectHandlers() {
     bind(Button1, &QPushButton::clicked, &TFmain::Button1Click);
     bind(Button2, &QPushButton::clicked, &TFmain::Button2Click);
     bind(Button3, &QPushButton::clicked, &TFmain::Button3Click);
+    bind(Button4, &QPushButton::clicked, &TFmain::Button4Click);
     bind(Button5, &QPushButton::clicked, &TFmain::Button5Click);
+    bind(Panel9, &Panel::clicked, &TFmain::Panel9Click);
+    bind(Panel1, &Panel::clicked, &TFmain::Panel1Click);
+    bind(Panel3, &Panel::clicked, &TFmain::Panel3Click);
+    bind(Panel5, &Panel::clicked, &TFmain::Panel5Click);
+    bind(Panel7, &Panel::clicked, &TFmain::Panel7Click);
+    bind(Panel12, &Panel::clicked, &TFmain::Panel12Click);
+    bind(Panel14, &Panel::clicked, &TFmain::Panel14Click);
 }
 
 void TFmain::guarded(void (TFmain::*handler)()) noexcept {

@@ -9,6 +9,7 @@
 #include "link/SerialLink.h"
 #include "link/TonePlayer.h"
 #include "link/UsbConnectionMonitor.h"
+#include "protocol/Commands.h"
 #include "protocol/MonitorEffects.h"
 #include "protocol/TyreStateTable.h"
 
@@ -61,8 +62,18 @@ public:
     void BitBtn7Click() { AdjustPending(PendingValue::HighTemp, -1); }
     void Button1Click();
     void Button2Click();
+
+    // Commands to the unit.
     void Button3Click();
+    void Button4Click();
     void Button5Click();
+    void Panel9Click();
+    void Panel1Click() { SendWheelCommand(0); }
+    void Panel3Click() { SendWheelCommand(1); }
+    void Panel5Click() { SendWheelCommand(2); }
+    void Panel7Click() { SendWheelCommand(3); }
+    void Panel12Click() { SendWheelCommand(4); }
+    void Panel14Click() { SendWheelCommand(5); }
 
     TyreStateTable& state() { return state_; }
     const MonitorSettings& settings() const { return settings_; }
@@ -71,6 +82,7 @@ public:
     const UsbConnectionMonitor& usbMonitor() const { return usbMonitor_; }
     bool usbConnected() const { return UsbConnected; }
     bool serialOpen() const { return serial_.isOpen(); }
+    const command::UsbOutReport& usbOutReport() const { return UsbOutReport; }
 
     // What the unit's replies and the alarm change in the window.
     void setBrandCaption(std::string_view caption) override;
@@ -162,6 +174,11 @@ private:
     void SetGeometry();
     void PlacePanels();
     void AdjustPending(PendingValue which, int delta);
+    void SendWheelCommand(int wheel);
+    // A command goes out on every link that is up; nothing waits for a reply.
+    void SendCommand(std::string_view text);
+    void SendSerial(std::string_view text);
+    void SendUsb(std::string_view text);
 
     // Runs a handler; an exception it throws is shown and the program goes on.
     void guarded(void (TFmain::*handler)()) noexcept;
@@ -179,6 +196,7 @@ private:
     Canvas canvas_;
     UsbConnectionMonitor usbMonitor_;
     SerialLink serial_;
+    command::UsbOutReport UsbOutReport{}; // rewritten whole for every command
     bool UsbConnected = false;
     bool centred_ = false;
 };

@@ -5,10 +5,14 @@
 namespace vorn::command {
 
 namespace {
-char digit(int index) { return static_cast<char>('0' + std::clamp(index, -1, 9)); }
+char digit(int index) {
+    return static_cast<char>('0' + std::clamp(index, -1, 9));
+}
 } // namespace
 
-std::string wheel(int wheelNumber) { return std::string("W") + digit(wheelNumber); }
+std::string wheel(int wheelNumber) {
+    return std::string("W") + digit(wheelNumber);
+}
 
 std::string frequency(std::string_view fourCharacters) {
     return "FRX" + std::string(fourCharacters);
@@ -24,7 +28,9 @@ AutotxStep autotxStep(std::int32_t clicksSoFar) {
     return {"T0", "AUTOTX ON"};
 }
 
-std::string serialFrame(std::string_view text) { return "$" + std::string(text) + "#"; }
+std::string serialFrame(std::string_view text) {
+    return "$" + std::string(text) + "#";
+}
 
 UsbOutReport usbReport(std::string_view text) {
     UsbOutReport report{};
