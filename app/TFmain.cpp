@@ -41,7 +41,7 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     SetGeometry();
     // 7. Normal mode.
     state_.MonitorMode = static_cast<std::int32_t>(MonitorModeValue::Normal);
-    Panel9->setTag(state_.MonitorMode);
+    SyncModeTag();
     // 8. Qt widgets paint through a back buffer already.
 
     FormCreate();
@@ -138,7 +138,17 @@ void TFmain::FormWndProc(unsigned message) {
 
 void TFmain::Timer1Timer() {}
 
-void TFmain::Timer2Timer() {}
+void TFmain::Timer2Timer() {
+    if (!serial_.isOpen())
+        return;
+    const QByteArray bytes = serial_.poll();
+    if (bytes.isEmpty())
+        return;
+    Panel11->setCaption(QStringLiteral("RS232 CONNECTED"));
+    parser_.feedSerial({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
+                        static_cast<std::size_t>(bytes.size())});
+    SyncModeTag();
+}
 
 void TFmain::Timer3Timer() {}
 

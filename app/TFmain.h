@@ -10,6 +10,7 @@
 #include "link/TonePlayer.h"
 #include "link/UsbConnectionMonitor.h"
 #include "protocol/Commands.h"
+#include "protocol/FrameParser.h"
 #include "protocol/MonitorEffects.h"
 #include "protocol/TyreStateTable.h"
 
@@ -170,6 +171,8 @@ private:
     void connectHandlers();
     void LoadSettings();
     void OpenSerialLink();
+    // The brand panel's tag shows the monitor mode the unit last reported.
+    void SyncModeTag() { Panel9->setTag(state_.MonitorMode); }
     void SetUnitCaptions();
     void SetGeometry();
     void PlacePanels();
@@ -197,6 +200,7 @@ private:
     UsbConnectionMonitor usbMonitor_;
     SerialLink serial_;
     command::UsbOutReport UsbOutReport{}; // rewritten whole for every command
+    FrameParser parser_{state_, *this};
     bool UsbConnected = false;
     bool centred_ = false;
 };
