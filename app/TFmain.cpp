@@ -66,6 +66,12 @@ void TFmain::connectHandlers() {
     bind(Button4, &QPushButton::clicked, &TFmain::Button4Click);
     bind(Button5, &QPushButton::clicked, &TFmain::Button5Click);
     bind(Panel9, &Panel::clicked, &TFmain::Panel9Click);
+    bind(Button8, &QPushButton::clicked, &TFmain::Button8Click);
+    bind(Button6, &QPushButton::clicked, &TFmain::Button6Click);
+    bind(Button7, &QPushButton::clicked, &TFmain::Button7Click);
+    bind(Button10, &QPushButton::clicked, &TFmain::Button10Click);
+    bind(Button11, &QPushButton::clicked, &TFmain::Button11Click);
+    bind(Button9, &QPushButton::clicked, &TFmain::Button9Click);
     bind(Panel1, &Panel::clicked, &TFmain::Panel1Click);
     bind(Panel3, &Panel::clicked, &TFmain::Panel3Click);
     bind(Panel5, &Panel::clicked, &TFmain::Panel5Click);

@@ -69,6 +69,12 @@ public:
     void Button4Click();
     void Button5Click();
     void Panel9Click();
+    void Button8Click();
+    void Button6Click() { SendFrequencyStep(true); }
+    void Button7Click() { SendFrequencyStep(false); }
+    void Button10Click();
+    void Button11Click();
+    void Button9Click();
     void Panel1Click() { SendWheelCommand(0); }
     void Panel3Click() { SendWheelCommand(1); }
     void Panel5Click() { SendWheelCommand(2); }
@@ -178,6 +184,8 @@ private:
     void PlacePanels();
     void AdjustPending(PendingValue which, int delta);
     void SendWheelCommand(int wheel);
+    void SendFrequencyStep(bool up);
+    void SendIfAny(const std::optional<std::string>& text);
     // A command goes out on every link that is up; nothing waits for a reply.
     void SendCommand(std::string_view text);
     void SendSerial(std::string_view text);

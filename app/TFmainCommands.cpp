@@ -60,4 +60,38 @@ void TFmain::Panel9Click() {
     setBrandCaption("KESSIDO");
 }
 
+void TFmain::SendIfAny(const std::optional<std::string>& text) {
+    if (text)
+        SendCommand(*text);
+}
+
+// The frequency edit changes only when the unit reports its new frequency.
+void TFmain::Button8Click() {
+    SendIfAny(command::frequencySet(Edit4->text().toStdString()));
+}
+
+void TFmain::SendFrequencyStep(bool up) {
+    SendIfAny(command::frequencyStep(Edit4->text().toStdString(), ComboBox1->itemIndex(), up));
+}
+
+void TFmain::Button10Click() {
+    if (state_.CalibrationRunning == 0) {
+        SendCommand(command::Calibrate);
+        return;
+    }
+    // A second click stops watching the calibration; the unit is not told.
+    state_.CalibrationRunning = 0;
+    setCalibrationColour(PanelColour::ButtonFace);
+    setCalibrationCaption("");
+}
+
+void TFmain::Button11Click() {
+    SendCommand(state_.FactoryMode == 1 ? command::End : command::Factory);
+}
+
+void TFmain::Button9Click() {
+    SendIfAny(command::radioSettingsSave(Edit4->text().toStdString(), ComboBox2->itemIndex(),
+                                         RadioGroup4->itemIndex()));
+}
+
 } // namespace vorn

@@ -1,5 +1,7 @@
 #include "protocol/Commands.h"
 
+#include "protocol/HexText.h"
+
 #include <algorithm>
 
 namespace vorn::command {
@@ -20,6 +22,35 @@ std::string frequency(std::string_view fourCharacters) {
 
 std::string radioSettings(int rateIndex, int autotxIndex) {
     return std::string("IST") + digit(rateIndex) + digit(autotxIndex) + "AB";
+}
+
+std::optional<std::string> frequencySet(std::string_view editText) {
+    const std::optional<std::string> word = NormalizeHex4(editText);
+    if (!word)
+        return std::nullopt;
+    return frequency(*word);
+}
+
+std::optional<std::string> frequencyStep(std::string_view editText, int stepIndex, bool up) {
+    constexpr int kTop = 0xFFFF;
+    const int value = ParseHexText(editText);
+    if (value < 0)
+        return std::nullopt;
+    const int step = std::clamp(stepIndex, -1, kTop) + 1;
+    int next = up ? value + step : value - step;
+    // Past an end the value starts again at the other end, not at the remainder.
+    if (next > kTop)
+        next = 0;
+    else if (next < 0)
+        next = kTop;
+    return frequency(FormatHex4(next));
+}
+
+std::optional<std::string> radioSettingsSave(std::string_view editText, int rateIndex,
+                                             int autotxIndex) {
+    if (!NormalizeHex4(editText))
+        return std::nullopt;
+    return radioSettings(rateIndex, autotxIndex);
 }
 
 AutotxStep autotxStep(std::int32_t clicksSoFar) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,17 @@ std::string frequency(std::string_view fourCharacters);
 // "IST", the data-rate digit, the automatic-transmission digit and "AB".
 // A missing selection (-1) gives the character just below "0".
 std::string radioSettings(int rateIndex, int autotxIndex);
+
+// The radio tuning buttons, from the text of the frequency edit. Each gives
+// nothing when the text is not 1 to 4 hexadecimal characters.
+// Freq Set: the text as typed, padded to four characters.
+std::optional<std::string> frequencySet(std::string_view editText);
+// Freq + and Freq -: the value stepped by stepIndex + 1 (0 for no selection,
+// -1), wrapping to the other end of 0 to 65535, always in capitals.
+std::optional<std::string> frequencyStep(std::string_view editText, int stepIndex, bool up);
+// RF Save: the radio settings, sent only while the frequency text is valid.
+std::optional<std::string> radioSettingsSave(std::string_view editText, int rateIndex,
+                                             int autotxIndex);
 
 // What the automatic-transmission button sends and then reads, chosen by the
 // number of clicks so far: "T1" and "AUTOTX OFF" on every odd click, "T0"

@@ -29,6 +29,35 @@ TEST(Commands, BothFormsOfEveryCommandText) {
     }
 }
 
+TEST(Commands, RadioTuningButtonsFromTheFrequencyText) {
+    using Maybe = std::optional<std::string>;
+    const struct {
+        const char* text;
+        int step; // ComboBox1 selection; -1 none
+        Maybe set, up, down;
+    } cases[] = {
+        {"2CAA", 9, "FRX2CAA", "FRX2CB4", "FRX2CA0"},
+        {"2caa", 0, "FRX2caa", "FRX2CAB", "FRX2CA9"},
+        {"7", 9, "FRX0007", "FRX0011", "FRXFFFF"},
+        {"FFFE", 9, "FRXFFFE", "FRX0000", "FRXFFF4"},
+        {"0003", 9, "FRX0003", "FRX000D", "FRXFFFF"},
+        {"FFFF", 0, "FRXFFFF", "FRX0000", "FRXFFFE"},
+        {"0000", 0, "FRX0000", "FRX0001", "FRXFFFF"},
+        {"2CAA", -1, "FRX2CAA", "FRX2CAA", "FRX2CAA"}, // typed step: no step at all
+        {"2CAA0", 9, {}, {}, {}},
+        {"", 9, {}, {}, {}},
+        {"2CAG", 9, {}, {}, {}},
+        {" 2CA", 9, {}, {}, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(command::frequencySet(c.text), c.set) << c.text;
+        EXPECT_EQ(command::frequencyStep(c.text, c.step, true), c.up) << c.text;
+        EXPECT_EQ(command::frequencyStep(c.text, c.step, false), c.down) << c.text;
+        EXPECT_EQ(command::radioSettingsSave(c.text, 3, 1), c.set ? Maybe("IST31AB") : Maybe())
+            << c.text;
+    }
+}
+
 TEST(Commands, AutomaticTransmissionAlternatesFromOn) {
     const char* expected[][2] = {{"T1", "AUTOTX OFF"}, {"T0", "AUTOTX ON"}, {"T1", "AUTOTX OFF"}};
     for (int clicks = 0; clicks < 3; ++clicks) {
