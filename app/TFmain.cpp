@@ -113,7 +113,11 @@ void TFmain::OpenSerialLink() {
 void TFmain::FormCreate() {}
 
 void TFmain::FormShow() {
+    screen_.DrawStaticScreen();
     PlacePanels();
+    for (int wheel = 0; wheel < kShownWheels; ++wheel)
+        screen_.DrawBatteryIcon(wheel);
+    ShowCanvasChanges();
 }
 
 void TFmain::FormPaint() {
@@ -142,7 +146,15 @@ void TFmain::FormWndProc(unsigned message) {
     UsbConnected = false;
 }
 
-void TFmain::Timer1Timer() {}
+void TFmain::Timer1Timer() {
+    screen_.Timer1Timer();
+    ShowCanvasChanges();
+}
+
+void TFmain::ShowCanvasChanges() {
+    if (canvas_.takeChanged())
+        Image1->update();
+}
 
 void TFmain::Timer2Timer() {
     if (!serial_.isOpen())

@@ -5,6 +5,7 @@
 #include "app/PendingThresholds.h"
 #include "app/SettingsFile.h"
 #include "display/Canvas.h"
+#include "display/MonitorScreen.h"
 #include "display/MonitorSettings.h"
 #include "link/SerialLink.h"
 #include "link/TonePlayer.h"
@@ -182,6 +183,8 @@ private:
     void SetUnitCaptions();
     void SetGeometry();
     void PlacePanels();
+    // Shows what was drawn on the canvas since the last look.
+    void ShowCanvasChanges();
     void AdjustPending(PendingValue which, int delta);
     void SendWheelCommand(int wheel);
     void SendFrequencyStep(bool up);
@@ -209,6 +212,7 @@ private:
     SerialLink serial_;
     command::UsbOutReport UsbOutReport{}; // rewritten whole for every command
     FrameParser parser_{state_, *this};
+    MonitorScreen screen_{canvas_, state_, settings_, *this};
     bool UsbConnected = false;
     bool centred_ = false;
 };

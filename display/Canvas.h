@@ -1,10 +1,22 @@
 #pragma once
 
+#include "display/FloodFill.h"
+
 #include <QImage>
+#include <QPoint>
+#include <QRgb>
+#include <cstdint>
+#include <span>
+
+class QPainter;
 
 namespace vorn {
 
-// The drawing surface of the screen replica: a fixed-size image, white at start.
+enum class BrushStyle { Solid, DiagonalCross };
+
+// The drawing surface of the screen replica: a fixed-size image, white at
+// start, with a pen and a brush like a classic device context. Antialiasing
+// is off, so every outline is a closed one-pixel boundary a fill can stop at.
 class Canvas {
 public:
     static constexpr int Width = 480;
@@ -15,8 +27,47 @@ public:
     const QImage& image() const { return image_; }
     QImage& image() { return image_; }
 
+    void setPenColour(QRgb colour) { penColour_ = colour; }
+    void setPenWidth(int width) { penWidth_ = width < 1 ? 1 : width; }
+    void setBrushColour(QRgb colour);
+    void setBrushStyle(BrushStyle style);
+    QRgb penColour() const { return penColour_; }
+    int penWidth() const { return penWidth_; }
+    QRgb brushColour() const { return brushColour_; }
+    BrushStyle brushStyle() const { return brushStyle_; }
+
+    // Lines through the points with the pen; an outline is closed by ending
+    // on its first point.
+    void polyline(std::span<const QPoint> points);
+    // Outlined with the pen and filled with the brush. The box runs from
+    // `topLeft` up to but not including `bottomRight` (the Windows convention
+    // the screen was laid out in); Qt may round an ellipse a pixel short.
+    void ellipse(QPoint topLeft, QPoint bottomRight);
+    // As `ellipse`, a rectangle whose corners are quarters of a 10 by 10 ellipse.
+    void roundRect(QPoint topLeft, QPoint bottomRight);
+    // Paints with the brush every pixel connected to `seed` (4-connected)
+    // that is not of colour `border`. A seed off the image does nothing.
+    void floodFill(QPoint seed, QRgb border);
+
+    // Drawing operations so far; a refresh that draws nothing leaves it alone.
+    std::uint64_t paintCount() const { return paintCount_; }
+    // True once after any drawing, so the window repaints only after a change.
+    bool takeChanged();
+
 private:
+    template <class Draw> void paint(Draw&& draw);
+    void setUpPainter(QPainter& painter) const;
+    void updateTile();
+
     QImage image_;
+    QRgb penColour_;
+    int penWidth_ = 1;
+    QRgb brushColour_;
+    BrushStyle brushStyle_ = BrushStyle::Solid;
+    FloodFill::Tile tile_{};
+    FloodFill filler_;
+    std::uint64_t paintCount_ = 0;
+    bool changed_ = false;
 };
 
 } // namespace vorn

@@ -1,0 +1,44 @@
+#include "display/Alarm.h"
+
+namespace vorn {
+
+namespace {
+constexpr std::int32_t TicksPerFlip = 9;
+constexpr int ToneHz = 2000;
+constexpr int ToneMs = 100;
+// Only the wheels of the unit's own screen end the alarm; 4 and 5 do not count.
+constexpr int WheelsThatEndTheAlarm = 4;
+constexpr std::int32_t AlarmBits =
+    status::LowPressure | status::HighPressure | status::HighTemperature;
+} // namespace
+
+void Alarm::Blink() {
+    ++BlinkTicks;
+    if (BlinkTicks < TicksPerFlip)
+        return;
+    BlinkPhase = BlinkPhase == 0 ? 1 : 0;
+    if (state_.AlarmActive == 1)
+        effects_.playTone(ToneHz, ToneMs);
+    BlinkTicks = 0;
+}
+
+void Alarm::Raise() {
+    if (!state_.inMode(MonitorModeValue::Normal))
+        return;
+    state_.AlarmActive = 1;
+    effects_.setBrandColour(PanelColour::Red);
+    effects_.setBrandCaption("ALARM !");
+}
+
+void Alarm::EndWhenClear() {
+    std::int32_t bits = 0;
+    for (int w = 0; w < WheelsThatEndTheAlarm; ++w)
+        bits |= state_.TyreStatus[static_cast<std::size_t>(w)];
+    if ((bits & AlarmBits) != 0 || state_.AlarmActive != 1)
+        return;
+    state_.AlarmActive = 0;
+    effects_.setBrandColour(PanelColour::SkyBlue);
+    effects_.setBrandCaption("KESSIDO");
+}
+
+} // namespace vorn

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "protocol/MonitorEffects.h"
+#include "protocol/TyreStateTable.h"
+
+#include <cstdint>
+
+namespace vorn {
+
+// The alarm on the brand panel and its tone, paced by the blink phase.
+class Alarm {
+public:
+    Alarm(TyreStateTable& state, MonitorEffects& effects) : state_(state), effects_(effects) {}
+
+    // One 100 ms tick: the phase flips every ninth tick, and each flip sounds
+    // the tone while the alarm is on.
+    void Blink();
+    std::int32_t blinkPhase() const { return BlinkPhase; }
+
+    // Red "ALARM !" on the brand panel; only in normal mode, since learning
+    // and test mode clear every reading on purpose.
+    void Raise();
+    // Back to "KESSIDO" once none of wheels 0 to 3 carries an alarm bit.
+    void EndWhenClear();
+
+private:
+    TyreStateTable& state_;
+    MonitorEffects& effects_;
+    std::int32_t BlinkTicks = 0;
+    std::int32_t BlinkPhase = 0;
+};
+
+} // namespace vorn

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace vorn {
+
+// Scanline flood fill on an RGB32 image, 4-connected and bounded by one exact
+// colour. Qt has none; outlines drawn with QPainter are 8-connected, so a
+// 4-connected fill never leaks through a diagonal step of an outline.
+class FloodFill {
+public:
+    // The colour of each pixel of an 8 by 8 tile, repeated across the image.
+    using Tile = std::array<QRgb, 64>;
+
+    // Paints every pixel connected to `seed` that is not `border`, taking its
+    // colour from `tile` at the pixel's position. Returns the number of pixels
+    // painted; a seed outside the image or on the border paints nothing.
+    int fill(QImage& image, QPoint seed, QRgb border, const Tile& tile);
+
+private:
+    struct Span {
+        int x1;
+        int x2;
+        int y;
+        int dy;
+    };
+
+    void nextEpoch(std::size_t pixels);
+
+    // Pixels already painted by the current fill carry the current epoch, so
+    // a fill passes through pixels that already have the brush colour and
+    // still ends; the buffer is cleared only when the epoch wraps.
+    std::vector<std::uint16_t> visited_;
+    std::uint16_t epoch_ = 0;
+    std::vector<Span> stack_;
+};
+
+} // namespace vorn
