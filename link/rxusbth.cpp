@@ -10,9 +10,13 @@ rxusbth::~rxusbth() {
 }
 
 void rxusbth::pause() {
-    std::lock_guard lock(mutex_);
-    if (state_ == State::Running)
+    {
+        std::lock_guard lock(mutex_);
+        if (state_ != State::Running)
+            return;
         state_ = State::Pausing;
+    }
+    changed_.notify_all(); // cuts a back-off short
 }
 
 bool rxusbth::waitUntilParked(std::chrono::milliseconds limit) {
