@@ -1,0 +1,66 @@
+#include "link/UsbHidDevice.h"
+
+#include <algorithm>
+
+namespace vorn {
+
+namespace {
+
+// Room for any report a full-speed device sends, so that a longer one is
+// seen as such and dropped rather than cut to size.
+constexpr std::size_t kReadBufferSize = 100;
+constexpr std::size_t kBareReportSize = kUsbInReportSize - 1;
+
+bool isUnit(const HidEntry& entry) {
+    return entry.vendorId == kUnitVendorId && entry.productId == kUnitProductId;
+}
+
+} // namespace
+
+UsbHidDevice::UsbHidDevice(HidBackend& backend) : backend_(backend) {}
+
+UsbHidDevice::~UsbHidDevice() = default;
+
+bool UsbHidDevice::FindUsbDevice() {
+    for (const HidEntry& entry : backend_.enumerate(kUnitVendorId, kUnitProductId)) {
+        if (!isUnit(entry))
+            continue;
+        // A stale or refused entry does not open; the next one may.
+        if (!backend_.open(entry.path))
+            continue;
+        read_.reset();
+        read_ = backend_.open(entry.path);
+        write_.reset();
+        write_ = backend_.open(entry.path);
+        return true;
+    }
+    return false;
+}
+
+bool UsbHidDevice::UsbReadReport(UsbInReport& out) {
+    if (!read_)
+        return false;
+    std::array<std::uint8_t, kReadBufferSize> buffer{};
+    const int n = read_->read(buffer, kReadTimeoutMs);
+    if (n == static_cast<int>(kUsbInReportSize)) {
+        std::copy_n(buffer.begin(), kUsbInReportSize, out.begin());
+        return true;
+    }
+    if (n == static_cast<int>(kBareReportSize)) {
+        out[0] = 0;
+        std::copy_n(buffer.begin(), kBareReportSize, out.begin() + 1);
+        return true;
+    }
+    return false;
+}
+
+bool UsbHidDevice::UsbWriteReport(std::span<const std::uint8_t, kUsbOutReportSize> report) {
+    if (!write_)
+        return false;
+    std::array<std::uint8_t, kUsbOutReportSize> bytes{};
+    std::copy(report.begin(), report.end(), bytes.begin());
+    bytes[0] = 0;
+    return write_->write(bytes) == static_cast<int>(kUsbOutReportSize);
+}
+
+} // namespace vorn
