@@ -13,6 +13,8 @@ namespace vorn {
 namespace {
 
 constexpr int kUsbChoice = 4;
+// A read ends within 100 ms, so a loop asked to pause has parked by then.
+constexpr std::chrono::milliseconds kParkWait{150};
 
 } // namespace
 
@@ -30,6 +32,9 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     for (QTimer* timer : {Timer1, Timer2, Timer3})
         timer->start();
     // 2. Device-change broadcasts reach FormWndProc after Qt has seen them.
+    watcher_ = new DeviceChangeWatcher(this);
+    connect(watcher_, &DeviceChangeWatcher::deviceChanged, this,
+            [this] { FormWndProc(kDeviceChangeMessage); });
     // 3. Settings; a missing or bad file throws and the window is never shown.
     LoadSettings();
     // 4. The serial link, when a COM port is chosen.
@@ -47,7 +52,11 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     FormCreate();
 }
 
-TFmain::~TFmain() = default;
+TFmain::~TFmain() {
+    // The receive loop ends before anything it reads through goes away.
+    if (UsbThread)
+        UsbThread->stop();
+}
 
 void TFmain::connectHandlers() {
     bind(Timer1, &QTimer::timeout, &TFmain::Timer1Timer);
@@ -110,7 +119,11 @@ void TFmain::OpenSerialLink() {
     }
 }
 
-void TFmain::FormCreate() {}
+void TFmain::FormCreate() {
+    UsbThread = std::make_unique<rxusbth>([this](UsbInReport& r) { return usb_.UsbReadReport(r); });
+    connect(UsbThread.get(), &rxusbth::reportReceived, this, &TFmain::UsbReceive,
+            Qt::QueuedConnection);
+}
 
 void TFmain::FormShow() {
     screen_.DrawStaticScreen();
@@ -143,7 +156,25 @@ void TFmain::FormWndProc(unsigned message) {
     if (message != kDeviceChangeMessage)
         return;
     usbMonitor_.deviceChanged();
+    UsbDetach();
+}
+
+void TFmain::UsbAttach() {
+    if (!UsbConnected)
+        UsbThread->resume();
+    UsbConnected = true;
+}
+
+void TFmain::UsbDetach() {
+    if (UsbConnected && UsbThread)
+        UsbThread->pause();
     UsbConnected = false;
+}
+
+void TFmain::UsbReceive(const QByteArray& report) {
+    parser_.parseUsbReport({reinterpret_cast<const std::uint8_t*>(report.constData()),
+                            static_cast<std::size_t>(report.size())});
+    SyncModeTag();
 }
 
 void TFmain::Timer1Timer() {
@@ -168,6 +199,23 @@ void TFmain::Timer2Timer() {
     SyncModeTag();
 }
 
-void TFmain::Timer3Timer() {}
+void TFmain::Timer3Timer() {
+    // Ticks that come while a message box holds up construction do nothing.
+    if (!UsbThread || !usbMonitor_.tick())
+        return;
+    // The search replaces the read handle, so the loop must be sitting still;
+    // it normally has long since parked. If not, try again on the next tick.
+    if (!UsbThread->waitUntilParked(kParkWait)) {
+        usbMonitor_.UsbRescanPending = true;
+        return;
+    }
+    if (usb_.FindUsbDevice()) {
+        UsbAttach();
+        Panel11->setCaption(QStringLiteral("USB CONNECTED"));
+    } else {
+        UsbDetach();
+        Panel11->setCaption(QString());
+    }
+}
 
 } // namespace vorn

@@ -7,9 +7,13 @@
 #include "display/Canvas.h"
 #include "display/MonitorScreen.h"
 #include "display/MonitorSettings.h"
+#include "link/DeviceChangeWatcher.h"
+#include "link/HidBackend.h"
 #include "link/SerialLink.h"
 #include "link/TonePlayer.h"
 #include "link/UsbConnectionMonitor.h"
+#include "link/UsbHidDevice.h"
+#include "link/rxusbth.h"
 #include "protocol/Commands.h"
 #include "protocol/FrameParser.h"
 #include "protocol/MonitorEffects.h"
@@ -30,6 +34,7 @@ struct TFmainServices {
     QString workDir;                 // holds setdata.txt and the COM links
     MessageSink* messages = nullptr; // never null
     ToneSink* tones = nullptr;       // never null
+    HidBackend* hid = nullptr;       // never null
 };
 
 // The device-change broadcast, as the operating system numbers it.
@@ -88,6 +93,7 @@ public:
     const PendingThresholds& pending() const { return pending_; }
     const Canvas& canvas() const { return canvas_; }
     const UsbConnectionMonitor& usbMonitor() const { return usbMonitor_; }
+    DeviceChangeWatcher& deviceWatcher() { return *watcher_; }
     bool usbConnected() const { return UsbConnected; }
     bool serialOpen() const { return serial_.isOpen(); }
     const command::UsbOutReport& usbOutReport() const { return UsbOutReport; }
@@ -166,6 +172,8 @@ public slots:
     // Called for window-level messages that Qt does not deliver as events;
     // the device-change broadcast pauses USB reception and schedules a search.
     void FormWndProc(unsigned message);
+    // One input report from the receive thread, parsed here on the main thread.
+    void UsbReceive(const QByteArray& report);
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -189,6 +197,8 @@ private:
     void SendWheelCommand(int wheel);
     void SendFrequencyStep(bool up);
     void SendIfAny(const std::optional<std::string>& text);
+    void UsbAttach();
+    void UsbDetach();
     // A command goes out on every link that is up; nothing waits for a reply.
     void SendCommand(std::string_view text);
     void SendSerial(std::string_view text);
@@ -213,6 +223,10 @@ private:
     command::UsbOutReport UsbOutReport{}; // rewritten whole for every command
     FrameParser parser_{state_, *this};
     MonitorScreen screen_{canvas_, state_, settings_, *this};
+    UsbHidDevice usb_{*services_.hid};
+    DeviceChangeWatcher* watcher_ = nullptr;
+    // Made by FormCreate; stopped before usb_, whose read handle it uses.
+    std::unique_ptr<rxusbth> UsbThread;
     bool UsbConnected = false;
     bool centred_ = false;
 };

@@ -14,8 +14,8 @@ void TFmain::SendSerial(std::string_view text) {
 
 void TFmain::SendUsb(std::string_view text) {
     UsbOutReport = command::usbReport(text);
-    if (!UsbConnected)
-        return;
+    if (UsbConnected)
+        usb_.UsbWriteReport(UsbOutReport);
 }
 
 void TFmain::SendCommand(std::string_view text) {

@@ -9,8 +9,9 @@ int main(int argc, char** argv) {
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
     vorn::TonePlayer tones(vorn::makeAlsaOutput());
+    const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
     try {
-        vorn::TFmain window({QDir::currentPath(), &messages, &tones});
+        vorn::TFmain window({QDir::currentPath(), &messages, &tones, hid.get()});
         window.show();
         return app.exec();
     } catch (const std::exception& e) {

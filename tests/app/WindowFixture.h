@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/TFmain.h"
+#include "link/FakeHid.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
 
@@ -37,7 +38,7 @@ public:
         QFile::link(unit.devicePath(), dir.file(QStringLiteral("COM1")));
     }
     TFmain& open() {
-        window = std::make_unique<TFmain>(TFmainServices{dir.path(), &messages, &tones});
+        window = std::make_unique<TFmain>(TFmainServices{dir.path(), &messages, &tones, &hid});
         return *window;
     }
     QByteArray savedSettings() const { return dir.read(QStringLiteral("setdata.txt")); }
@@ -46,6 +47,7 @@ public:
     PseudoTerminal unit;
     RecordingMessageSink messages;
     RecordingToneSink tones;
+    FakeHid hid; // no unit plugged in unless a test plugs one
     std::unique_ptr<TFmain> window;
 };
 

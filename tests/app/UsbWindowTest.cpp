@@ -1,0 +1,145 @@
+#include "tests/app/WindowFixture.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace vorn {
+namespace {
+
+using test::WindowFixture;
+
+const std::string kUnitPath = "/dev/hidraw-unit";
+
+std::vector<std::uint8_t> usbReport(std::string_view frame) {
+    std::vector<std::uint8_t> r(17, 0);
+    std::copy(frame.begin(), frame.end(), r.begin() + 1);
+    return r;
+}
+
+// Lets queued reports from the receive thread reach the window.
+bool waitFor(const std::function<bool()>& done, int ms = 2000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    return done();
+}
+
+struct UsbFixture : WindowFixture {
+    UsbFixture() { hid.plug({kUnitPath, kUnitVendorId, kUnitProductId, 0}); }
+    void ticks(int n) {
+        for (int i = 0; i < n; ++i)
+            window->Timer3Timer();
+    }
+    void broadcast() { window->FormWndProc(kDeviceChangeMessage); }
+};
+
+TEST(WindowUsb, FoundOnTheEleventhTickLostOnUnplugFoundAgainOnReplug) {
+    UsbFixture f;
+    TFmain& w = f.open();
+    f.ticks(10);
+    EXPECT_FALSE(w.usbConnected());
+    f.ticks(1);
+    EXPECT_TRUE(w.usbConnected());
+    EXPECT_EQ(w.Panel11->caption(), "USB CONNECTED");
+    f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
+    EXPECT_TRUE(waitFor([&] { return w.state().TyrePressure[0] == 65; }));
+
+    f.unit.write("$LEND#");
+    w.Timer2Timer();
+    EXPECT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
+    f.hid.unplug(kUnitPath);
+    f.broadcast();
+    EXPECT_FALSE(w.usbConnected());
+    f.ticks(11);
+    EXPECT_EQ(w.Panel11->caption(), "");
+    f.hid.replug(kUnitPath);
+    f.broadcast();
+    f.ticks(11);
+    EXPECT_EQ(w.Panel11->caption(), "USB CONNECTED");
+    f.hid.pushReport(kUnitPath, usbReport("$LEARN#"));
+    EXPECT_TRUE(waitFor([&] { return w.Panel9->caption() == "Learn ID"; }));
+}
+
+TEST(WindowUsb, BroadcastsKeepPostponingTheSearchUntilElevenQuietTicks) {
+    UsbFixture f;
+    TFmain& w = f.open();
+    for (int tick = 0; tick < 30; ++tick) { // two broadcasts a tick: one every 50 ms
+        f.broadcast();
+        f.broadcast();
+        f.ticks(1);
+    }
+    f.ticks(9); // ten quiet ticks since the last broadcast
+    EXPECT_FALSE(w.usbConnected());
+    f.ticks(1);
+    EXPECT_TRUE(w.usbConnected());
+}
+
+TEST(WindowUsb, AnyDevicesBroadcastReopensTheHandles) {
+    UsbFixture f;
+    TFmain& w = f.open();
+    f.ticks(11);
+    // The unit comes back as a new instance without the system saying so:
+    // the old handles read nothing.
+    f.hid.replug(kUnitPath);
+    f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
+    waitFor([] { return false; }, 300);
+    EXPECT_EQ(w.state().TyrePressure[0], 0);
+    // Some other device is plugged in: the unit is searched for and reopened.
+    f.hid.plug({"/dev/hidraw-mouse", 0x046d, 0xc077, 0});
+    f.broadcast();
+    f.ticks(11);
+    f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
+    EXPECT_TRUE(waitFor([&] { return w.state().TyrePressure[0] == 65; }));
+}
+
+TEST(WindowUsb, WithBothLinksUpCommandsGoToBothAndFramesComeFromBoth) {
+    UsbFixture f;
+    TFmain& w = f.open();
+    f.ticks(11);
+    w.Button3Click();
+    w.Panel5Click();
+    EXPECT_EQ(f.unit.read(), "$LEARN#$W2#");
+    const auto written = f.hid.writtenReports(kUnitPath);
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_EQ(written[0], std::vector<std::uint8_t>({0, 'L', 'E', 'A', 'R', 'N', 0, 0, 0}));
+    EXPECT_EQ(written[1], std::vector<std::uint8_t>({0, 'W', '2', 0, 0, 0, 0, 0, 0}));
+    f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
+    f.unit.write("$201403C6D#");
+    w.Timer2Timer();
+    EXPECT_TRUE(waitFor([&] { return w.state().TyrePressure[0] == 65; }));
+    EXPECT_EQ(w.state().TyrePressure[2], 64);
+}
+
+TEST(WindowUsb, StreamingThroughAThousandReplugsEndsCleanly) {
+    auto f = std::make_unique<UsbFixture>();
+    TFmain& w = f->open();
+    f->ticks(11);
+    std::atomic<bool> streaming = true;
+    std::thread unitSide([&] {
+        const auto report = usbReport("$001520418D#");
+        while (streaming)
+            if (!f->hid.pushReport(kUnitPath, report))
+                std::this_thread::yield();
+    });
+    for (int cycle = 0; cycle < 1000; ++cycle) {
+        f->hid.unplug(kUnitPath);
+        f->broadcast();
+        f->ticks(11);
+        f->hid.replug(kUnitPath);
+        f->broadcast();
+        f->ticks(11);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(w.usbConnected()) << "cycle " << cycle;
+    }
+    streaming = false;
+    unitSide.join();
+    EXPECT_TRUE(waitFor([&] { return w.state().TyrePressure[0] == 65; }));
+    f.reset(); // the window stops its receive loop before the device goes
+}
+
+} // namespace
+} // namespace vorn
