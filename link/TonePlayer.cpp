@@ -15,8 +15,14 @@ constexpr int kMaxToneMs = 5000;
 constexpr int kLowestHz = 20;
 constexpr int kHighestHz = 20000;
 
+// ALSA reports a missing card on standard error at every attempt; a machine
+// without sound is normal for us, so those reports are not wanted.
+void quietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
+
 class AlsaOutput : public AudioOutput {
 public:
+    AlsaOutput() { snd_lib_error_set_handler(&quietAlsaErrors); }
+
     ~AlsaOutput() override { idle(); }
 
     bool play(std::span<const std::int16_t> samples) override {
@@ -45,8 +51,13 @@ public:
 
 private:
     bool open() {
+        // Without a device, look again only now and then, not for every tone.
+        using Clock = std::chrono::steady_clock;
+        if (Clock::now() < nextAttempt_)
+            return false;
         if (snd_pcm_open(&pcm_, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) {
             pcm_ = nullptr;
+            nextAttempt_ = Clock::now() + std::chrono::seconds(30);
             return false;
         }
         if (snd_pcm_set_params(pcm_, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1,
@@ -59,6 +70,7 @@ private:
     }
 
     snd_pcm_t* pcm_ = nullptr;
+    std::chrono::steady_clock::time_point nextAttempt_{};
 };
 
 } // namespace
