@@ -1,0 +1,161 @@
+#include "sim/UnitModel.h"
+#include "tests/app/WindowFixture.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace vorn {
+namespace {
+
+using std::chrono::milliseconds;
+using test::WindowFixture;
+
+// Runs the window's three timers once, as 100 ms of the program's life.
+void tick(TFmain& w) {
+    w.Timer2Timer();
+    w.Timer3Timer();
+    w.Timer1Timer();
+}
+
+// The real simulator as a user starts it, the window beside it, in real time.
+class SimulatorProcess {
+public:
+    SimulatorProcess(const QString& folder, const QString& scenario) {
+        QFile::remove(folder + "/COM1");
+        process_.start(VORN_UNIT_SIM, {"--folder", folder, "--scenario", scenario});
+        QElapsedTimer clock;
+        clock.start();
+        while (!QFileInfo(folder + "/COM1").isSymLink() && clock.elapsed() < 5000)
+            QThread::msleep(20);
+    }
+    ~SimulatorProcess() {
+        process_.terminate();
+        process_.waitForFinished(3000);
+    }
+
+private:
+    QProcess process_;
+};
+
+// Ticks in real time until `done`, at most `ms`.
+bool runUntil(TFmain& w, const std::function<bool()>& done, int ms = 5000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QThread::msleep(100);
+        QCoreApplication::processEvents();
+        tick(w);
+    }
+    return done();
+}
+
+TEST(SimulatedUnit, TheSimulatorsReportsShowAndItsRepliesSwitchTheModes) {
+    WindowFixture f;
+    SimulatorProcess unit(f.dir.path(), "steady");
+    TFmain& w = f.open();
+    ASSERT_TRUE(w.serialOpen());
+    const auto reading = [&](int wheel) { return w.state().TyrePressure[wheel]; };
+    EXPECT_TRUE(runUntil(w, [&] { return reading(0) > 40 && reading(0) < 400; }));
+    EXPECT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
+
+    w.BitBtn1Click();
+    w.Button3Click();
+    EXPECT_TRUE(runUntil(w, [&] { return w.Panel9->caption() == "Learn ID"; }));
+    EXPECT_EQ(reading(2), NoReading);
+    w.Panel5Click(); // learns wheel 2, which reports again
+    EXPECT_TRUE(runUntil(w, [&] { return reading(2) < 400; }));
+    EXPECT_EQ(reading(0), NoReading);
+    w.Panel9Click();
+    EXPECT_TRUE(runUntil(w, [&] { return w.state().MonitorMode == 0; }));
+    EXPECT_EQ(w.Panel9->caption(), "KESSIDO");
+}
+
+// The simulated unit on the window's own pseudo-terminal, on a clock the test drives.
+struct ModelOnTheLine {
+    ModelOnTheLine(WindowFixture& f, sim::Scenario scenario)
+        : fixture(f), model(sim::UnitConfig{.scenario = scenario, .wheels = 6}) {}
+    void run(milliseconds span) {
+        for (milliseconds t{0}; t < span; t += milliseconds{100}) {
+            model.advance(milliseconds{100});
+            if (const std::string out = model.takeSerialBytes(); !out.empty())
+                fixture.unit.write(QByteArray::fromStdString(out));
+            tick(*fixture.window);
+            model.receiveSerial(fixture.unit.read(0).toStdString());
+        }
+    }
+    WindowFixture& fixture;
+    sim::UnitModel model;
+};
+
+TEST(SimulatedUnit, ASlowLeakRaisesTheAlarm) {
+    WindowFixture f;
+    TFmain& w = f.open();
+    ModelOnTheLine unit(f, sim::Scenario::SlowLeak);
+    unit.run(milliseconds{5000});
+    EXPECT_EQ(w.state().AlarmActive, 0);
+    unit.run(milliseconds{20000});
+    EXPECT_EQ(w.Panel9->caption(), "ALARM !");
+    EXPECT_FALSE(f.tones.played.empty());
+}
+
+TEST(SimulatedUnit, NoiseAndFloodsAreSurvivedAndCleanFramesStillApplied) {
+    for (sim::Scenario scenario : {sim::Scenario::NoisyLine, sim::Scenario::Flood}) {
+        WindowFixture f;
+        TFmain& w = f.open();
+        ModelOnTheLine unit(f, scenario);
+        unit.run(milliseconds{8000}); // the flood lasts from 2 s to 7 s
+        w.state().TyrePressure.fill(0);
+        unit.run(milliseconds{2000});
+        for (int wheel = 0; wheel < kShownWheels; ++wheel) {
+            EXPECT_GT(w.state().TyrePressure[wheel], 40) << wheel;
+            EXPECT_LT(w.state().TyrePressure[wheel], 100) << wheel;
+        }
+    }
+}
+
+// The simulated unit behind the USB fake: commands reach it as 9-byte
+// reports, its frames come back as 17-byte reports.
+TEST(SimulatedUnit, ServedOnTheUsbFakeItIsFoundReportsAndHearsCommands) {
+    QStringList settings = test::defaultSettings();
+    settings[5] = "4"; // USB only
+    WindowFixture f(settings);
+    const std::string path = "/dev/hidraw-unit";
+    f.hid.plug({path, kUnitVendorId, kUnitProductId, 0});
+    sim::UnitModel model(sim::UnitConfig{.wheels = 6});
+    f.hid.setOutputHook(path, [&](std::span<const std::uint8_t> r) { model.receiveUsbReport(r); });
+    TFmain& w = f.open();
+    const auto step = [&] {
+        model.advance(milliseconds{100});
+        for (const auto& report : model.takeUsbReports())
+            f.hid.pushReport(path, report);
+        QCoreApplication::processEvents();
+        tick(w);
+    };
+    for (int i = 0; i < 10; ++i)
+        step();
+    EXPECT_EQ(w.Panel11->caption(), "");
+    step();
+    EXPECT_EQ(w.Panel11->caption(), "USB CONNECTED");
+    QElapsedTimer clock;
+    clock.start();
+    while (w.state().TyrePressure[5] == 0 && clock.elapsed() < 3000) {
+        QThread::msleep(10);
+        step();
+    }
+    EXPECT_GT(w.state().TyrePressure[5], 40);
+    w.Button3Click();
+    EXPECT_EQ(model.mode(), sim::UnitMode::Learning);
+    clock.restart();
+    while (w.Panel9->caption() != "Learn ID" && clock.elapsed() < 3000) {
+        QThread::msleep(10);
+        step();
+    }
+    EXPECT_EQ(w.Panel9->caption(), "Learn ID");
+}
+
+} // namespace
+} // namespace vorn
