@@ -30,23 +30,21 @@ ProcessRun runVorn(const test::WorkDir& dir, int waitMs) {
     return {finished, p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
 }
 
-TEST(Startup, MissingSettingsFileEndsWithItsTextOnStandardError) {
-    test::WorkDir dir;
-    const ProcessRun run = runVorn(dir, 10000);
-    ASSERT_TRUE(run.finished);
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_TRUE(run.errors.contains("Cannot open file " + dir.file("setdata.txt")))
-        << run.errors.toStdString();
-}
-
-TEST(Startup, BadLineEndsWithItsText) {
-    test::WorkDir dir;
-    dir.writeSettings({"26", "45", "seventy"});
-    const ProcessRun run = runVorn(dir, 10000);
-    ASSERT_TRUE(run.finished);
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_TRUE(run.errors.contains("'seventy' is not a valid integer value"))
-        << run.errors.toStdString();
+TEST(Startup, AMissingOrBadSettingsFileEndsItWithTheTextOnStandardError) {
+    const struct {
+        QStringList lines; // none: no file at all
+        QString text;
+    } cases[] = {{{}, "Cannot open file %1/setdata.txt"},
+                 {{"26", "45", "seventy"}, "'seventy' is not a valid integer value"}};
+    for (const auto& c : cases) {
+        test::WorkDir dir;
+        if (!c.lines.isEmpty())
+            dir.writeSettings(c.lines);
+        const ProcessRun run = runVorn(dir, 10000);
+        ASSERT_TRUE(run.finished);
+        EXPECT_NE(run.exitCode, 0);
+        EXPECT_TRUE(run.errors.contains(c.text.arg(dir.path()))) << run.errors.toStdString();
+    }
 }
 
 TEST(Startup, GoodSettingsKeepTheProgramRunningUntilStopped) {

@@ -64,20 +64,6 @@ TEST(WindowUsb, FoundOnTheEleventhTickLostOnUnplugFoundAgainOnReplug) {
     EXPECT_TRUE(waitFor([&] { return w.Panel9->caption() == "Learn ID"; }));
 }
 
-TEST(WindowUsb, BroadcastsKeepPostponingTheSearchUntilElevenQuietTicks) {
-    UsbFixture f;
-    TFmain& w = f.open();
-    for (int tick = 0; tick < 30; ++tick) { // two broadcasts a tick: one every 50 ms
-        f.broadcast();
-        f.broadcast();
-        f.ticks(1);
-    }
-    f.ticks(9); // ten quiet ticks since the last broadcast
-    EXPECT_FALSE(w.usbConnected());
-    f.ticks(1);
-    EXPECT_TRUE(w.usbConnected());
-}
-
 TEST(WindowUsb, AnyDevicesBroadcastReopensTheHandles) {
     UsbFixture f;
     TFmain& w = f.open();

@@ -1,0 +1,276 @@
+#include "tests/app/WindowFixture.h"
+
+#include <QDir>
+#include <QTest>
+#include <csignal>
+#include <gmock/gmock.h>
+#include <sys/resource.h>
+
+namespace vorn {
+namespace {
+
+using test::WindowFixture;
+using testing::ThrowsMessage;
+
+TEST(SettingsText, EveryLineEndReadsAsOneAndWritesAsCrLf) {
+    const struct {
+        QByteArray in, out;
+    } cases[] = {
+        {"1\r\n2\r\n", "1\r\n2\r\n"},       {"1\n2\n", "1\r\n2\r\n"},
+        {"1\r2\r", "1\r\n2\r\n"},           {"1\n2", "1\r\n2\r\n"},
+        {"1\n\r2", "1\r\n\r\n2\r\n"},       {"", ""},
+        {"x\xe9\x01y\n", "x\xe9\x01y\r\n"}, // bytes kept one to one
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SettingsText::fromBytes(c.in).toBytes(), c.out) << c.in.toStdString();
+    SettingsText text = SettingsText::fromBytes("a\nb\n");
+    text.replaceLine(2, "C"); // no such line: nothing is added
+    EXPECT_EQ(text.toBytes(), "a\r\nb\r\n");
+}
+
+TEST(SettingsText, WholeNumbersWithinThirtyTwoBitsAndNothingElse) {
+    const struct {
+        const char* text;
+        std::int32_t value;
+    } good[] = {{"26", 26}, {"-1", -1}, {"+7", 7}, {" 12 ", 12}, {"-2147483648", INT32_MIN}};
+    for (const auto& c : good)
+        EXPECT_EQ(parseSettingInteger(c.text), c.value) << c.text;
+    for (const char* bad : {"", "-", "1.5", "12a", "0x1A", "2147483648", "99999999999999999999"})
+        EXPECT_THAT([&] { parseSettingInteger(bad); },
+                    ThrowsMessage<std::runtime_error>("'" + std::string(bad) +
+                                                      "' is not a valid integer value"));
+}
+
+TEST(SettingsWindow, StartsWithTheDesignsPlacesAndTheFilesSettings) {
+    WindowFixture f({"30", "45", "70", "0", "0", "0", "0", "0"});
+    TFmain& w = f.open();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    EXPECT_EQ(w.settings().LowPressureSet, 30);
+    EXPECT_EQ(w.windowTitle(), "VORN");
+    EXPECT_EQ(w.size(), QSize(480, 476));
+    EXPECT_EQ(w.minimumSize(), w.maximumSize());
+    EXPECT_FALSE(w.Panel10->isVisible());
+    EXPECT_TRUE(f.messages.shown.empty());
+    const struct {
+        QWidget* control;
+        QRect place;
+        const char* caption;
+    } places[] = {
+        {w.Image1, {0, 0, 480, 476}, ""},          {w.BitBtn1, {362, 175, 80, 70}, "SET"},
+        {w.Panel9, {10, 210, 120, 35}, "KESSIDO"}, {w.Panel11, {170, 410, 120, 20}, ""},
+        {w.Panel1, {20, 2, 100, 20}, "Psi"},       {w.Panel2, {20, 137, 100, 20}, "Degree C"},
+        {w.Panel3, {350, 2, 100, 20}, "Psi"},      {w.Panel4, {350, 137, 100, 20}, "Degree C"},
+        {w.Panel5, {20, 262, 100, 20}, "Psi"},     {w.Panel6, {20, 397, 100, 20}, "Degree C"},
+        {w.Panel7, {350, 262, 100, 20}, "Psi"},    {w.Panel8, {350, 397, 100, 20}, "Degree C"},
+        {w.Panel12, {20, 442, 100, 20}, "Psi"},    {w.Panel13, {20, 577, 100, 20}, "Degree C"},
+        {w.Panel14, {350, 442, 100, 20}, "Psi"},   {w.Panel15, {350, 577, 100, 20}, "Degree C"},
+    };
+    for (const auto& p : places) {
+        EXPECT_EQ(p.control->geometry(), p.place) << p.caption;
+        if (auto* panel = qobject_cast<Panel*>(p.control)) {
+            EXPECT_EQ(panel->caption(), p.caption);
+        }
+    }
+}
+
+TEST(SettingsWindow, TheOpenPanelCoversTheScreenAndLeavesEveryControlUncovered) {
+    WindowFixture f;
+    TFmain& w = f.open();
+    w.show();
+    w.BitBtn1Click();
+    EXPECT_EQ(w.Panel10->geometry(), w.Image1->geometry());
+    QList<QWidget*> controls = w.Panel10->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    controls += w.Panel16->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    EXPECT_GE(controls.size(), 36);
+    for (QWidget* c : controls) {
+        QWidget* hit = w.childAt(c->mapTo(&w, c->rect().center()));
+        EXPECT_TRUE(hit == c || c->isAncestorOf(hit)) << c->metaObject()->className();
+        EXPECT_TRUE(w.Panel10->rect().contains({c->mapTo(w.Panel10, QPoint()), c->size()}));
+    }
+    EXPECT_TRUE(w.Panel10->isAncestorOf(w.childAt(w.BitBtn1->geometry().center())));
+}
+
+TEST(SettingsWindow, StoredChoicesAreClampedToTheirControlsAndSavedBackSo) {
+    const struct {
+        int line; // 1-based
+        const char* value;
+        int selection;
+    } cases[] = {
+        {4, "4", 3}, {4, "-5", -1}, {5, "2", 1},   {6, "6", 4}, {6, "9", 4},   {6, "-7", -1},
+        {7, "7", 7}, {7, "12", -1}, {7, "-1", -1}, {8, "5", 1}, {8, "-3", -1},
+    };
+    for (const auto& c : cases) {
+        QStringList lines = test::defaultSettings();
+        lines[c.line - 1] = c.value;
+        WindowFixture f(lines);
+        TFmain& w = f.open();
+        const int selection[] = {w.RadioGroup1->itemIndex(), w.RadioGroup2->itemIndex(),
+                                 w.RadioGroup3->itemIndex(), w.ComboBox2->itemIndex(),
+                                 w.RadioGroup4->itemIndex()};
+        EXPECT_EQ(selection[c.line - 4], c.selection) << "line " << c.line << ": " << c.value;
+        w.BitBtn1Click();
+        w.Button1Click();
+        EXPECT_EQ(f.savedSettings().split('\n')[c.line - 1],
+                  QByteArray::number(c.selection) + "\r");
+    }
+}
+
+TEST(SettingsWindow, AMissingOrBadFileEndsStartUpWithItsText) {
+    WindowFixture missing;
+    QFile::remove(missing.dir.file("setdata.txt"));
+    EXPECT_THAT([&] { missing.open(); },
+                ThrowsMessage<std::runtime_error>("Cannot open file " +
+                                                  missing.dir.file("setdata.txt").toStdString()));
+    const struct {
+        QStringList lines;
+        std::string text;
+    } bad[] = {
+        {{"26", "45", "x70", "0", "0", "0", "0", "0"}, "'x70' is not a valid integer value"},
+        {{"26", "45", "70", "0", "0", "0", "0"}, "'' is not a valid integer value"},
+        {{"26", "45", "70", "0", "0", "0", "4294967296"},
+         "'4294967296' is not a valid integer value"},
+    };
+    for (const auto& b : bad) {
+        WindowFixture f(b.lines);
+        EXPECT_THAT([&] { f.open(); }, ThrowsMessage<std::runtime_error>(b.text));
+    }
+}
+
+TEST(SettingsWindow, SaveKeepsLinesAfterTheEighthAndWritesCrLf) {
+    WindowFixture f;
+    f.dir.write("setdata.txt", "30\n50\n80\n1\n1\n2\n3\n1\nnine stays\n  ten, too \n");
+    TFmain& w = f.open();
+    w.BitBtn1Click();
+    w.Button1Click();
+    EXPECT_EQ(f.savedSettings(),
+              "30\r\n50\r\n80\r\n1\r\n1\r\n2\r\n3\r\n1\r\nnine stays\r\n  ten, too \r\n");
+}
+
+TEST(SettingsWindow, ASaveThatCannotBeWrittenIsShownAndKeepsThePanelOpen) {
+    WindowFixture f;
+    TFmain& w = f.open();
+    w.show();
+    QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
+    w.RadioGroup1->setItemIndex(2);
+    w.BitBtn2Click();
+    const QString path = f.dir.file("setdata.txt");
+    ASSERT_TRUE(QFile::remove(path) && QDir().mkdir(path)); // a folder in the file's place
+    QTest::mouseClick(w.Button1, Qt::LeftButton);
+    ASSERT_EQ(f.messages.shown.size(), 1u);
+    EXPECT_EQ(f.messages.shown[0].text, "Cannot create file " + path);
+    EXPECT_EQ(w.settings().LowPressureSet, 27); // taken over before the save
+    EXPECT_EQ(w.settings().PressureUnitIndex, 0);
+    EXPECT_EQ(w.Panel1->caption(), "Psi");
+    EXPECT_TRUE(w.Panel10->isVisible());
+    QTest::mouseClick(w.Button2, Qt::LeftButton); // the program carries on
+    EXPECT_FALSE(w.Panel10->isVisible());
+}
+
+TEST(SettingsWindow, AnInterruptedSaveLeavesTheOldFileWhole) {
+    WindowFixture f;
+    TFmain& w = f.open();
+    const QByteArray before = f.savedSettings();
+    w.BitBtn1Click();
+    w.BitBtn6Click();
+    // A disk that takes no more than 10 bytes, as a full one would.
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 10;
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_THROW(w.Button1Click(), std::runtime_error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(f.savedSettings(), before);
+    EXPECT_EQ(QDir(f.dir.path()).entryList({"setdata*"}, QDir::Files), QStringList{"setdata.txt"});
+}
+
+TEST(SettingsPanel, StepsWrapAtBothInclusiveEndsOfEachColumn) {
+    const struct {
+        PendingValue which;
+        std::int32_t from;
+        int delta;
+        std::int32_t to;
+    } cases[] = {
+        {PendingValue::LowPressure, 44, +1, 20},     {PendingValue::LowPressure, 20, -1, 44},
+        {PendingValue::LowPressure, 43, +1, 44},     {PendingValue::HighPressure, 60, +1, 27},
+        {PendingValue::HighPressure, 27, -1, 60},    {PendingValue::HighPressure, 28, -1, 27},
+        {PendingValue::HighTemp, 100, +1, 50},       {PendingValue::HighTemp, 50, -1, 100},
+        {PendingValue::HighTemp, 99, +1, 100},       {PendingValue::LowPressure, 50, -1, 49},
+        {PendingValue::HighTemp, INT32_MAX, +1, 50}, {PendingValue::HighTemp, INT32_MIN, -1, 100},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(stepPending(c.from, c.delta, stepRange(c.which)), c.to) << c.from << c.delta;
+}
+
+TEST(SettingsPanel, NothingTakesEffectBeforeSaveAndTypedThresholdsAreNeverStored) {
+    WindowFixture f({"10", "45", "70", "0", "0", "0", "0", "0"});
+    TFmain& w = f.open();
+    w.show();
+    w.BitBtn1Click();
+    EXPECT_EQ(w.Edit1->text(), "10"); // outside the buttons' range, kept until stepped
+    w.BitBtn2Click();
+    EXPECT_EQ(w.Edit1->text(), "11");
+    w.RadioGroup1->setItemIndex(2);
+    w.Button2Click(); // Exit
+    EXPECT_EQ(w.settings().LowPressureSet, 10);
+    EXPECT_EQ(w.settings().PressureUnitIndex, 0);
+    EXPECT_EQ(w.Panel1->caption(), "Psi");
+    w.BitBtn1Click();
+    EXPECT_EQ(w.Edit1->text(), "10");
+    w.BitBtn3Click();
+    EXPECT_EQ(w.Edit1->text(), "44");
+    w.Edit1->clear();
+    QTest::keyClicks(w.Edit1, "abc");
+    w.Button1Click(); // the unit chosen before Exit is applied too
+    EXPECT_EQ(w.settings().LowPressureSet, 44);
+    EXPECT_EQ(w.settings().PressureUnitIndex, 2);
+    EXPECT_EQ(f.savedSettings(), "44\r\n45\r\n70\r\n2\r\n0\r\n0\r\n0\r\n0\r\n");
+}
+
+TEST(SettingsPanel, UnitCaptionsFollowEveryChoiceIncludingNone) {
+    WindowFixture f;
+    TFmain& w = f.open();
+    const struct {
+        int pressure, temperature;
+        const char *pressureCaption, *temperatureCaption;
+    } cases[] = {{1, 1, "Bar", "Degree F"},
+                 {2, 0, "Kpa", "Degree C"},
+                 {3, -1, "Kg/Cm", ""},
+                 {-1, 1, "", "Degree F"}};
+    for (const auto& c : cases) {
+        w.BitBtn1Click();
+        w.RadioGroup1->setItemIndex(c.pressure);
+        w.RadioGroup2->setItemIndex(c.temperature);
+        w.Button1Click();
+        EXPECT_EQ(w.settings().PressureUnitIndex, c.pressure);
+        for (Panel* p : {w.Panel1, w.Panel3, w.Panel5, w.Panel7, w.Panel12, w.Panel14})
+            EXPECT_EQ(p->caption(), c.pressureCaption);
+        for (Panel* p : {w.Panel2, w.Panel4, w.Panel6, w.Panel8, w.Panel13, w.Panel15})
+            EXPECT_EQ(p->caption(), c.temperatureCaption);
+    }
+}
+
+TEST(SettingsPanel, TypedTextThatIsNoEntryLeavesNoSelection) {
+    WindowFixture f;
+    TFmain& w = f.open();
+    w.show();
+    w.BitBtn1Click();
+    const struct {
+        ChoiceBox* box;
+        const char* typed;
+        int selection;
+    } cases[] = {{w.ComboBox2, "fast", -1}, {w.ComboBox2, "336 ms", 3}, {w.ComboBox1, "11", -1}};
+    for (const auto& c : cases) {
+        c.box->lineEdit()->selectAll();
+        QTest::keyClicks(c.box->lineEdit(), c.typed);
+        QTest::keyClick(c.box->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(c.box->itemIndex(), c.selection) << c.typed;
+    }
+    EXPECT_EQ(w.ComboBox1->count(), 10);
+}
+
+} // namespace
+} // namespace vorn
