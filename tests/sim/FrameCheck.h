@@ -1,98 +1,77 @@
 #pragma once
 
-// Checks the unit's frames by the rules the program applies to what it reads,
+// Reads the unit's frames by the rules the program applies to what it reads,
 // written apart from the unit's own encoder.
-#include <cstdio>
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vorn::sim::test {
 
-// A reading as the program would store it from a sensor report.
-struct Reading {
-    int wheel;
-    int halfPsi;
-    int temperatureRaw;
-};
-
 enum class Kind { Reply, LongReport, ShortReport, Invalid };
 
+// A frame body as the program reads it; `wheel` is -1 unless it is a report.
 struct Checked {
     Kind kind;
-    std::optional<Reading> reading; // for the two report kinds
+    int wheel = -1;
+    int halfPsi = 0;
+    int temperatureRaw = 0;
 };
 
-inline bool hexOnly(std::string_view s, bool lowerAllowed) {
-    return s.find_first_not_of(lowerAllowed ? "0123456789ABCDEFabcdef" : "0123456789ABCDEF") ==
-           std::string_view::npos;
+// The value of hexadecimal digits, or -1 when `s` holds any other character.
+inline int hex(std::string_view s, std::string_view digits = "0123456789ABCDEF") {
+    return s.find_first_not_of(digits) == s.npos ? std::stoi(std::string(s), nullptr, 16) : -1;
 }
 
-inline int hex(std::string_view s) {
-    return std::stoi(std::string(s), nullptr, 16);
-}
-
-inline bool checksumMatches(std::string_view body, std::size_t summed) {
+// The last two characters: the byte sum of the others modulo 256 in upper-case hex.
+inline bool checksumMatches(std::string_view b) {
     unsigned sum = 0;
-    for (std::size_t i = 0; i < summed; ++i)
-        sum += static_cast<unsigned char>(body[i]);
-    char expected[3];
-    std::snprintf(expected, sizeof expected, "%02X", sum % 256);
-    return body.substr(summed) == expected;
+    for (const char c : b.substr(0, b.size() - 2))
+        sum += static_cast<unsigned char>(c);
+    return hex(b.substr(b.size() - 2)) == static_cast<int>(sum % 256);
 }
 
 inline Checked check(std::string_view b) {
-    for (const char* exact :
-         {"LEARN", "TEST", "TEST1", "TESTRF", "FAC", "LEND", "CAL0", "CAL1", "CAL2"}) {
-        if (b == exact)
-            return {Kind::Reply, std::nullopt};
-    }
-    if ((b.size() == 7 && b.starts_with("FRX") && hexOnly(b.substr(3), true)) ||
-        (b.size() == 8 && b.starts_with("TR") && hexOnly(b.substr(2), true) &&
-         hex(b.substr(2, 2)) < 20))
-        return {Kind::Reply, std::nullopt};
-    if (b.size() == 10 && checksumMatches(b, 8) && hexOnly(b.substr(0, 1), false) &&
-        hexOnly(b.substr(4, 4), false)) {
-        const int half = b[3] >= '4' ? 1 : 0;
-        return {Kind::LongReport,
-                Reading{hex(b.substr(0, 1)), 2 * hex(b.substr(4, 2)) + half, hex(b.substr(6, 2))}};
-    }
-    if (b.size() == 9 && checksumMatches(b, 7) && b[0] >= '0' && b[0] <= '3' &&
-        hexOnly(b.substr(3, 4), false))
-        return {Kind::ShortReport, Reading{b[0] - '0', hex(b.substr(3, 2)), hex(b.substr(5, 2))}};
-    return {Kind::Invalid, std::nullopt};
+    const std::string_view replies[] = {"LEARN", "TEST", "TEST1", "TESTRF", "FAC",
+                                        "LEND",  "CAL0", "CAL1",  "CAL2"};
+    const std::string_view anyHex = "0123456789ABCDEFabcdef";
+    if (std::ranges::find(replies, b) != std::end(replies) ||
+        (b.size() == 7 && b.starts_with("FRX") && hex(b.substr(3), anyHex) >= 0) ||
+        (b.size() == 8 && b.starts_with("TR") && hex(b.substr(2), anyHex) >= 0))
+        return {Kind::Reply};
+    if (b.size() == 10 && checksumMatches(b) && hex(b.substr(0, 1)) >= 0 &&
+        hex(b.substr(4, 4)) >= 0)
+        return {Kind::LongReport, hex(b.substr(0, 1)), 2 * hex(b.substr(4, 2)) + (b[3] >= '4'),
+                hex(b.substr(6, 2))};
+    if (b.size() == 9 && checksumMatches(b) && b[0] >= '0' && b[0] <= '3' &&
+        hex(b.substr(3, 4)) >= 0)
+        return {Kind::ShortReport, b[0] - '0', hex(b.substr(3, 2)), hex(b.substr(5, 2))};
+    return {Kind::Invalid};
 }
 
-// Cuts a serial byte stream into frame bodies the way the program's framing
-// does: "$" starts a body, "#" ends it. Bytes outside any frame are counted,
-// and among them the "#" that would make the program read the last body again.
-class StreamCutter {
-public:
+// Cuts a serial byte stream into frame bodies as the program's framing does:
+// "$" starts a body, "#" ends it. Keeps the bytes outside any frame: a "#"
+// among them would make the program read the last body again.
+struct StreamCutter {
     std::vector<std::string> feed(std::string_view bytes) {
         std::vector<std::string> bodies;
         for (const char c : bytes) {
-            if (c == '$') {
-                body_.emplace();
-            } else if (c == '#' && body_) {
-                bodies.push_back(*body_);
-                body_.reset();
-            } else if (body_) {
-                *body_ += c;
-            } else {
-                ++stray_;
-                strayEnds_ += c == '#' ? 1 : 0;
-            }
+            if (c == '$')
+                body.emplace();
+            else if (c == '#' && body)
+                bodies.push_back(*std::exchange(body, std::nullopt));
+            else if (body)
+                *body += c;
+            else
+                stray += c;
         }
         return bodies;
     }
-    int strayBytes() const { return stray_; }
-    int strayEnds() const { return strayEnds_; }
-
-private:
-    std::optional<std::string> body_;
-    int stray_ = 0;
-    int strayEnds_ = 0;
+    std::optional<std::string> body;
+    std::string stray;
 };
 
 } // namespace vorn::sim::test
