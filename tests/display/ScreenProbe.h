@@ -1,15 +1,18 @@
 #pragma once
 
+#include "display/Colours.h"
 #include "display/MonitorScreen.h"
 
 #include <QRect>
+#include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
 namespace vorn::test {
 
-inline QRgb at(const Canvas& canvas, int x, int y) {
-    return canvas.image().pixel(x, y);
+inline QRgb at(const Canvas& canvas, QPoint p) {
+    return canvas.image().pixel(p);
 }
 
 // The smallest rectangle holding every pixel of `area` that is not white.
@@ -17,22 +20,24 @@ inline QRect drawnBounds(const Canvas& canvas, QRect area = {0, 0, 480, 476}) {
     QRect bounds;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
-            if (at(canvas, x, y) != 0xFFFFFFFF)
+            if (at(canvas, {x, y}) != colour::White)
                 bounds |= QRect(x, y, 1, 1);
     return bounds;
 }
 
-// Black pixels in the 16 by 16 square at `corner`; -1 when any pixel is
-// neither black nor white.
-inline int hatchBlack(const Canvas& canvas, QPoint corner) {
-    int black = 0;
-    for (int y = corner.y(); y < corner.y() + 16; ++y)
-        for (int x = corner.x(); x < corner.x() + 16; ++x) {
-            if (at(canvas, x, y) != 0xFFFFFFFF && at(canvas, x, y) != 0xFF000000)
-                return -1;
-            black += at(canvas, x, y) == 0xFF000000;
-        }
-    return black;
+// True when the 16 by 16 square at `corner` holds black and white, nothing else.
+inline bool hatched(const Canvas& canvas, QPoint corner) {
+    std::set<QRgb> seen;
+    for (int i = 0; i < 256; ++i)
+        seen.insert(at(canvas, corner + QPoint(i % 16, i / 16)));
+    return seen == std::set{colour::Black, colour::White};
+}
+
+// Lime, Red, Navy, White, blacK; '?' for any other colour.
+inline char letter(QRgb rgb) {
+    const std::array colours = {colour::Lime, colour::Red, colour::Navy, colour::White,
+                                colour::Black};
+    return "LRNWK?"[std::ranges::find(colours, rgb) - colours.begin()];
 }
 
 // Origin of a digit cell, worked out here rather than taken from the code.
@@ -41,57 +46,46 @@ inline QPoint cellOrigin(int wheel, int row, int column) {
     return {20 + 36 * column + (wheel % 2) * 330, 31 + 60 * row + pairY[wheel]};
 }
 
-struct Reading {
-    std::string text; // digits, ' ' blank, '-' minus, '.' after a lit point
-    QRgb colour = 0;  // of the lit segments
-};
-
-// Reads three cells back from the pixels: a segment is lit when the pixel
-// where its fill starts is neither white nor black.
-inline Reading readRow(const Canvas& canvas, int wheel, int row) {
+// Reads three cells back from the pixels, a segment being lit when the pixel
+// where its fill starts is neither white nor black: digits, ' ' blank, '-'
+// minus, '?' other shapes, '.' after a lit point, then a space and the
+// letter of the lit segments' colour.
+inline std::string readRow(const Canvas& canvas, int wheel, int row) {
     // Fill points of DP, G, F, E, D, C, B, A from the cell origin.
     const QPoint seeds[] = {{30, 40}, {10, 18}, {0, 15},  {0, 30},
                             {10, 36}, {20, 30}, {20, 10}, {10, -3}};
-    // Lit segments as A=64 down to G=1; '?' for any other shape.
-    const char shapes[] = "0123456789 -";
-    const int masks[] = {0x7E, 0x30, 0x6D, 0x79, 0x33, 0x5B, 0x5F, 0x72, 0x7F, 0x7B, 0, 1};
-    Reading reading;
+    // Lit segments A (64) to G (1) of "0123456789 -".
+    const std::array masks = {0x7E, 0x30, 0x6D, 0x79, 0x33, 0x5B, 0x5F, 0x72, 0x7F, 0x7B, 0, 1};
+    std::string text;
+    QRgb litColour = 0;
     for (int column = 0; column < 3; ++column) {
-        const QPoint origin = cellOrigin(wheel, row, column);
         int lit = 0;
         for (int bit = 0; bit < 8; ++bit) {
-            const QPoint p = origin + seeds[bit];
-            if (at(canvas, p.x(), p.y()) == 0xFFFFFFFF || at(canvas, p.x(), p.y()) == 0xFF000000)
-                continue;
-            reading.colour = at(canvas, p.x(), p.y());
-            lit |= 1 << bit;
+            const QRgb pixel = at(canvas, cellOrigin(wheel, row, column) + seeds[bit]);
+            if (pixel != colour::White && pixel != colour::Black) {
+                litColour = pixel;
+                lit |= 1 << bit;
+            }
         }
-        char c = '?';
-        for (int i = 0; i < 12; ++i)
-            c = masks[i] == lit >> 1 ? shapes[i] : c;
-        reading.text += c;
+        text += "0123456789 -?"[std::ranges::find(masks, lit >> 1) - masks.begin()];
         if (lit & 1)
-            reading.text += '.';
+            text += '.';
     }
-    return reading;
+    return text + ' ' + letter(litColour);
 }
 
 // Records what the display tells the window.
-class RecordingEffects : public MonitorEffects {
-public:
-    void setBrandCaption(std::string_view caption) override { brandCaptions.emplace_back(caption); }
-    void setBrandColour(PanelColour colour) override { brand = colour; }
+struct RecordingEffects : MonitorEffects {
+    void setBrandCaption(std::string_view c) override { brandCaptions.emplace_back(c); }
+    void setBrandColour(PanelColour c) override { brand = c; }
     PanelColour brandColour() const override { return brand; }
-    void setCalibrationCaption(std::string_view text) override {
-        calibrationCaptions.emplace_back(text);
-    }
-    void setCalibrationColour(PanelColour colour) override { calibration = colour; }
+    void setCalibrationCaption(std::string_view c) override { calibrationCaptions.emplace_back(c); }
+    void setCalibrationColour(PanelColour c) override { calibration = c; }
     void setFactoryColour(PanelColour) override {}
     void setFrequencyText(std::string_view) override {}
     void playTone(int hz, int ms) override { tones.emplace_back(hz, ms); }
 
-    PanelColour brand = PanelColour::SkyBlue;
-    PanelColour calibration = PanelColour::ButtonFace;
+    PanelColour brand = PanelColour::SkyBlue, calibration = PanelColour::ButtonFace;
     std::vector<std::string> brandCaptions, calibrationCaptions;
     std::vector<std::pair<int, int>> tones;
 };
@@ -104,8 +98,10 @@ struct ScreenRig {
     RecordingEffects effects;
     MonitorScreen screen{canvas, state, settings, effects};
 
+    // A report from `wheel`, then a refresh.
     void report(int wheel, std::int32_t p, std::int32_t t, bool sensor = true) {
         state.StoreSensorReport(wheel, 0, sensor, p, t);
+        screen.RefreshDisplay();
     }
     void ticks(int n) {
         for (int i = 0; i < n; ++i)
