@@ -1,30 +1,43 @@
 #include "link/SerialLink.h"
 
+#include "link/SerialPortName.h"
 #include "tests/support/PseudoTerminal.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace vorn {
 namespace {
 
-TEST(SerialLink, OpenFailuresTellAbsentPortsFromRefusedSettings) {
-    SerialLink absent;
-    EXPECT_EQ(absent.open(QStringLiteral("/nonexistent/COM1")), SerialLink::OpenResult::OpenFailed);
-    EXPECT_EQ(absent.open(QString()), SerialLink::OpenResult::OpenFailed);
-    SerialLink notALine;
-    EXPECT_EQ(notALine.open(QStringLiteral("/dev/null")), SerialLink::OpenResult::SetFailed);
-    EXPECT_FALSE(absent.isOpen());
-    EXPECT_FALSE(notALine.isOpen());
-    EXPECT_TRUE(notALine.poll().isEmpty());
+TEST(SerialPortName, ChoicesNameTheFourComPortsAndUsb) {
+    const char* expected[] = {"", "COM1", "COM2", "COM3", "COM4", "USB", ""};
+    for (int choice = -1; choice <= 5; ++choice)
+        EXPECT_EQ(comPortName(choice), expected[choice + 1]) << choice;
 }
 
-TEST(SerialLink, PollReadsWhatWaitsInOrderAndDiscardsMoreThanAHundredBytes) {
+TEST(SerialPortName, ALinkInTheWorkingFolderEvenDanglingWinsOverTheSystemPort) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::link("/dev/null", dir.filePath("COM2")));
+    ASSERT_TRUE(QFile::link(dir.filePath("gone"), dir.filePath("COM3"))); // simulator not up yet
+    const QString resolved[] = {"", "/dev/ttyS0", dir.filePath("COM2"), dir.filePath("COM3"),
+                                "/dev/ttyS3"};
+    for (int choice = -1; choice < 4; ++choice)
+        EXPECT_EQ(resolveSerialPortName(comPortName(choice), dir.path()), resolved[choice + 1]);
+}
+
+TEST(SerialLink, OpenFailuresTellAbsentPortsFromRefusedSettings) {
+    SerialLink link;
+    EXPECT_EQ(link.open(""), SerialLink::OpenResult::OpenFailed);
+    EXPECT_EQ(link.open("/nonexistent/COM1"), SerialLink::OpenResult::OpenFailed);
+    EXPECT_EQ(link.open("/dev/null"), SerialLink::OpenResult::SetFailed);
+}
+
+TEST(SerialLink, PollReadsWhatWaitsInOrderDiscardsMoreThanAHundredBytesAndWritesReachTheLine) {
     test::PseudoTerminal unit;
     SerialLink link;
     ASSERT_EQ(link.open(unit.devicePath()), SerialLink::OpenResult::Opened);
-    EXPECT_TRUE(link.poll().isEmpty());
-    unit.write("$LEA");
-    unit.write("RN#");
+    unit.write("$LEARN#");
     EXPECT_EQ(link.poll(), "$LEARN#");
     const QByteArray hundred(100, 'x');
     unit.write(hundred);
@@ -33,12 +46,6 @@ TEST(SerialLink, PollReadsWhatWaitsInOrderAndDiscardsMoreThanAHundredBytes) {
     EXPECT_TRUE(link.poll().isEmpty());
     unit.write("#");
     EXPECT_EQ(link.poll(), "#"); // nothing of the discarded bytes is left over
-}
-
-TEST(SerialLink, WritesWholeFramesToTheLine) {
-    test::PseudoTerminal unit;
-    SerialLink link;
-    ASSERT_EQ(link.open(unit.devicePath()), SerialLink::OpenResult::Opened);
     link.write("$LEARN#");
     link.write("$W2#");
     EXPECT_EQ(unit.read(), "$LEARN#$W2#");

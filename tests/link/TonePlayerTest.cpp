@@ -1,87 +1,68 @@
 #include "link/TonePlayer.h"
 
-#include <chrono>
+#include <QtCore/qtestsupport_core.h>
 #include <gtest/gtest.h>
 #include <mutex>
-#include <thread>
 
 namespace vorn {
 namespace {
 
-int signChanges(const std::vector<std::int16_t>& s) {
-    int changes = 0;
-    for (std::size_t i = 1; i < s.size(); ++i)
-        changes += (s[i - 1] < 0) != (s[i] < 0);
-    return changes;
-}
-
 TEST(ToneSynthesis, SamplesHaveTheAskedFrequencyAndLength) {
-    const struct {
-        Tone tone;
-        std::size_t samples;
-    } cases[] = {{{2000, 100}, 4800}, {{2000, 50}, 2400}, {{1000, 400}, 19200}, {{440, 0}, 0}};
-    for (const auto& c : cases) {
-        const auto s = synthesizeTone(c.tone);
-        ASSERT_EQ(s.size(), c.samples) << c.tone.hz << " Hz " << c.tone.ms << " ms";
-        // A sine crosses zero twice a period; the fades may lose one crossing at each end.
-        const int expected = 2 * c.tone.hz * c.tone.ms / 1000;
-        EXPECT_NEAR(signChanges(s), expected, 2) << c.tone.hz << " Hz " << c.tone.ms << " ms";
+    for (const Tone tone : {Tone{2000, 100}, Tone{1000, 400}, Tone{440, 0}}) {
+        const auto s = synthesizeTone(tone);
+        ASSERT_EQ(s.size(), 48u * tone.ms) << tone.hz; // 48 kHz
+        int signChanges = 0; // two a period; the fades may lose one at each end
+        for (std::size_t i = 1; i < s.size(); ++i)
+            signChanges += (s[i - 1] < 0) != (s[i] < 0);
+        EXPECT_NEAR(signChanges, 2 * tone.hz * tone.ms / 1000, 2) << tone.hz;
     }
-    const auto s = synthesizeTone({2000, 100});
-    EXPECT_EQ(s.front(), 0); // faded in: no click
-    EXPECT_GT(*std::max_element(s.begin(), s.end()), 8000);
 }
 
-struct Recording {
-    std::mutex mutex;
-    std::vector<std::size_t> played; // sample counts, in playing order
-};
-
-// Records what would have sounded; each play takes as long as a real device would, scaled down.
-class RecordingOutput : public AudioOutput {
-public:
-    explicit RecordingOutput(std::shared_ptr<Recording> r) : recording_(std::move(r)) {}
+// Sounds nothing, with or without a device. Logs the sample count of each tone, and 0 when
+// the device is let go after the last. While the test holds `mutex` the player waits in here.
+struct RecordingOutput : AudioOutput {
+    explicit RecordingOutput(bool device) : device(device) {}
     bool play(std::span<const std::int16_t> samples) override {
-        std::this_thread::sleep_for(std::chrono::microseconds(samples.size()));
-        std::lock_guard lock(recording_->mutex);
-        recording_->played.push_back(samples.size());
-        return true;
+        std::lock_guard lock(mutex);
+        log.push_back(samples.size());
+        return device;
     }
-    void idle() override {}
-
-private:
-    std::shared_ptr<Recording> recording_;
+    void idle() override {
+        std::lock_guard lock(mutex);
+        if (!log.empty() && log.back() != 0)
+            log.push_back(0);
+    }
+    std::vector<std::size_t> takeUntilIdle() {
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            std::lock_guard lock(mutex);
+            return !log.empty() && log.back() == 0;
+        }));
+        std::lock_guard lock(mutex);
+        return std::exchange(log, {});
+    }
+    const bool device;
+    std::mutex mutex;
+    std::vector<std::size_t> log;
 };
 
-TEST(TonePlayer, PlaysInOrderAndCutsABacklogOfMoreThanASecond) {
-    auto recorded = std::make_shared<Recording>();
-    {
-        TonePlayer player(std::make_unique<RecordingOutput>(recorded));
-        player.playTone(1000, 400);
-        player.playTone(2000, 50);
-        for (int i = 0; i < 100; ++i)
-            player.playTone(2000, 100); // a flood of replies
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+// Played or dropped, a tone leaves the backlog once the player is done with it.
+TEST(TonePlayer, PlaysInOrderCutsABacklogOfMoreThanASecondAndWithoutADeviceDropsQuietly) {
+    for (const bool device : {true, false}) {
+        auto output = std::make_unique<RecordingOutput>(device);
+        RecordingOutput& out = *output;
+        TonePlayer player(std::move(output));
+        {
+            std::lock_guard lock(out.mutex);
+            player.playTone(1000, 400);
+            player.playTone(2000, 50);
+            for (int i = 0; i < 100; ++i)
+                player.playTone(2000, 100); // a flood: five fit beside the 450 ms before them
+        }
+        const std::vector<std::size_t> played{19200, 2400, 4800, 4800, 4800, 4800, 4800, 0};
+        EXPECT_EQ(out.takeUntilIdle(), played) << device;
+        player.playTone(1000, 200); // fits only once the flood has left the backlog
+        EXPECT_EQ(out.takeUntilIdle(), (std::vector<std::size_t>{9600, 0})) << device;
     }
-    std::lock_guard lock(recorded->mutex);
-    ASSERT_GE(recorded->played.size(), 2u);
-    EXPECT_EQ(recorded->played[0], 19200u);
-    EXPECT_EQ(recorded->played[1], 2400u);
-    // 400 + 50 ms queued leave room for five 100 ms tones of the flood.
-    EXPECT_LE(recorded->played.size(), 7u);
-}
-
-TEST(TonePlayer, WithoutASoundDeviceTonesAreDroppedQuietly) {
-    class NoDevice : public AudioOutput {
-    public:
-        bool play(std::span<const std::int16_t>) override { return false; }
-        void idle() override {}
-    };
-    TonePlayer player(std::make_unique<NoDevice>());
-    for (int i = 0; i < 20; ++i)
-        player.playTone(2000, 100);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    player.playTone(2000, 100); // still taken: the failed ones left the backlog
 }
 
 } // namespace
