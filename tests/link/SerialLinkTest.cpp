@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 #include <gtest/gtest.h>
 
 namespace vorn {
@@ -30,7 +31,9 @@ TEST(SerialLink, OpenFailuresTellAbsentPortsFromRefusedSettings) {
     SerialLink link;
     EXPECT_EQ(link.open(""), SerialLink::OpenResult::OpenFailed);
     EXPECT_EQ(link.open("/nonexistent/COM1"), SerialLink::OpenResult::OpenFailed);
-    EXPECT_EQ(link.open("/dev/null"), SerialLink::OpenResult::SetFailed);
+    QTemporaryFile notALine; // opens, but takes no line settings
+    ASSERT_TRUE(notALine.open());
+    EXPECT_EQ(link.open(notALine.fileName()), SerialLink::OpenResult::SetFailed);
 }
 
 TEST(SerialLink, PollReadsWhatWaitsInOrderDiscardsMoreThanAHundredBytesAndWritesReachTheLine) {
