@@ -53,30 +53,17 @@ TEST(WindowSerialLink, FramesFromTheLineReachTheStateTableAndThePanels) {
     TFmain& w = f.open();
     w.Timer2Timer();
     EXPECT_EQ(w.Panel11->caption(), ""); // a silent unit shows nothing
-    f.unit.write("$001520418D#$2014");
+    f.unit.write("$CAL0#$FRX2cab#$TR0A2CAA#$FAC#$2014");
+    w.Timer2Timer();
+    f.unit.write("03C6D#");
     w.Timer2Timer();
     EXPECT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
-    EXPECT_EQ(w.state().TyrePressure[0], 65);
-    EXPECT_EQ(w.state().TyreTemperature[0], 65);
-    f.unit.write("03C6D#$LEARN#");
-    w.Timer2Timer();
-    EXPECT_EQ(w.state().TyrePressure[2], NoReading); // reported, then reset by LEARN
-    EXPECT_EQ(w.Panel9->caption(), "Learn ID");
-    EXPECT_EQ(w.Panel9->color(), QColor(255, 0, 0));
-    EXPECT_EQ(w.Panel9->tag(), 1);
-    f.unit.write("$CAL0#$FRX2cab#$TR0A2CAA#$FAC#");
-    w.Timer2Timer();
+    EXPECT_EQ(w.state().TyrePressure[2], 64); // a frame split over two polls
     EXPECT_EQ(w.Panel17->caption(), "2CAA 10");
     EXPECT_EQ(w.Panel17->color(), QColor(255, 255, 0));
     EXPECT_EQ(w.Edit4->text(), "2CAB");
     EXPECT_EQ(w.Panel18->color(), QColor(255, 255, 0));
-    ASSERT_EQ(f.tones.played.size(), 1u);
-    EXPECT_EQ(f.tones.played[0].hz, 2000);
-    f.unit.write("$LEND#");
-    w.Timer2Timer();
-    EXPECT_EQ(w.Panel9->caption(), "KESSIDO");
-    EXPECT_EQ(w.Panel9->tag(), 0);
-    EXPECT_EQ(w.Panel18->color(), Panel::buttonFace());
+    EXPECT_EQ(f.tones.played.size(), 1u);
 }
 
 TEST(WindowSerialLink, MoreThanAHundredWaitingBytesAreDiscardedWhole) {

@@ -2,9 +2,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <atomic>
 #include <gtest/gtest.h>
-#include <thread>
 
 namespace vorn {
 namespace {
@@ -45,9 +43,6 @@ TEST(WindowUsb, FoundOnTheEleventhTickLostOnUnplugFoundAgainOnReplug) {
     f.ticks(1);
     EXPECT_TRUE(w.usbConnected());
     EXPECT_EQ(w.Panel11->caption(), "USB CONNECTED");
-    f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
-    EXPECT_TRUE(waitFor([&] { return w.state().TyrePressure[0] == 65; }));
-
     f.unit.write("$LEND#");
     w.Timer2Timer();
     EXPECT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
@@ -60,8 +55,6 @@ TEST(WindowUsb, FoundOnTheEleventhTickLostOnUnplugFoundAgainOnReplug) {
     f.broadcast();
     f.ticks(11);
     EXPECT_EQ(w.Panel11->caption(), "USB CONNECTED");
-    f.hid.pushReport(kUnitPath, usbReport("$LEARN#"));
-    EXPECT_TRUE(waitFor([&] { return w.Panel9->caption() == "Learn ID"; }));
 }
 
 TEST(WindowUsb, AnyDevicesBroadcastReopensTheHandles) {
@@ -98,33 +91,6 @@ TEST(WindowUsb, WithBothLinksUpCommandsGoToBothAndFramesComeFromBoth) {
     w.Timer2Timer();
     EXPECT_TRUE(waitFor([&] { return w.state().TyrePressure[0] == 65; }));
     EXPECT_EQ(w.state().TyrePressure[2], 64);
-}
-
-TEST(WindowUsb, StreamingThroughAThousandReplugsEndsCleanly) {
-    auto f = std::make_unique<UsbFixture>();
-    TFmain& w = f->open();
-    f->ticks(11);
-    std::atomic<bool> streaming = true;
-    std::thread unitSide([&] {
-        const auto report = usbReport("$001520418D#");
-        while (streaming)
-            if (!f->hid.pushReport(kUnitPath, report))
-                std::this_thread::yield();
-    });
-    for (int cycle = 0; cycle < 1000; ++cycle) {
-        f->hid.unplug(kUnitPath);
-        f->broadcast();
-        f->ticks(11);
-        f->hid.replug(kUnitPath);
-        f->broadcast();
-        f->ticks(11);
-        QCoreApplication::processEvents();
-        ASSERT_TRUE(w.usbConnected()) << "cycle " << cycle;
-    }
-    streaming = false;
-    unitSide.join();
-    EXPECT_TRUE(waitFor([&] { return w.state().TyrePressure[0] == 65; }));
-    f.reset(); // the window stops its receive loop before the device goes
 }
 
 } // namespace

@@ -120,41 +120,28 @@ TEST(SimulatedUnit, NoiseAndFloodsAreSurvivedAndCleanFramesStillApplied) {
 // The simulated unit behind the USB fake: commands reach it as 9-byte
 // reports, its frames come back as 17-byte reports.
 TEST(SimulatedUnit, ServedOnTheUsbFakeItIsFoundReportsAndHearsCommands) {
-    QStringList settings = test::defaultSettings();
-    settings[5] = "4"; // USB only
-    WindowFixture f(settings);
+    WindowFixture f({"26", "45", "70", "0", "0", "4", "0", "0"}); // USB only
     const std::string path = "/dev/hidraw-unit";
     f.hid.plug({path, kUnitVendorId, kUnitProductId, 0});
     sim::UnitModel model(sim::UnitConfig{.wheels = 6});
     f.hid.setOutputHook(path, [&](std::span<const std::uint8_t> r) { model.receiveUsbReport(r); });
     TFmain& w = f.open();
-    const auto step = [&] {
-        model.advance(milliseconds{100});
-        for (const auto& report : model.takeUsbReports())
-            f.hid.pushReport(path, report);
-        QCoreApplication::processEvents();
-        tick(w);
+    const auto stepUntil = [&](const std::function<bool()>& done) {
+        for (int i = 0; i < 300 && !done(); ++i) {
+            QThread::msleep(10);
+            model.advance(milliseconds{100});
+            for (const auto& report : model.takeUsbReports())
+                f.hid.pushReport(path, report);
+            QCoreApplication::processEvents();
+            tick(w);
+        }
+        return done();
     };
-    for (int i = 0; i < 10; ++i)
-        step();
-    EXPECT_EQ(w.Panel11->caption(), "");
-    step();
-    EXPECT_EQ(w.Panel11->caption(), "USB CONNECTED");
-    QElapsedTimer clock;
-    clock.start();
-    while (w.state().TyrePressure[5] == 0 && clock.elapsed() < 3000) {
-        QThread::msleep(10);
-        step();
-    }
-    EXPECT_GT(w.state().TyrePressure[5], 40);
+    EXPECT_TRUE(stepUntil([&] { return w.usbConnected(); }));
+    EXPECT_TRUE(stepUntil([&] { return w.state().TyrePressure[5] > 40; }));
     w.Button3Click();
     EXPECT_EQ(model.mode(), sim::UnitMode::Learning);
-    clock.restart();
-    while (w.Panel9->caption() != "Learn ID" && clock.elapsed() < 3000) {
-        QThread::msleep(10);
-        step();
-    }
-    EXPECT_EQ(w.Panel9->caption(), "Learn ID");
+    EXPECT_TRUE(stepUntil([&] { return w.Panel9->caption() == "Learn ID"; }));
 }
 
 } // namespace
