@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QScreen>
 #include <QShowEvent>
-#include <array>
 #include <exception>
 
 namespace vorn {

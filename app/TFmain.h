@@ -92,8 +92,6 @@ public:
     const MonitorSettings& settings() const { return settings_; }
     const PendingThresholds& pending() const { return pending_; }
     const Canvas& canvas() const { return canvas_; }
-    const UsbConnectionMonitor& usbMonitor() const { return usbMonitor_; }
-    DeviceChangeWatcher& deviceWatcher() { return *watcher_; }
     bool usbConnected() const { return UsbConnected; }
     bool serialOpen() const { return serial_.isOpen(); }
     const command::UsbOutReport& usbOutReport() const { return UsbOutReport; }
