@@ -1,41 +1,28 @@
 // The settings file and the settings panel laid over the screen.
 #include "app/TFmain.h"
 
+#include <array>
+#include <functional>
+
 namespace vorn {
 
 void TFmain::LoadSettings() {
     settingsText_ = loadSettingsFile(settingsPath_);
     Memo1->setPlainText(settingsText_.plainText());
+    // Where each of lines 1 to 8 goes; the controls clamp what does not fit.
+    const std::array<std::function<void(std::int32_t)>, kSettingsLines> apply{
+        [this](std::int32_t v) { settings_.LowPressureSet = v; },
+        [this](std::int32_t v) { settings_.HighPressureSet = v; },
+        [this](std::int32_t v) { settings_.HighTempSet = v; },
+        [this](std::int32_t v) { RadioGroup1->setItemIndex(v); },
+        [this](std::int32_t v) { RadioGroup2->setItemIndex(v); },
+        [this](std::int32_t v) { RadioGroup3->setItemIndex(v); },
+        [this](std::int32_t v) { ComboBox2->setItemIndex(v); },
+        [this](std::int32_t v) { RadioGroup4->setItemIndex(v); },
+    };
     // Each line takes effect before the next is converted.
-    for (int line = 0; line < kSettingsLines; ++line) {
-        const std::int32_t value = parseSettingInteger(settingsText_.line(line));
-        switch (line) {
-        case 0:
-            settings_.LowPressureSet = value;
-            break;
-        case 1:
-            settings_.HighPressureSet = value;
-            break;
-        case 2:
-            settings_.HighTempSet = value;
-            break;
-        case 3:
-            RadioGroup1->setItemIndex(value);
-            break;
-        case 4:
-            RadioGroup2->setItemIndex(value);
-            break;
-        case 5:
-            RadioGroup3->setItemIndex(value);
-            break;
-        case 6:
-            ComboBox2->setItemIndex(value);
-            break;
-        case 7:
-            RadioGroup4->setItemIndex(value);
-            break;
-        }
-    }
+    for (int line = 0; line < kSettingsLines; ++line)
+        apply[static_cast<std::size_t>(line)](parseSettingInteger(settingsText_.line(line)));
 }
 
 void TFmain::SetUnitCaptions() {

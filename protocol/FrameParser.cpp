@@ -223,28 +223,29 @@ void FrameParser::showFrequency(std::string_view body) {
 }
 
 void FrameParser::showCalibration(char step) {
-    switch (step) {
-    case '0':
-        table_.CalibrationRunning = 1;
+    // Digit 0 starts the watch, 1 and 2 end it; any other digit means nothing.
+    struct Outcome {
+        char digit;
+        std::string_view caption;
+        PanelColour colour;
+        Tone tone; // hz 0: silent
+    };
+    constexpr std::array<Outcome, 3> kOutcomes{{
+        {'0', "Start", PanelColour::Yellow, {0, 0}},
+        {'1', "Ok", PanelColour::Lime, kCalibrationOkTone},
+        {'2', "Error", PanelColour::Red, kCalibrationErrorTone},
+    }};
+    const auto outcome =
+        std::ranges::find_if(kOutcomes, [step](const Outcome& o) { return o.digit == step; });
+    if (outcome == kOutcomes.end())
+        return;
+    table_.CalibrationRunning = step == '0' ? 1 : 0;
+    if (step == '0')
         table_.CalibrationTicks = 0;
-        effects_.setCalibrationCaption("Start");
-        effects_.setCalibrationColour(PanelColour::Yellow);
-        break;
-    case '1':
-        table_.CalibrationRunning = 0;
-        effects_.setCalibrationCaption("Ok");
-        effects_.setCalibrationColour(PanelColour::Lime);
-        effects_.playTone(kCalibrationOkTone.hz, kCalibrationOkTone.ms);
-        break;
-    case '2':
-        table_.CalibrationRunning = 0;
-        effects_.setCalibrationCaption("Error");
-        effects_.setCalibrationColour(PanelColour::Red);
-        effects_.playTone(kCalibrationErrorTone.hz, kCalibrationErrorTone.ms);
-        break;
-    default:
-        break;
-    }
+    effects_.setCalibrationCaption(outcome->caption);
+    effects_.setCalibrationColour(outcome->colour);
+    if (outcome->tone.hz != 0)
+        effects_.playTone(outcome->tone.hz, outcome->tone.ms);
 }
 
 void FrameParser::enterFactory() {
