@@ -28,6 +28,7 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     //    their handlers cope with running before construction has finished.
     createControls();
     connectHandlers();
+    createContextMenu();
     for (QTimer* timer : {Timer1, Timer2, Timer3})
         timer->start();
     // 2. Device-change broadcasts reach FormWndProc after Qt has seen them.
@@ -179,6 +180,7 @@ void TFmain::UsbReceive(const QByteArray& report) {
 void TFmain::Timer1Timer() {
     screen_.Timer1Timer();
     ShowCanvasChanges();
+    emit refreshed();
 }
 
 void TFmain::ShowCanvasChanges() {

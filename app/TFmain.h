@@ -20,6 +20,7 @@
 #include "protocol/TyreStateTable.h"
 
 #include <QLabel>
+#include <QMenu>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -105,6 +106,18 @@ public:
     void setFactoryColour(PanelColour colour) override;
     void setFrequencyText(std::string_view text) override;
     void playTone(int hz, int ms) override;
+    void sensorStored(int wheel, ReportLink link) override { emit readingStored(wheel, link); }
+    void alarmRaised(int wheel, std::int32_t status) override {
+        emit alarmWasRaised(wheel, status);
+    }
+    void alarmEnded(AlarmEnd how) override { emit alarmWasEnded(how); }
+    void modeEntered(MonitorModeValue mode) override { emit modeWasEntered(mode); }
+
+    // The window's context menu (right-click on the drawn screen, the Menu
+    // key, Shift+F10). Features beside the replica add their entries here.
+    QMenu& contextMenu() { return *contextMenu_; }
+    // Which links are up, in words, for "About VORN" and the like.
+    QString linkDescription() const;
 
     // Controls, by their design names. The window owns them through Qt's
     // parent links.
@@ -166,6 +179,16 @@ public:
     QTimer* Timer2 = nullptr;
     QTimer* Timer3 = nullptr;
 
+signals:
+    // For what keeps or forwards the readings beside the screen; all are
+    // emitted on the main thread after the state table has changed.
+    void readingStored(int wheel, vorn::ReportLink link);
+    void alarmWasRaised(int wheel, std::int32_t status);
+    void alarmWasEnded(vorn::AlarmEnd how);
+    void modeWasEntered(vorn::MonitorModeValue mode);
+    // After every display refresh: statuses in state() are current.
+    void refreshed();
+
 public slots:
     // Called for window-level messages that Qt does not deliver as events;
     // the device-change broadcast pauses USB reception and schedules a search.
@@ -176,12 +199,15 @@ public slots:
 protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void createControls();
     void createSettingsPanel();
     void createTuningGroup();
     void connectHandlers();
+    void createContextMenu();
+    void showAbout();
     void LoadSettings();
     void OpenSerialLink();
     // The brand panel's tag shows the monitor mode the unit last reported.
@@ -223,6 +249,7 @@ private:
     MonitorScreen screen_{canvas_, state_, settings_, *this};
     UsbHidDevice usb_{*services_.hid};
     DeviceChangeWatcher* watcher_ = nullptr;
+    QMenu* contextMenu_ = nullptr; // owned through its parent, the window
     // Made by FormCreate; stopped before usb_, whose read handle it uses.
     std::unique_ptr<rxusbth> UsbThread;
     bool UsbConnected = false;

@@ -53,11 +53,14 @@ void TFmain::Button4Click() {
 void TFmain::Panel9Click() {
     // During an alarm a click only acknowledges it; otherwise it ends the
     // unit's mode, and the unit's answer brings back normal mode.
-    if (state_.AlarmActive == 0)
+    const bool alarmWasOn = state_.AlarmActive != 0;
+    if (!alarmWasOn)
         SendCommand(command::End);
     state_.AlarmActive = 0;
     setBrandColour(PanelColour::SkyBlue);
     setBrandCaption("KESSIDO");
+    if (alarmWasOn)
+        alarmEnded(AlarmEnd::Acknowledged);
 }
 
 void TFmain::SendIfAny(const std::optional<std::string>& text) {

@@ -1,11 +1,22 @@
+#include "app/CommandLine.h"
 #include "app/MessageSink.h"
 #include "app/TFmain.h"
 #include "app/VornApplication.h"
 
 #include <QDir>
+#include <cstdio>
 #include <exception>
 
 int main(int argc, char** argv) {
+    // The command line is read before Qt starts, so --help and --version
+    // work without a display.
+    const vorn::CommandLine command = vorn::parseCommandLine(vorn::argumentList(argc, argv));
+    if (command.action == vorn::CommandLine::Action::Exit) {
+        std::fputs(qUtf8Printable(command.output), stdout);
+        std::fputs(qUtf8Printable(command.error), stderr);
+        return command.exitCode;
+    }
+
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
     vorn::TonePlayer tones(vorn::makeAlsaOutput());

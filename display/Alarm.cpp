@@ -22,12 +22,13 @@ void Alarm::Blink() {
     BlinkTicks = 0;
 }
 
-void Alarm::Raise() {
+void Alarm::Raise(int wheel) {
     if (!state_.inMode(MonitorModeValue::Normal))
         return;
     state_.AlarmActive = 1;
     effects_.setBrandColour(PanelColour::Red);
     effects_.setBrandCaption("ALARM !");
+    effects_.alarmRaised(wheel, state_.TyreStatus[static_cast<std::size_t>(wheel)]);
 }
 
 void Alarm::EndWhenClear() {
@@ -39,6 +40,7 @@ void Alarm::EndWhenClear() {
     state_.AlarmActive = 0;
     effects_.setBrandColour(PanelColour::SkyBlue);
     effects_.setBrandCaption("KESSIDO");
+    effects_.alarmEnded(AlarmEnd::Cleared);
 }
 
 } // namespace vorn

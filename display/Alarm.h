@@ -19,7 +19,7 @@ public:
 
     // Red "ALARM !" on the brand panel; only in normal mode, since learning
     // and test mode clear every reading on purpose.
-    void Raise();
+    void Raise(int wheel);
     // Back to "KESSIDO" once none of wheels 0 to 3 carries an alarm bit.
     void EndWhenClear();
 

@@ -77,7 +77,7 @@ void TyreIcons::DrawTyreIcon(int wheel) {
     canvas_.setPenColour(colour::Black);
     canvas_.setPenWidth(1);
     if (drawState(layout::VehicleOrigin + IconOffsets[w], word))
-        alarm_.Raise();
+        alarm_.Raise(wheel);
 }
 
 } // namespace vorn

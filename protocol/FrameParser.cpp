@@ -193,6 +193,7 @@ void FrameParser::enterMode(MonitorModeValue mode, std::string_view caption) {
     effects_.setBrandCaption(caption);
     table_.MonitorMode = static_cast<std::int32_t>(mode);
     table_.ResetReadings();
+    effects_.modeEntered(mode);
 }
 
 void FrameParser::toggleRadioTest() {
@@ -254,12 +255,16 @@ void FrameParser::enterFactory() {
 }
 
 void FrameParser::endMode() {
+    const bool alarmWasOn = table_.AlarmActive != 0;
     effects_.setBrandColour(PanelColour::SkyBlue);
     effects_.setBrandCaption("KESSIDO");
     table_.AlarmActive = 0;
     table_.MonitorMode = static_cast<std::int32_t>(MonitorModeValue::Normal);
     table_.FactoryMode = 0;
     effects_.setFactoryColour(PanelColour::ButtonFace);
+    if (alarmWasOn)
+        effects_.alarmEnded(AlarmEnd::ModeEnded);
+    effects_.modeEntered(MonitorModeValue::Normal);
 }
 
 // Checksum first, then every value digit; a report that fails any test is dropped whole.
@@ -277,6 +282,7 @@ void FrameParser::storeSensor(std::string_view body, bool shortForm, Link link) 
         shortForm ? pressure : pressure * 2 + (AddsHalfPsi(body[kHalfPsiAt], link) ? 1 : 0);
     table_.StoreSensorReport(wheel, Code(body[kBatteryAt]) - '0', body[kFlagAt] == '1', stored,
                              temperature);
+    effects_.sensorStored(wheel, link == Link::Usb ? ReportLink::Usb : ReportLink::Serial);
 }
 
 } // namespace vorn

@@ -1,8 +1,18 @@
 #pragma once
 
+#include "protocol/TyreStateTable.h"
+
+#include <cstdint>
 #include <string_view>
 
 namespace vorn {
+
+// The link a sensor report came by.
+enum class ReportLink { Serial, Usb };
+
+// How an alarm ended: every wheel back within limits, the user's
+// acknowledgement on the brand panel, or the unit ending its mode.
+enum class AlarmEnd { Cleared, Acknowledged, ModeEnded };
 
 // Colours the unit's replies and the alarm give the window's status panels.
 enum class PanelColour { ButtonFace, SkyBlue, Red, Blue, Yellow, Lime };
@@ -31,6 +41,13 @@ public:
 
     // A tone of `hz` for `ms`, played after any tones before it; never blocks.
     virtual void playTone(int hz, int ms) = 0;
+
+    // What happened, for whatever keeps or forwards it beside the screen
+    // (history, publishing, notifications). They change nothing on screen.
+    virtual void sensorStored(int /*wheel*/, ReportLink /*link*/) {}
+    virtual void alarmRaised(int /*wheel*/, std::int32_t /*status*/) {}
+    virtual void alarmEnded(AlarmEnd /*how*/) {}
+    virtual void modeEntered(MonitorModeValue /*mode*/) {}
 };
 
 } // namespace vorn

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace vorn {
+
+// What the command line asks of the program beside its ordinary start.
+struct ProgramOptions {};
+
+// The outcome of reading the command line: run with the options, or end at
+// once with a text for standard output (help, version) or standard error.
+struct CommandLine {
+    enum class Action { Run, Exit };
+    Action action = Action::Run;
+    int exitCode = 0;
+    QString output;
+    QString error;
+    ProgramOptions options;
+};
+
+// Reads the program's arguments (the first is the program's name). Needs no
+// display and no settings file. Qt's own window options (-platform, -display,
+// -style, ...) are left for Qt and do not count as unknown.
+CommandLine parseCommandLine(const QStringList& arguments);
+
+// The arguments of main() as text, for parseCommandLine and for Qt.
+QStringList argumentList(int argc, char** argv);
+
+} // namespace vorn

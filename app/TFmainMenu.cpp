@@ -1,0 +1,54 @@
+// The window's context menu: the place for what the program offers beside
+// the replica of the unit. The replica's own controls never change for it.
+#include "app/BuildInfo.h"
+#include "app/TFmain.h"
+#include "link/SerialPortName.h"
+
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QShortcut>
+#include <cstdio>
+
+namespace vorn {
+
+void TFmain::createContextMenu() {
+    contextMenu_ = new QMenu(this);
+    contextMenu_->addAction(QStringLiteral("About VORN"), this, [this] { showAbout(); });
+    // The Menu key and Shift+F10 open it where the keyboard user is: the
+    // middle of the drawn screen.
+    for (const QKeySequence& key :
+         {QKeySequence(Qt::Key_Menu), QKeySequence(Qt::SHIFT | Qt::Key_F10)}) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this,
+                [this] { contextMenu_->popup(mapToGlobal(rect().center())); });
+    }
+}
+
+void TFmain::contextMenuEvent(QContextMenuEvent* event) {
+    contextMenu_->popup(event->globalPos());
+    event->accept();
+}
+
+QString TFmain::linkDescription() const {
+    QStringList links;
+    if (serial_.isOpen())
+        links << QStringLiteral("serial port %1").arg(comPortName(RadioGroup3->itemIndex()));
+    if (UsbConnected)
+        links << QStringLiteral("USB");
+    return links.isEmpty() ? QStringLiteral("none") : links.join(QStringLiteral(" and "));
+}
+
+void TFmain::showAbout() {
+    const QString text =
+        QStringLiteral("VORN %1, built %2\nTyre-pressure monitor companion\n"
+                       "Link in use: %3")
+            .arg(QString::fromLatin1(kVersion), QString::fromLatin1(kBuildDate), linkDescription());
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
+        std::fprintf(stderr, "%s\n", qUtf8Printable(text));
+        return;
+    }
+    QMessageBox::about(this, QStringLiteral("About VORN"), text);
+}
+
+} // namespace vorn
