@@ -12,7 +12,10 @@ SettingsText SettingsText::fromBytes(const QByteArray& bytes) {
     SettingsText text;
     QByteArray current;
     bool pending = false; // characters (or an empty line) not yet ended
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
+    // Editors on Windows may start the file with a UTF-8 byte-order mark; it
+    // is no part of line 1, and a save leaves it out.
+    const qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    for (qsizetype i = start; i < bytes.size(); ++i) {
         const char c = bytes[i];
         if (c == '\r' || c == '\n') {
             text.lines_.append(QString::fromLatin1(current));

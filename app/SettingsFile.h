@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <stdexcept>
 
 namespace vorn {
 
@@ -29,6 +30,21 @@ public:
 
 private:
     QStringList lines_;
+};
+
+// A settings line that is not a whole number. what() is the text the user is
+// shown; where() adds the file and the line, for standard error.
+class SettingsLineError : public std::runtime_error {
+public:
+    SettingsLineError(const std::runtime_error& cause, const QString& path, int lineNumber)
+        : std::runtime_error(cause), where_(QStringLiteral("%1, line %2: %3")
+                                                .arg(path)
+                                                .arg(lineNumber)
+                                                .arg(QString::fromUtf8(cause.what()))) {}
+    const QString& where() const { return where_; }
+
+private:
+    QString where_;
 };
 
 // Decimal whole number with an optional sign, surrounding blanks allowed.

@@ -29,6 +29,7 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     createControls();
     connectHandlers();
     createContextMenu();
+    setToolTips();
     for (QTimer* timer : {Timer1, Timer2, Timer3})
         timer->start();
     // 2. Device-change broadcasts reach FormWndProc after Qt has seen them.

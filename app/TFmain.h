@@ -207,6 +207,7 @@ private:
     void createTuningGroup();
     void connectHandlers();
     void createContextMenu();
+    void setToolTips();
     void showAbout();
     void LoadSettings();
     void OpenSerialLink();

@@ -99,6 +99,10 @@ void TFmain::createSettingsPanel() {
     Edit1 = makeEdit(p, QStringLiteral("26"), {8, 72, 65, 28});
     Edit2 = makeEdit(p, QStringLiteral("45"), {88, 72, 65, 28});
     Edit3 = makeEdit(p, QStringLiteral("70"), {168, 72, 65, 28});
+    // The arrows are the only way to change a threshold; typed text was
+    // never stored, so it cannot be typed.
+    for (QLineEdit* e : {Edit1, Edit2, Edit3})
+        e->setReadOnly(true);
     BitBtn2 = makeStepButton(p, stepUpGlyph(), {8, 112, 65, 57});
     BitBtn4 = makeStepButton(p, stepUpGlyph(), {88, 112, 65, 57});
     BitBtn6 = makeStepButton(p, stepUpGlyph(), {168, 112, 65, 57});

@@ -21,8 +21,13 @@ void TFmain::LoadSettings() {
         [this](std::int32_t v) { RadioGroup4->setItemIndex(v); },
     };
     // Each line takes effect before the next is converted.
-    for (int line = 0; line < kSettingsLines; ++line)
-        apply[static_cast<std::size_t>(line)](parseSettingInteger(settingsText_.line(line)));
+    for (int line = 0; line < kSettingsLines; ++line) {
+        try {
+            apply[static_cast<std::size_t>(line)](parseSettingInteger(settingsText_.line(line)));
+        } catch (const std::runtime_error& e) {
+            throw SettingsLineError(e, settingsPath_, line + 1);
+        }
+    }
 }
 
 void TFmain::SetUnitCaptions() {

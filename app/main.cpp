@@ -25,6 +25,10 @@ int main(int argc, char** argv) {
         vorn::TFmain window({QDir::currentPath(), &messages, &tones, hid.get()});
         window.show();
         return app.exec();
+    } catch (const vorn::SettingsLineError& e) {
+        std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));
+        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
+        return 1;
     } catch (const std::exception& e) {
         // A failed start is shown, and reported to the caller as a failure.
         messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);

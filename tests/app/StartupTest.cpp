@@ -35,7 +35,7 @@ TEST(Startup, GoodSettingsKeepItRunningAndMissingOrBadOnesEndItWithTheirText) {
         QStringList lines; // none: no file at all
         QString text;      // on standard error; empty: it keeps running
     } cases[] = {{{}, "Cannot open file %1/setdata.txt"},
-                 {{"26", "45", "seventy"}, "'seventy' is not a valid integer value"},
+                 {{"26", "45", "seventy"}, "%1/setdata.txt, line 3: 'seventy' is not a valid integer value"},
                  {test::defaultSettings(), ""}};
     for (const auto& c : cases) {
         test::WorkDir dir;
