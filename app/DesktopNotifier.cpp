@@ -107,8 +107,11 @@ void DesktopNotifier::ended() {
     if (!standing_)
         return;
     standing_ = false;
+    // One still unanswered is closed by its reply, unless that only repeats
+    // the number closed here.
+    closedId_ = id_;
     if (id_ != 0)
-        closeNotification(id_); // one still unanswered is closed by its reply
+        closeNotification(id_);
     id_ = 0;
     waiting_ = false;
     stale_ = false;
@@ -123,11 +126,10 @@ void DesktopNotifier::send() {
     for (const QString& line : lines_)
         if (!line.isEmpty())
             body << line;
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService,
-                                                      QStringLiteral("Notify"));
-    const QVariantMap hints{
-        {QStringLiteral("urgency"), QVariant::fromValue(kUrgencyCritical)},
-        {QStringLiteral("desktop-entry"), QStringLiteral("vorn")}};
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+    const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kUrgencyCritical)},
+                            {QStringLiteral("desktop-entry"), QStringLiteral("vorn")}};
     // It stays until the alarm ends, which withdraws it.
     constexpr qint32 kNeverExpires = 0;
     call << QStringLiteral("VORN") << id_ << QStringLiteral("vorn") << QStringLiteral("Tyre alarm")
@@ -149,7 +151,8 @@ void DesktopNotifier::replied(QDBusPendingCallWatcher* watcher, quint64 alarm) {
         return;
     }
     if (!current) { // the alarm ended before the service answered
-        closeNotification(reply.value());
+        if (reply.value() != closedId_)
+            closeNotification(reply.value());
         return;
     }
     id_ = reply.value();
@@ -164,7 +167,7 @@ void DesktopNotifier::closeNotification(quint32 id) {
     if (!bus_.isConnected())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService,
-                                                      QStringLiteral("CloseNotification"));
+                                                       QStringLiteral("CloseNotification"));
     call << id;
     bus_.send(call); // nothing to wait for
 }

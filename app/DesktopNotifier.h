@@ -44,11 +44,12 @@ private:
     TFmain& window_;
     QDBusConnection bus_;
     std::array<QString, kWheelSlots> lines_{}; // the standing alarm's wheels
-    quint64 alarm_ = 0;     // counts the alarms, so a late reply finds its own
-    bool standing_ = false; // an alarm is on
-    quint32 id_ = 0;        // the service's number of the standing alarm's notification
-    bool waiting_ = false;  // its Notify has not been answered yet
-    bool stale_ = false;    // a wheel joined meanwhile: send again once answered
+    quint64 alarm_ = 0;                        // counts the alarms, so a late reply finds its own
+    bool standing_ = false;                    // an alarm is on
+    quint32 id_ = 0;       // the service's number of the standing alarm's notification
+    bool waiting_ = false; // its Notify has not been answered yet
+    bool stale_ = false;   // a wheel joined meanwhile: send again once answered
+    quint32 closedId_ = 0; // what the last end of an alarm closed
     bool toldFailure_ = false;
 };
 

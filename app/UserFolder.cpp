@@ -20,7 +20,8 @@ constexpr char kDefaultSettings[] = "26\r\n45\r\n70\r\n0\r\n0\r\n0\r\n0\r\n0\r\n
 
 std::optional<QString> makeFolder(const QString& folder) {
     std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(folder).toStdString()), error);
+    std::filesystem::create_directories(
+        std::filesystem::path(QFile::encodeName(folder).toStdString()), error);
     if (error)
         return QStringLiteral("Cannot make the folder %1: %2")
             .arg(folder, QString::fromStdString(error.message()));

@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
-#include "app/MessageSink.h"
 #include "app/DesktopNotifier.h"
+#include "app/MessageSink.h"
 #include "app/TFmain.h"
 #include "app/UserFolder.h"
 #include "app/VornApplication.h"
