@@ -82,21 +82,11 @@ bool waitFor(const std::function<bool()>& done) {
     return done();
 }
 
-// A long-form sensor report for `wheel` with the sensor flag set.
-QByteArray report(int wheel, int psi, int celsius) {
-    const QByteArray body = QByteArray::number(wheel) + "110" +
-                            QByteArray::number(psi, 16).toUpper().rightJustified(2, '0') +
-                            QByteArray::number(celsius + 40, 16).toUpper().rightJustified(2, '0');
-    int sum = 0;
-    for (char c : body)
-        sum += static_cast<unsigned char>(c);
-    return "$" + body + QByteArray::number(sum % 256, 16).toUpper().rightJustified(2, '0') + "#";
-}
-
-void fromTheLine(WindowFixture& f, const QByteArray& frames) {
-    f.unit.write(frames);
-    f.window->Timer2Timer();
-    f.window->Timer1Timer();
+// Readings stored for `wheels` as the parser stores them, then one refresh.
+void refreshWith(TFmain& w, std::initializer_list<std::array<int, 3>> wheels) {
+    for (const auto& [wheel, halfPsi, celsius] : wheels)
+        w.state().StoreSensorReport(wheel, 1, true, halfPsi, celsius + ZeroCelsius);
+    w.Timer1Timer();
 }
 
 TEST(DesktopNotifier, AnAlarmIsOneCriticalNoticeReplacedAsWheelsJoinAndClosedOnAcknowledge) {
@@ -109,7 +99,7 @@ TEST(DesktopNotifier, AnAlarmIsOneCriticalNoticeReplacedAsWheelsJoinAndClosedOnA
     const auto& closed = bus.recorder.closed;
 
     // Two wheels in one refresh: the second waits for the first one's number.
-    fromTheLine(f, report(2, 20, 25) + report(3, 32, 80));
+    refreshWith(w, {{2, 40, 25}, {3, 64, 80}});
     ASSERT_TRUE(waitFor([&] { return notified.size() == 2; }));
     EXPECT_EQ(notified[0].summary, "Tyre alarm");
     EXPECT_EQ(notified[0].body, "wheel 2: low pressure, 20.0 psi");
@@ -126,7 +116,7 @@ TEST(DesktopNotifier, AnAlarmIsOneCriticalNoticeReplacedAsWheelsJoinAndClosedOnA
 
     // A new alarm is a new notice; acknowledged before the service answered,
     // it is closed as soon as its number is known.
-    fromTheLine(f, report(0, 50, 25));
+    refreshWith(w, {{0, 100, 25}});
     w.Panel9Click();
     ASSERT_TRUE(waitFor([&] { return closed.size() == 2; }));
     EXPECT_EQ(notified.size(), 3u);
@@ -139,7 +129,7 @@ TEST(DesktopNotifier, WithoutABusTheAlarmStillRaisesAndEnds) {
     WindowFixture f;
     TFmain& w = f.open();
     new DesktopNotifier(w, QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "nobus"));
-    fromTheLine(f, report(2, 20, 25));
+    refreshWith(w, {{2, 40, 25}});
     EXPECT_EQ(w.Panel9->caption(), "ALARM !");
     w.Panel9Click();
     EXPECT_EQ(w.Panel9->caption(), "KESSIDO");
