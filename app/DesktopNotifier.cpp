@@ -176,7 +176,7 @@ void DesktopNotifier::sayOnce(const QString& reason) {
     if (toldFailure_)
         return;
     toldFailure_ = true;
-    std::fprintf(stderr, "vorn: desktop notifications are off: %s\n", qUtf8Printable(reason));
+    std::fprintf(stderr, "vorn: no desktop notification: %s\n", qUtf8Printable(reason));
 }
 
 void attachDesktopNotifier(TFmain& window, const ProgramOptions& options) {

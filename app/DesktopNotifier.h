@@ -39,6 +39,7 @@ private:
     void send();
     void closeNotification(quint32 id);
     void replied(QDBusPendingCallWatcher* watcher, quint64 alarm);
+    // Said once on standard error; later alarms still try.
     void sayOnce(const QString& reason);
 
     TFmain& window_;
