@@ -59,7 +59,13 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
-    parser.addOptions({help, version});
+    const QCommandLineOption userFolder(
+        QStringLiteral("user-folder"),
+        QStringLiteral("Work in the per-user folder (~/.local/share/VORN), made with default "
+                       "settings when missing, instead of the current folder."));
+    const QCommandLineOption noNotify(QStringLiteral("no-notify"),
+                                      QStringLiteral("Send no desktop notifications for alarms."));
+    parser.addOptions({help, version, userFolder, noNotify});
 
     const QString program = QStringLiteral("vorn");
     if (!parser.parse(withoutQtOptions(arguments)))
@@ -76,7 +82,10 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         return exitWith(2, {},
                         QStringLiteral("%1: Unexpected argument '%2'. See %1 --help.\n")
                             .arg(program, parser.positionalArguments().first()));
-    return {};
+    CommandLine run;
+    run.options.userFolder = parser.isSet(userFolder);
+    run.options.notify = !parser.isSet(noNotify);
+    return run;
 }
 
 } // namespace vorn

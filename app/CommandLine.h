@@ -6,7 +6,10 @@
 namespace vorn {
 
 // What the command line asks of the program beside its ordinary start.
-struct ProgramOptions {};
+struct ProgramOptions {
+    bool userFolder = false; // work in the per-user data folder, made when missing
+    bool notify = true;      // desktop notifications for alarms
+};
 
 // The outcome of reading the command line: run with the options, or end at
 // once with a text for standard output (help, version) or standard error.

@@ -5,6 +5,7 @@
 #include "link/SerialPortName.h"
 
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QShortcut>
@@ -40,10 +41,10 @@ QString TFmain::linkDescription() const {
 }
 
 void TFmain::showAbout() {
-    const QString text =
-        QStringLiteral("VORN %1, built %2\nTyre-pressure monitor companion\n"
-                       "Link in use: %3")
-            .arg(QString::fromLatin1(kVersion), QString::fromLatin1(kBuildDate), linkDescription());
+    const QString text = QStringLiteral("VORN %1, built %2\nTyre-pressure monitor companion\n"
+                                        "Link in use: %3\nFolder: %4")
+                             .arg(QString::fromLatin1(kVersion), QString::fromLatin1(kBuildDate),
+                                  linkDescription(), QDir::toNativeSeparators(services_.workDir));
     if (QGuiApplication::platformName() == QLatin1String("offscreen")) {
         std::fprintf(stderr, "%s\n", qUtf8Printable(text));
         return;

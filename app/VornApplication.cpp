@@ -5,7 +5,10 @@
 namespace vorn {
 
 VornApplication::VornApplication(int& argc, char** argv, MessageSink& messages)
-    : QApplication(argc, argv), messages_(messages) {}
+    : QApplication(argc, argv), messages_(messages) {
+    // Names the per-user folders (~/.local/share/VORN) whatever the file is called.
+    setApplicationName(QStringLiteral("VORN"));
+}
 
 bool VornApplication::notify(QObject* receiver, QEvent* event) {
     try {

@@ -1,9 +1,10 @@
 #include "app/CommandLine.h"
+#include "app/DesktopNotifier.h"
 #include "app/MessageSink.h"
 #include "app/TFmain.h"
+#include "app/UserFolder.h"
 #include "app/VornApplication.h"
 
-#include <QDir>
 #include <cstdio>
 #include <exception>
 
@@ -19,10 +20,14 @@ int main(int argc, char** argv) {
 
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
+    const std::optional<QString> workDir = vorn::chooseWorkFolder(command.options, messages);
+    if (!workDir)
+        return 1;
     vorn::TonePlayer tones(vorn::makeAlsaOutput());
     const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
     try {
-        vorn::TFmain window({QDir::currentPath(), &messages, &tones, hid.get()});
+        vorn::TFmain window({*workDir, &messages, &tones, hid.get()});
+        vorn::attachDesktopNotifier(window, command.options);
         window.show();
         return app.exec();
     } catch (const vorn::SettingsLineError& e) {

@@ -85,7 +85,12 @@ std::string setHelp(Options& o, std::string_view) {
     return {};
 }
 
-constexpr std::array<OptionRule, 9> kOptions{{
+std::string setVersion(Options& o, std::string_view) {
+    o.version = true;
+    return {};
+}
+
+constexpr std::array<OptionRule, 10> kOptions{{
     {"--scenario", true, setScenario},
     {"--wheels", true, setWheels},
     {"--seed", true, setSeed},
@@ -95,6 +100,7 @@ constexpr std::array<OptionRule, 9> kOptions{{
     {"--folder", true, setFolder},
     {"--verbose", false, setVerbose},
     {"--help", false, setHelp},
+    {"--version", false, setVersion},
 }};
 
 } // namespace
@@ -150,7 +156,12 @@ std::string usageText() {
            "  --link NAME         name of the link to the pseudo-terminal (default COM1)\n"
            "  --folder DIR        folder in which the link is made (default .)\n"
            "  --verbose           print every byte sent and received\n"
-           "  -h, --help          print this text and end\n";
+           "  -h, --help          print this text and end\n"
+           "  --version           print the version and end\n";
+}
+
+std::string versionText() {
+    return std::string("vorn-unit-sim ") + VORN_VERSION + "\n";
 }
 
 } // namespace vorn::sim

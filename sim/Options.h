@@ -16,6 +16,7 @@ struct Options {
     std::string folder = ".";
     bool verbose = false;
     bool help = false;
+    bool version = false;
 };
 
 struct ParsedOptions {
@@ -27,5 +28,7 @@ struct ParsedOptions {
 ParsedOptions parseOptions(std::span<const std::string_view> args);
 
 std::string usageText();
+// "vorn-unit-sim <version>", the version of the build.
+std::string versionText();
 
 } // namespace vorn::sim

@@ -52,8 +52,10 @@ int main(int argc, char** argv) {
                      parsed.error.c_str());
         return 2;
     }
-    if (parsed.options->help) {
-        std::fputs(vorn::sim::usageText().c_str(), stdout);
+    if (parsed.options->help || parsed.options->version) {
+        const std::string text =
+            parsed.options->help ? vorn::sim::usageText() : vorn::sim::versionText();
+        std::fputs(text.c_str(), stdout);
         return 0;
     }
     installStopHandlers();

@@ -13,10 +13,11 @@
 namespace vorn::sim {
 namespace {
 
-TEST(UnitSimProgram, HelpEndsWithZeroAndABadArgumentWithTwoAndTheReason) {
+TEST(UnitSimProgram, HelpAndVersionEndWithZeroAndABadArgumentWithTwoAndTheReason) {
     const std::tuple<QStringList, int, const char*> cases[] = {
         {{"--help"}, 0, "--scenario NAME"},
         {{"-h"}, 0, "--verbose"},
+        {{"--version"}, 0, "vorn-unit-sim " VORN_VERSION},
         {{"--bogus"}, 2, "unknown option '--bogus'"},
         {{"--wheels", "5"}, 2, "--wheels takes 4 or 6, not '5'"},
         {{"--rate=8"}, 2, "--rate takes a digit from 0 to 7"},

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace vorn {
+
+class MessageSink;
+struct ProgramOptions;
+
+// The per-user folder `--user-folder` works in: $XDG_DATA_HOME/VORN, that is
+// ~/.local/share/VORN on most systems. Empty when no such place is known.
+QString userFolderPath();
+
+// Makes `folder` and a setdata.txt with the default settings in it when they
+// are missing; a settings file that exists is never touched. Returns the
+// reason when the folder or the file cannot be made, nothing on success.
+std::optional<QString> prepareUserFolder(const QString& folder);
+
+// The folder the program works in: the current one, or with --user-folder the
+// prepared per-user folder, which then also becomes the current one so that
+// relative paths mean the same. Nothing when the per-user folder cannot be
+// made; the reason has then been shown through `messages`.
+std::optional<QString> chooseWorkFolder(const ProgramOptions& options, MessageSink& messages);
+
+} // namespace vorn

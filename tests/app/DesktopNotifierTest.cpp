@@ -1,0 +1,163 @@
+// Alarm notifications on a real session bus, to a notification service that
+// records what it is asked.
+#include "app/DesktopNotifier.h"
+
+#include "tests/app/WindowFixture.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <gtest/gtest.h>
+
+namespace vorn {
+namespace {
+
+using test::WindowFixture;
+
+class RecordingNotifications : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+    struct Notice {
+        uint replacesId;
+        QString summary;
+        QString body;
+        QVariantMap hints;
+    };
+    std::vector<Notice> notified;
+    std::vector<uint> closed;
+
+public slots:
+    uint Notify(const QString&, uint replacesId, const QString&, const QString& summary,
+                const QString& body, const QStringList&, const QVariantMap& hints, int) {
+        notified.push_back({replacesId, summary, body, hints});
+        return replacesId != 0 ? replacesId : ++lastId_;
+    }
+    void CloseNotification(uint id) { closed.push_back(id); }
+
+private:
+    uint lastId_ = 100;
+};
+
+// A private dbus-daemon with the recording service on it.
+class SessionBus {
+public:
+    SessionBus() {
+        daemon_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
+        QElapsedTimer clock;
+        clock.start();
+        while (!daemon_.canReadLine() && clock.elapsed() < 5000)
+            daemon_.waitForReadyRead(100);
+        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        QDBusConnection service = QDBusConnection::connectToBus(address_, "service");
+        service.registerObject("/org/freedesktop/Notifications", &recorder,
+                               QDBusConnection::ExportAllSlots);
+        registered = service.registerService("org.freedesktop.Notifications");
+    }
+    ~SessionBus() {
+        QDBusConnection::disconnectFromBus("service");
+        QDBusConnection::disconnectFromBus("client");
+        daemon_.terminate();
+        daemon_.waitForFinished();
+    }
+    QDBusConnection client() const { return QDBusConnection::connectToBus(address_, "client"); }
+
+    RecordingNotifications recorder;
+    bool registered = false;
+
+private:
+    QProcess daemon_;
+    QString address_;
+};
+
+bool waitFor(const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 5000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+// Readings stored for `wheels` as the parser stores them, then one refresh.
+void refreshWith(TFmain& w, std::initializer_list<std::array<int, 3>> wheels) {
+    for (const auto& [wheel, halfPsi, celsius] : wheels)
+        w.state().StoreSensorReport(wheel, 1, true, halfPsi, celsius + ZeroCelsius);
+    w.Timer1Timer();
+}
+
+TEST(DesktopNotifier, AnAlarmIsOneCriticalNoticeReplacedAsWheelsJoinAndClosedOnAcknowledge) {
+    SessionBus bus;
+    ASSERT_TRUE(bus.registered);
+    WindowFixture f;
+    TFmain& w = f.open();
+    new DesktopNotifier(w, bus.client());
+    const auto& notified = bus.recorder.notified;
+    const auto& closed = bus.recorder.closed;
+
+    // Two wheels in one refresh: the second waits for the first one's number.
+    refreshWith(w, {{2, 40, 25}, {3, 64, 80}});
+    ASSERT_TRUE(waitFor([&] { return notified.size() == 2; }));
+    EXPECT_EQ(notified[0].summary, "Tyre alarm");
+    EXPECT_EQ(notified[0].body, "wheel 2: low pressure, 20.0 psi");
+    EXPECT_EQ(notified[0].replacesId, 0u);
+    EXPECT_EQ(notified[0].hints.value("urgency").metaType().id(), QMetaType::UChar);
+    EXPECT_EQ(notified[0].hints.value("urgency").toInt(), 2);
+    EXPECT_EQ(notified[1].body, "wheel 2: low pressure, 20.0 psi\n"
+                                "wheel 3: high temperature, 80 °C");
+    EXPECT_EQ(notified[1].replacesId, 101u);
+
+    w.Panel9Click();
+    ASSERT_TRUE(waitFor([&] { return closed.size() == 1; }));
+    EXPECT_EQ(closed[0], 101u);
+
+    // A new alarm is a new notice; acknowledged before the service answered,
+    // it is closed as soon as its number is known.
+    refreshWith(w, {{0, 100, 25}});
+    w.Panel9Click();
+    ASSERT_TRUE(waitFor([&] { return closed.size() == 2; }));
+    EXPECT_EQ(notified.size(), 3u);
+    EXPECT_EQ(notified[2].replacesId, 0u);
+    EXPECT_EQ(notified[2].body, "wheel 0: high pressure, 50.0 psi");
+    EXPECT_EQ(closed[1], 102u);
+}
+
+TEST(DesktopNotifier, WithoutABusTheAlarmStillRaisesAndEnds) {
+    WindowFixture f;
+    TFmain& w = f.open();
+    new DesktopNotifier(w, QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "nobus"));
+    refreshWith(w, {{2, 40, 25}});
+    EXPECT_EQ(w.Panel9->caption(), "ALARM !");
+    w.Panel9Click();
+    EXPECT_EQ(w.Panel9->caption(), "KESSIDO");
+}
+
+TEST(DesktopNotifier, TheLineNamesTheStateInTheUnitOfTheScreen) {
+    const struct {
+        std::int32_t pressure, temperature, unit, status;
+        const char* line;
+    } cases[] = {
+        {41, 65, 0, status::LowPressure, "wheel 1: low pressure, 20.5 psi"},
+        {60, 65, 1, status::HighPressure, "wheel 1: high pressure, 2.07 bar"},
+        {40, 65, 2, status::LowPressure, "wheel 1: low pressure, 138 kPa"},
+        {40, 120, 0, status::LowPressure | status::HighTemperature,
+         "wheel 1: low pressure, 20.0 psi; high temperature, 80 °C"},
+        {NoReading, 65, 0, status::LowPressure, "wheel 1: low pressure"},
+    };
+    for (const auto& c : cases) {
+        TyreStateTable state;
+        state.TyrePressure[1] = c.pressure;
+        state.TyreTemperature[1] = c.temperature;
+        MonitorSettings settings;
+        settings.PressureUnitIndex = c.unit;
+        EXPECT_EQ(alarmLine(1, c.status | status::SensorFlag, state, settings), c.line);
+    }
+}
+
+} // namespace
+} // namespace vorn
+
+#include "DesktopNotifierTest.moc"
