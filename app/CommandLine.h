@@ -1,12 +1,16 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
 namespace vorn {
 
 // What the command line asks of the program beside its ordinary start.
-struct ProgramOptions {};
+struct ProgramOptions {
+    bool headless = false;       // no window, messages on standard error
+    QMap<QString, QString> mqtt; // [mqtt] settings given on the command line
+};
 
 // The outcome of reading the command line: run with the options, or end at
 // once with a text for standard output (help, version) or standard error.

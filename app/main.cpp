@@ -1,6 +1,9 @@
 #include "app/CommandLine.h"
+#include "app/Headless.h"
 #include "app/MessageSink.h"
+#include "app/PublishWiring.h"
 #include "app/TFmain.h"
+#include "app/UserSettings.h"
 #include "app/VornApplication.h"
 
 #include <QDir>
@@ -16,14 +19,21 @@ int main(int argc, char** argv) {
         std::fputs(qUtf8Printable(command.error), stderr);
         return command.exitCode;
     }
+    const bool headless = command.options.headless;
+    if (headless)
+        vorn::useOffscreenPlatform();
 
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
+    const vorn::QuitOnSignals quitOnSignals(headless);
     vorn::TonePlayer tones(vorn::makeAlsaOutput());
     const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
     try {
         vorn::TFmain window({QDir::currentPath(), &messages, &tones, hid.get()});
-        window.show();
+        const auto publishing =
+            vorn::startPublishing(window, command.options, *vorn::openUserSettings());
+        if (!headless)
+            window.show();
         return app.exec();
     } catch (const std::exception& e) {
         // A failed start is shown, and reported to the caller as a failure.
