@@ -31,6 +31,14 @@ QByteArray utf8(const QString& text) {
     return text.toUtf8();
 }
 
+// libmosquitto's texts end with a full stop; ours go on after them.
+QString sentence(const char* text) {
+    QString s = QString::fromUtf8(text);
+    if (s.endsWith(QLatin1Char('.')))
+        s.chop(1);
+    return s;
+}
+
 const char* orNull(const QByteArray& text) {
     return text.isEmpty() ? nullptr : text.constData();
 }
@@ -109,7 +117,7 @@ bool Session::configure(mosquitto* m) {
     }
     if (rc != MOSQ_ERR_SUCCESS)
         tell(false, QStringLiteral("cannot set up the connection to %1: %2")
-                        .arg(where(), QString::fromUtf8(mosquitto_strerror(rc))));
+                        .arg(where(), sentence(mosquitto_strerror(rc))));
     return rc == MOSQ_ERR_SUCCESS;
 }
 
@@ -160,7 +168,7 @@ void Session::connection(mosquitto* m) {
     const bool wasConnected = connected_;
     connected_ = false;
     QString reason = rc == MOSQ_ERR_ERRNO ? QString::fromUtf8(std::strerror(error))
-                                          : QString::fromUtf8(mosquitto_strerror(rc));
+                                          : sentence(mosquitto_strerror(rc));
     if (!lastError_.empty())
         reason += QStringLiteral(" (%1)").arg(QString::fromStdString(lastError_));
     if (rc == MOSQ_ERR_CONN_REFUSED && !lastProblem_.isEmpty())
@@ -173,7 +181,7 @@ void Session::connection(mosquitto* m) {
 void Session::onConnect(int rc) {
     if (rc != 0) {
         tell(false, QStringLiteral("the broker at %1 refused the connection: %2; retrying")
-                        .arg(where(), QString::fromUtf8(mosquitto_connack_string(rc))));
+                        .arg(where(), sentence(mosquitto_connack_string(rc))));
         return;
     }
     connected_ = true;

@@ -42,7 +42,8 @@ void WheelPublisher::refreshed(const TyreStateTable& state, std::int32_t unitInd
                                state.TyreStatus[i], state.TyreBattery[i]};
         const qint64 since = nowMs - w.sentAtMs;
         const bool changed = !w.sent || *w.sent != now || unitChanged;
-        if (!(changed && since >= kMinGapMs) && !(w.sent && since >= kHeartbeatMs))
+        const bool due = !w.sent || (changed && since >= kMinGapMs) || since >= kHeartbeatMs;
+        if (!due)
             continue;
         send_(
             {topics_.wheelState(wheel), wheelStatePayload(now, unit, w.lastReportUtcMs), true, 0});
