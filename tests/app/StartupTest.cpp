@@ -19,6 +19,7 @@ ProcessRun runVorn(const test::WorkDir& dir, int waitMs) {
     p.setWorkingDirectory(dir.path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.file(QStringLiteral("config")));
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(VORN_BINARY), {});
     if (!p.waitForStarted())

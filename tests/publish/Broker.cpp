@@ -156,11 +156,6 @@ void Subscriber::onMessage(Received r) {
     received_.push_back(std::move(r));
 }
 
-std::size_t Subscriber::count() {
-    const std::lock_guard lock(mutex_);
-    return received_.size();
-}
-
 std::vector<Received> Subscriber::all() {
     const std::lock_guard lock(mutex_);
     return received_;

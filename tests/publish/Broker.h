@@ -60,7 +60,6 @@ public:
                      int ms = 8000);
     Received waitFor(const std::string& topic, const std::string& payloadPart, std::size_t from = 0,
                      int ms = 8000);
-    std::size_t count();
     std::vector<Received> all();
 
     void onConnect();

@@ -138,7 +138,7 @@ TEST(Broker, AKilledOrStoppedProgramLeavesOfflineBehind) {
         Headless vorn(broker, tls, broker.file("ca.crt"));
         ASSERT_FALSE(live.waitFor(kAvailability, "online").topic.empty())
             << vorn.waitForError("", 0).toStdString();
-        const std::size_t before = live.count();
+        const std::size_t before = live.all().size();
         EXPECT_EQ(vorn.endsCleanlyOn(signal), signal == SIGTERM) << signal;
         EXPECT_FALSE(live.waitFor(kAvailability, "offline", before).topic.empty()) << signal;
     }
@@ -177,7 +177,7 @@ TEST(Broker, AfterTheBrokerRestartsEverythingIsPublishedAgain) {
     ASSERT_FALSE(live.waitFor("vorn/van/wheel/2/state", "35").topic.empty());
     broker.stop();
     EXPECT_TRUE(vorn.waitForError("lost the broker").contains("retrying"));
-    const std::size_t before = live.count();
+    const std::size_t before = live.all().size();
     broker.start();
     EXPECT_FALSE(live.waitFor(kAvailability, "online", before, 15000).topic.empty());
     EXPECT_FALSE(live.waitFor("vorn/van/wheel/2/state", "35", before).topic.empty());
