@@ -6,6 +6,7 @@
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -37,16 +38,12 @@ public:
         const QString pw = dir.file("password");
         dir.write("password", password + "\n");
         QFile::setPermissions(pw, mode ? mode : QFile::ReadOwner | QFile::WriteOwner);
-        QStringList args{"--headless",
-                         "--mqtt-host",
-                         "127.0.0.1",
-                         "--mqtt-user",
-                         Broker::kUser,
-                         "--mqtt-password-file",
-                         pw,
-                         "--mqtt-unit",
-                         "van",
-                         "--mqtt-port",
+        // The broker in the per-user settings file, its port on the command line.
+        QDir(dir.path()).mkpath("config/VORN");
+        dir.write("config/VORN/vorn.conf", "[mqtt]\nhost=127.0.0.1\nuser=vorn\nunit=van\n"
+                                           "password_file=" +
+                                               pw.toUtf8() + "\n");
+        QStringList args{"--headless", "--mqtt-port",
                          QString::number(tls ? broker.tlsPort() : broker.plainPort())};
         if (tls)
             args << "--mqtt-ca" << ca;

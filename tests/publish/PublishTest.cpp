@@ -40,19 +40,13 @@ TEST(MqttSettings, EachUnusableValueNamesItsKeyAndNoHostMeansOff) {
     EXPECT_TRUE(off.error.isEmpty());
 }
 
-TEST(MqttSettings, TheFileGivesDefaultsTheCommandLineOverridesIt) {
-    test::WorkDir dir;
-    QSettings file(dir.file("vorn.conf"), QSettings::IniFormat);
-    file.setValue("mqtt/host", "broker.lan");
-    file.setValue("mqtt/prefix", "cars/tpms");
-    const LoadResult r = loadSettings(file, {{"prefix", "fleet"}}, "pi.local");
+TEST(MqttSettings, TheUnitIsTheHostNameMadeATopicLevelUnlessGiven) {
+    QSettings none(test::WorkDir().file("vorn.conf"), QSettings::IniFormat);
+    const LoadResult r = loadSettings(none, {{"host", "b"}}, "pi.local");
     ASSERT_TRUE(r.settings);
-    EXPECT_EQ(r.settings->host, "broker.lan");
-    EXPECT_EQ(r.settings->prefix, "fleet");
-    EXPECT_EQ(r.settings->unit, "pi_local"); // the host name, made a topic level
+    EXPECT_EQ(r.settings->unit, "pi_local");
     EXPECT_EQ(r.settings->clientId, "vorn-pi_local");
-    EXPECT_EQ(r.settings->port, 1883);
-    EXPECT_EQ(r.settings->discoveryPrefix, "homeassistant");
+    EXPECT_EQ(r.settings->prefix, "vorn");
 }
 
 QJsonObject stateOf(const Message& m) {
