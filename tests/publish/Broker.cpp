@@ -4,10 +4,12 @@
 #include <QFile>
 #include <QThread>
 #include <arpa/inet.h>
+#include <csignal>
 #include <mosquitto.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <stdexcept>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -79,6 +81,10 @@ void makeCertificates(const QString& dir) {
 
 } // namespace
 
+void endsWithTheTest(QProcess& child) {
+    child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
 Broker::Broker() : plainPort_(freePort()), tlsPort_(freePort()) {
     const QString d = dir_.path();
     makeCertificates(d);
@@ -104,6 +110,7 @@ Broker::~Broker() {
 }
 
 void Broker::start() {
+    endsWithTheTest(process_);
     process_.start("mosquitto", {"-c", file("mosquitto.conf")});
     QElapsedTimer clock;
     clock.start();

@@ -12,6 +12,10 @@ struct mosquitto;
 
 namespace vorn::test {
 
+// The child is killed when the test process ends, even by a crash, so no
+// broker or program outlives a failed run.
+void endsWithTheTest(QProcess& child);
+
 // A real mosquitto broker on two free loopback ports: a plain listener and
 // a TLS one, both asking for the user below; a throwaway CA signs the
 // server's certificate, and a second CA that signed nothing stands for an

@@ -51,6 +51,7 @@ public:
         env.insert("XDG_CONFIG_HOME", dir.file("config"));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
+        test::endsWithTheTest(process);
         process.start(VORN_BINARY, args);
         process.waitForStarted();
     }
