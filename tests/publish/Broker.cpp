@@ -65,18 +65,21 @@ void makeCertificates(const QString& dir) {
                 QStringList{"-keyout", ca + ".key", "-out", ca + ".crt", "-days", "2", "-subj",
                             "/CN=VORN test " + ca},
             dir);
-    run(openssl,
-        QStringList{"req"} + key +
-            QStringList{"-keyout", "server.key", "-out", "server.csr", "-subj", "/CN=127.0.0.1"},
-        dir);
     QFile ext(dir + "/server.ext");
     ext.open(QIODevice::WriteOnly);
     ext.write("subjectAltName=IP:127.0.0.1,DNS:localhost\n");
     ext.close();
-    run(openssl,
-        {"x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key",
-         "-CAcreateserial", "-out", "server.crt", "-days", "2", "-extfile", "server.ext"},
-        dir);
+    // The server's certificate names the loopback address; the client's is ours.
+    for (const QString who : {"server", "client"}) {
+        run(openssl,
+            QStringList{"req"} + key +
+                QStringList{"-keyout", who + ".key", "-out", who + ".csr", "-subj", "/CN=" + who},
+            dir);
+        run(openssl,
+            {"x509", "-req", "-in", who + ".csr", "-CA", "ca.crt", "-CAkey", "ca.key",
+             "-CAcreateserial", "-out", who + ".crt", "-days", "2", "-extfile", "server.ext"},
+            dir);
+    }
 }
 
 } // namespace
@@ -93,14 +96,15 @@ Broker::Broker() : plainPort_(freePort()), tlsPort_(freePort()) {
     conf.open(QIODevice::WriteOnly);
     const passwd* me = ::getpwuid(::geteuid());
     // Started as root, mosquitto would otherwise drop to a user who cannot read our folder.
-    conf.write(QStringLiteral("user %1\nallow_anonymous false\npassword_file %2/passwd\n"
-                              "listener %3 127.0.0.1\n"
-                              "listener %4 127.0.0.1\ncafile %2/ca.crt\n"
-                              "certfile %2/server.crt\nkeyfile %2/server.key\n")
-                   .arg(QString::fromLocal8Bit(me ? me->pw_name : "root"), d)
-                   .arg(plainPort_)
-                   .arg(tlsPort_)
-                   .toUtf8());
+    conf.write(
+        QStringLiteral("user %1\nallow_anonymous false\npassword_file %2/passwd\n"
+                       "listener %3 127.0.0.1\n"
+                       "listener %4 127.0.0.1\ncafile %2/ca.crt\n"
+                       "certfile %2/server.crt\nkeyfile %2/server.key\nrequire_certificate true\n")
+            .arg(QString::fromLocal8Bit(me ? me->pw_name : "root"), d)
+            .arg(plainPort_)
+            .arg(tlsPort_)
+            .toUtf8());
     conf.close();
     start();
 }

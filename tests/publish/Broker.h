@@ -17,9 +17,10 @@ namespace vorn::test {
 void endsWithTheTest(QProcess& child);
 
 // A real mosquitto broker on two free loopback ports: a plain listener and
-// a TLS one, both asking for the user below; a throwaway CA signs the
-// server's certificate, and a second CA that signed nothing stands for an
-// untrusted one. Killed with the object.
+// a TLS one that also asks for a client certificate, both asking for the
+// user below; a throwaway CA signs the server's and the client's
+// certificates, and a second CA that signed nothing stands for an untrusted
+// one. Killed with the object.
 class Broker {
 public:
     static constexpr const char* kUser = "vorn";

@@ -30,7 +30,7 @@ const std::string kAvailability = "vorn/van/availability";
 // pseudo-terminal and its own per-user settings.
 class Headless {
 public:
-    // `tls`: the TLS port with `ca`; otherwise the plain port.
+    // `tls`: the TLS port with `ca` and the client certificate; otherwise the plain port.
     Headless(const Broker& broker, bool tls, const QString& ca = {},
              const QByteArray& password = Broker::kPassword, QFile::Permissions mode = {}) {
         dir.writeSettings(test::defaultSettings());
@@ -46,7 +46,8 @@ public:
         QStringList args{"--headless", "--mqtt-port",
                          QString::number(tls ? broker.tlsPort() : broker.plainPort())};
         if (tls)
-            args << "--mqtt-ca" << ca;
+            args << "--mqtt-ca" << ca << "--mqtt-cert" << broker.file("client.crt") << "--mqtt-key"
+                 << broker.file("client.key");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", dir.file("config"));
         process.setProcessEnvironment(env);
