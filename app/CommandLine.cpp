@@ -32,6 +32,30 @@ QStringList withoutQtOptions(const QStringList& arguments) {
     return kept;
 }
 
+// --mqtt-<name> VALUE overrides the key of the [mqtt] settings section.
+struct MqttOption {
+    const char* name;
+    const char* key;
+    const char* value;
+    const char* help;
+};
+constexpr std::array kMqttOptions{
+    MqttOption{"mqtt-host", "host", "host", "Publish to the MQTT broker on <host>."},
+    MqttOption{"mqtt-port", "port", "port", "Broker port (1883; 8883 with TLS)."},
+    MqttOption{"mqtt-client-id", "client_id", "id", "MQTT client id (vorn-<unit>)."},
+    MqttOption{"mqtt-user", "user", "name", "User name at the broker."},
+    MqttOption{"mqtt-password-file", "password_file", "file",
+               "File holding the password; must not be readable by others."},
+    MqttOption{"mqtt-prefix", "prefix", "topic", "Topic prefix (vorn)."},
+    MqttOption{"mqtt-unit", "unit", "id", "This monitor's topic level (the host name)."},
+    MqttOption{"mqtt-ca", "ca_file", "file", "CA certificates; turns TLS on."},
+    MqttOption{"mqtt-cert", "cert_file", "file", "Client certificate for TLS."},
+    MqttOption{"mqtt-key", "key_file", "file", "Client certificate's key."},
+    MqttOption{"mqtt-discovery", "discovery", "on|off", "Home Assistant discovery (on)."},
+    MqttOption{"mqtt-discovery-prefix", "discovery_prefix", "topic",
+               "Discovery topic prefix (homeassistant)."},
+};
+
 CommandLine exitWith(int code, QString output, QString error) {
     CommandLine result;
     result.action = CommandLine::Action::Exit;
@@ -65,7 +89,14 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                        "settings when missing, instead of the current folder."));
     const QCommandLineOption noNotify(QStringLiteral("no-notify"),
                                       QStringLiteral("Send no desktop notifications for alarms."));
-    parser.addOptions({help, version, userFolder, noNotify});
+        const QCommandLineOption headless(
+        QStringLiteral("headless"),
+        QStringLiteral("Run without a window (as a service); messages go to standard error."));
+    parser.addOptions({help, version, userFolder, noNotify, headless});
+    for (const MqttOption& o : kMqttOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(o.name),
+                                            QString::fromLatin1(o.help),
+                                            QString::fromLatin1(o.value)));
 
     const QString program = QStringLiteral("vorn");
     if (!parser.parse(withoutQtOptions(arguments)))
@@ -85,6 +116,11 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     CommandLine run;
     run.options.userFolder = parser.isSet(userFolder);
     run.options.notify = !parser.isSet(noNotify);
+    run.options.headless = parser.isSet(headless);
+    for (const MqttOption& o : kMqttOptions)
+        if (parser.isSet(QString::fromLatin1(o.name)))
+            run.options.mqtt.insert(QString::fromLatin1(o.key),
+                                    parser.value(QString::fromLatin1(o.name)));
     return run;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +10,8 @@ namespace vorn {
 struct ProgramOptions {
     bool userFolder = false; // work in the per-user data folder, made when missing
     bool notify = true;      // desktop notifications for alarms
+    bool headless = false;       // no window, messages on standard error
+    QMap<QString, QString> mqtt; // [mqtt] settings given on the command line
 };
 
 // The outcome of reading the command line: run with the options, or end at

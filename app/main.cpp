@@ -1,8 +1,11 @@
 #include "app/CommandLine.h"
 #include "app/DesktopNotifier.h"
+#include "app/Headless.h"
 #include "app/MessageSink.h"
+#include "app/PublishWiring.h"
 #include "app/TFmain.h"
 #include "app/UserFolder.h"
+#include "app/UserSettings.h"
 #include "app/VornApplication.h"
 
 #include <cstdio>
@@ -17,9 +20,13 @@ int main(int argc, char** argv) {
         std::fputs(qUtf8Printable(command.error), stderr);
         return command.exitCode;
     }
+    const bool headless = command.options.headless;
+    if (headless)
+        vorn::useOffscreenPlatform();
 
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
+    const vorn::QuitOnSignals quitOnSignals(headless);
     const std::optional<QString> workDir = vorn::chooseWorkFolder(command.options, messages);
     if (!workDir)
         return 1;
@@ -28,7 +35,10 @@ int main(int argc, char** argv) {
     try {
         vorn::TFmain window({*workDir, &messages, &tones, hid.get()});
         vorn::attachDesktopNotifier(window, command.options);
-        window.show();
+        const auto publishing =
+            vorn::startPublishing(window, command.options, *vorn::openUserSettings());
+        if (!headless)
+            window.show();
         return app.exec();
     } catch (const vorn::SettingsLineError& e) {
         std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));

@@ -2,6 +2,7 @@
 
 #include "display/Colours.h"
 #include "display/ScreenLayout.h"
+#include "protocol/PressureUnits.h"
 
 namespace vorn {
 
@@ -13,8 +14,6 @@ constexpr std::int64_t Thousand = 1000;
 constexpr int Blank = static_cast<int>(Glyph::Blank);
 constexpr int Minus = static_cast<int>(Glyph::Minus);
 constexpr RowGlyphs Dashes{{Minus, Minus, Minus}, -1};
-
-enum class PressureUnit : std::int32_t { Psi = 0, Bar = 1, Kpa = 2, KgCm = 3 };
 
 constexpr bool isDigit(std::int64_t d) {
     return d >= 0 && d <= 9;
@@ -45,8 +44,8 @@ std::optional<RowGlyphs> hundredths(std::int64_t v) {
 std::optional<RowGlyphs> PressureGlyphs(std::int32_t p, std::int32_t unitIndex) {
     if (p < 0 || p >= NoPressureFrom)
         return std::nullopt;
-    const std::int64_t k = std::int64_t{p} * 345 / 100; // kPa; bar is k / 100
-    const std::int64_t h = p / 2;                       // whole psi
+    const std::int64_t k = KpaOfRaw(p); // bar is k / 100
+    const std::int64_t h = p / 2;       // whole psi
     switch (static_cast<PressureUnit>(unitIndex)) {
     case PressureUnit::Psi:
         if (p < PsiFullFrom) // the half step shows below 100 psi
@@ -59,7 +58,7 @@ std::optional<RowGlyphs> PressureGlyphs(std::int32_t p, std::int32_t unitIndex) 
             return threeDigits(9, 9, 9, -1);
         return threeDigits(k / 100, k % 100 / 10, k % 10, -1);
     case PressureUnit::KgCm:
-        return hundredths(std::int64_t{p} * 7 / 2);
+        return hundredths(KgCmHundredthsOfRaw(p));
     }
     return threeDigits(0, 0, 0, -1);
 }

@@ -1,4 +1,5 @@
 // The program as a user starts it: a process in a working folder.
+#include "app/CommandLine.h"
 #include "tests/support/TestSupport.h"
 
 #include <QProcess>
@@ -18,6 +19,7 @@ ProcessRun runVorn(const test::WorkDir& dir, int waitMs) {
     p.setWorkingDirectory(dir.path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.file(QStringLiteral("config")));
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(VORN_BINARY), {});
     if (!p.waitForStarted())
@@ -48,6 +50,17 @@ TEST(Startup, GoodSettingsKeepItRunningAndMissingOrBadOnesEndItWithTheirText) {
             EXPECT_TRUE(run.errors.contains(c.text.arg(dir.path()))) << run.errors.toStdString();
         }
     }
+}
+
+TEST(Startup, HeadlessAndEachMqttOptionReachTheProgramOptions) {
+    const CommandLine c = parseCommandLine({"vorn", "--headless", "--mqtt-host", "b.lan",
+                                            "--mqtt-password-file", "/p", "--mqtt-ca", "/ca"});
+    ASSERT_EQ(c.action, CommandLine::Action::Run) << c.error.toStdString();
+    EXPECT_TRUE(c.options.headless);
+    const QMap<QString, QString> mqtt{
+        {"host", "b.lan"}, {"password_file", "/p"}, {"ca_file", "/ca"}};
+    EXPECT_EQ(c.options.mqtt, mqtt);
+    EXPECT_EQ(parseCommandLine({"vorn", "--mqtt-port"}).exitCode, 2); // a value is needed
 }
 
 } // namespace

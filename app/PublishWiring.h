@@ -1,0 +1,21 @@
+#pragma once
+
+#include "app/CommandLine.h"
+
+#include <QObject>
+#include <QSettings>
+#include <memory>
+
+namespace vorn {
+
+class TFmain;
+
+// Publishes the window's wheels and alarm to the MQTT broker named in the
+// [mqtt] section of `userSettings` or on the command line. Nothing when no
+// broker is named; a setting that cannot be used is said on standard error
+// and the program runs on without publishing. The returned object owns the
+// connection: destroying it says "offline" and disconnects.
+std::unique_ptr<QObject> startPublishing(TFmain& window, const ProgramOptions& options,
+                                         QSettings& userSettings);
+
+} // namespace vorn

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "publish/MqttSettings.h"
+#include "publish/Payloads.h"
+
+#include <QObject>
+#include <future>
+#include <memory>
+#include <thread>
+
+namespace vorn::mqtt {
+
+class Session;
+
+// The connection to the broker. libmosquitto runs on a thread of its own;
+// publish() only hands the message over, so the caller never waits on the
+// network. Only the latest message per topic is kept (a bounded number of
+// topics): while the broker is away they wait there and go out, with
+// "online" and everything retained, after each (re)connection. Lost
+// connections are retried with back-off from 1 s to 60 s.
+class MqttLink : public QObject {
+    Q_OBJECT
+public:
+    explicit MqttLink(Settings settings, QObject* parent = nullptr);
+    // Says "offline" and disconnects, waiting a bounded time for the thread.
+    ~MqttLink() override;
+    MqttLink(const MqttLink&) = delete;
+    MqttLink& operator=(const MqttLink&) = delete;
+
+    void publish(const Message& message);
+    // Topics held for sending or resending; bounded.
+    std::size_t keptTopics() const;
+
+signals:
+    // A change of connection worth telling the user, on the caller's thread.
+    void connectionChanged(bool connected, const QString& text);
+
+private:
+    std::shared_ptr<Session> session_;
+    std::future<void> finished_;
+    std::thread thread_;
+};
+
+} // namespace vorn::mqtt

@@ -1,0 +1,170 @@
+#include "publish/MqttSettings.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace vorn::mqtt {
+
+namespace {
+
+constexpr qint64 kMaxPasswordBytes = 4096;
+constexpr int kMaxTopicLevel = 64;
+
+// A setting that cannot be used; its text names the key.
+struct BadValue : std::runtime_error {
+    BadValue(const QString& key, const QString& reason)
+        : std::runtime_error((key + QStringLiteral(": ") + reason).toStdString()) {}
+};
+
+class Source {
+public:
+    Source(QSettings& file, const QMap<QString, QString>& overrides)
+        : file_(file), overrides_(overrides) {}
+    QString text(const QString& key, const QString& fallback = {}) const {
+        if (overrides_.contains(key))
+            return overrides_.value(key).trimmed();
+        return file_.value(QStringLiteral("mqtt/") + key, fallback).toString().trimmed();
+    }
+
+private:
+    QSettings& file_;
+    const QMap<QString, QString>& overrides_;
+};
+
+// Topic prefixes may have several levels, but no wildcards and no empty level.
+QString topicPrefix(const Source& in, const QString& key, const QString& fallback) {
+    const QString value = in.text(key, fallback);
+    if (value.isEmpty() || value.size() > 200)
+        throw BadValue(key, QStringLiteral("must be 1 to 200 characters"));
+    if (value.contains(QLatin1Char('+')) || value.contains(QLatin1Char('#')) ||
+        value.contains(QChar(0)))
+        throw BadValue(key, QStringLiteral("'%1' holds an MQTT wildcard").arg(value));
+    if (value.split(QLatin1Char('/')).contains(QString()))
+        throw BadValue(key, QStringLiteral("'%1' has an empty topic level").arg(value));
+    return value;
+}
+
+// The monitor's own topic level: letters, digits, '-' and '_'.
+QString unitId(const Source& in, const QString& hostName) {
+    static const QRegularExpression kAllowed(QStringLiteral("^[A-Za-z0-9_-]{1,64}$"));
+    QString value = in.text(key::Unit);
+    if (value.isEmpty()) {
+        value = hostName.left(kMaxTopicLevel);
+        value.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
+        return value.isEmpty() ? QStringLiteral("vorn") : value;
+    }
+    if (!kAllowed.match(value).hasMatch())
+        throw BadValue(
+            key::Unit,
+            QStringLiteral("'%1' must be 1 to 64 letters, digits, '-' or '_'").arg(value));
+    return value;
+}
+
+int port(const Source& in, int fallback) {
+    const QString text = in.text(key::Port);
+    if (text.isEmpty())
+        return fallback;
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 1 || value > 65535)
+        throw BadValue(key::Port,
+                       QStringLiteral("'%1' is not a port number (1 to 65535)").arg(text));
+    return value;
+}
+
+bool onOff(const Source& in, const QString& key, bool fallback) {
+    const QString text = in.text(key).toLower();
+    if (text.isEmpty())
+        return fallback;
+    if (text == QLatin1String("true") || text == QLatin1String("on") || text == QLatin1String("1"))
+        return true;
+    if (text == QLatin1String("false") || text == QLatin1String("off") ||
+        text == QLatin1String("0"))
+        return false;
+    throw BadValue(key, QStringLiteral("'%1' is neither on nor off").arg(text));
+}
+
+QString readableFile(const Source& in, const QString& key) {
+    const QString path = in.text(key);
+    if (!path.isEmpty() && !QFileInfo(path).isReadable())
+        throw BadValue(key, QStringLiteral("cannot read '%1'").arg(path));
+    return path;
+}
+
+// The password file must be private to its owner: anyone else who can read
+// it could publish as us.
+QByteArray password(const Source& in) {
+    const QString path = in.text(key::PasswordFile);
+    if (path.isEmpty())
+        return {};
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+        throw BadValue(key::PasswordFile, QStringLiteral("cannot read '%1'").arg(path));
+    if ((info.st_mode & (S_IRGRP | S_IROTH)) != 0)
+        throw BadValue(key::PasswordFile,
+                       QStringLiteral("'%1' is readable by other users; refusing it "
+                                      "(chmod 600 '%1')")
+                           .arg(path));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw BadValue(key::PasswordFile, QStringLiteral("cannot read '%1'").arg(path));
+    QByteArray text = file.read(kMaxPasswordBytes + 1);
+    if (text.size() > kMaxPasswordBytes)
+        throw BadValue(key::PasswordFile, QStringLiteral("'%1' is too long").arg(path));
+    if (const qsizetype end = text.indexOf('\n'); end >= 0)
+        text.truncate(end);
+    if (text.endsWith('\r'))
+        text.chop(1);
+    return text;
+}
+
+Settings read(const Source& in, const QString& hostName) {
+    Settings s;
+    s.host = in.text(key::Host);
+    s.caFile = readableFile(in, key::CaFile);
+    s.certFile = readableFile(in, key::CertFile);
+    s.keyFile = readableFile(in, key::KeyFile);
+    if (s.certFile.isEmpty() != s.keyFile.isEmpty())
+        throw BadValue(s.certFile.isEmpty() ? key::CertFile : key::KeyFile,
+                       QStringLiteral("a client certificate needs both cert_file and key_file"));
+    if (!s.certFile.isEmpty() && !s.tls())
+        throw BadValue(key::CaFile, QStringLiteral("a client certificate needs ca_file (TLS)"));
+    s.port = port(in, s.tls() ? 8883 : 1883);
+    s.unit = unitId(in, hostName);
+    s.prefix = topicPrefix(in, key::Prefix, s.prefix);
+    s.discovery = onOff(in, key::Discovery, true);
+    s.discoveryPrefix = topicPrefix(in, key::DiscoveryPrefix, s.discoveryPrefix);
+    s.clientId = in.text(key::ClientId, QStringLiteral("vorn-") + s.unit);
+    if (s.clientId.isEmpty() || s.clientId.toUtf8().size() > 200)
+        throw BadValue(key::ClientId, QStringLiteral("must be 1 to 200 bytes"));
+    s.user = in.text(key::User);
+    s.password = password(in);
+    if (!s.password.isEmpty() && s.user.isEmpty())
+        throw BadValue(key::User, QStringLiteral("a password_file needs a user"));
+    return s;
+}
+
+} // namespace
+
+LoadResult loadSettings(QSettings& file, const QMap<QString, QString>& overrides,
+                        const QString& hostName) {
+    const Source in(file, overrides);
+    LoadResult result;
+    if (in.text(key::Host).isEmpty())
+        return result; // publishing is off unless a broker is named
+    try {
+        result.settings = read(in, hostName);
+    } catch (const BadValue& e) {
+        result.error = QString::fromStdString(e.what());
+        return result;
+    }
+    if (!result.settings->password.isEmpty() && !result.settings->tls())
+        result.warnings << QStringLiteral(
+            "the password goes to the broker unencrypted; set ca_file to use TLS");
+    return result;
+}
+
+} // namespace vorn::mqtt

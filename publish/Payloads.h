@@ -1,0 +1,62 @@
+#pragma once
+
+#include "protocol/PressureUnits.h"
+#include "publish/MqttSettings.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace vorn::mqtt {
+
+// One message for the broker. Retained messages are what a subscriber that
+// comes later still receives.
+struct Message {
+    QString topic;
+    QByteArray payload;
+    bool retain = true;
+    int qos = 0;
+};
+
+// What one wheel showed at the last refresh, straight from the tyre state table.
+struct WheelReading {
+    int wheel = 0;
+    std::int32_t pressure = 0;    // half-psi steps; 400 or more: none
+    std::int32_t temperature = 0; // degrees Celsius plus 40; 199 or more: none
+    std::int32_t status = 0;      // status bits as the evaluation left them
+    std::int32_t battery = 0;
+    bool operator==(const WheelReading&) const = default;
+};
+
+// The topics under <prefix>/<unit>.
+class Topics {
+public:
+    explicit Topics(const Settings& s) : base_(s.prefix + QLatin1Char('/') + s.unit) {}
+    QString availability() const { return base_ + QStringLiteral("/availability"); }
+    QString alarm() const { return base_ + QStringLiteral("/alarm"); }
+    QString wheelState(int wheel) const {
+        return base_ + QStringLiteral("/wheel/%1/state").arg(wheel);
+    }
+
+private:
+    QString base_;
+};
+
+inline const QByteArray kOnline = QByteArrayLiteral("online");
+inline const QByteArray kOffline = QByteArrayLiteral("offline");
+
+// "absent", "normal", "low" or "high", from the status bits.
+const char* statusName(std::int32_t status);
+
+// The wheel's state as JSON; `lastReportMs` is milliseconds since the epoch.
+QByteArray wheelStatePayload(const WheelReading& r, PressureUnit unit, qint64 lastReportMs);
+
+// {"state":"ON","wheel":n} while the alarm is raised, {"state":"OFF","wheel":null} after.
+QByteArray alarmPayload(bool raised, int wheel);
+
+// Home Assistant discovery: the four entities of one wheel, and the alarm.
+std::vector<Message> wheelDiscovery(const Settings& s, int wheel, PressureUnit unit);
+Message alarmDiscovery(const Settings& s);
+
+} // namespace vorn::mqtt

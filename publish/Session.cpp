@@ -1,0 +1,241 @@
+#include "publish/Session.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mosquitto.h>
+
+namespace vorn::mqtt {
+
+namespace {
+
+using std::chrono::seconds;
+
+constexpr seconds kFirstRetry{1};
+constexpr seconds kLastRetry{60};
+constexpr int kKeepAliveSeconds = 30;
+constexpr int kLoopWaitMs = 100; // how soon a stop or a new message is noticed
+constexpr auto kGoodbyeWait = std::chrono::milliseconds{2000};
+
+struct MosquittoDelete {
+    void operator()(mosquitto* m) const { mosquitto_destroy(m); }
+};
+using MosquittoPtr = std::unique_ptr<mosquitto, MosquittoDelete>;
+
+Session& sessionOf(void* user) {
+    return *static_cast<Session*>(user);
+}
+
+QByteArray utf8(const QString& text) {
+    return text.toUtf8();
+}
+
+// libmosquitto's texts end with a full stop; ours go on after them.
+QString sentence(const char* text) {
+    QString s = QString::fromUtf8(text);
+    if (s.endsWith(QLatin1Char('.')))
+        s.chop(1);
+    return s;
+}
+
+const char* orNull(const QByteArray& text) {
+    return text.isEmpty() ? nullptr : text.constData();
+}
+
+} // namespace
+
+Session::Session(Settings settings, Notify notify)
+    : settings_(std::move(settings)), notify_(std::move(notify)) {}
+
+void Session::keep(const Message& message) {
+    const std::lock_guard lock(mutex_);
+    auto it = kept_.find(message.topic);
+    if (it == kept_.end()) {
+        if (kept_.size() >= kMaxTopics)
+            return; // a topic beyond the bound is dropped, never queued
+        kept_.emplace(message.topic, Kept{message, true});
+        return;
+    }
+    it->second = Kept{message, true};
+}
+
+std::size_t Session::keptTopics() const {
+    const std::lock_guard lock(mutex_);
+    return kept_.size();
+}
+
+void Session::requestStop() {
+    {
+        const std::lock_guard lock(mutex_);
+        stop_ = true;
+        notify_ = nullptr; // the owner is going; nobody listens any more
+    }
+    wake_.notify_all();
+}
+
+bool Session::stopRequested() const {
+    const std::lock_guard lock(mutex_);
+    return stop_;
+}
+
+void Session::pause(seconds delay) {
+    std::unique_lock lock(mutex_);
+    wake_.wait_for(lock, delay, [this] { return stop_; });
+}
+
+void Session::tell(bool connected, const QString& text) {
+    if (!connected && text == lastProblem_)
+        return; // the same failure again: said once until something changes
+    lastProblem_ = connected ? QString() : text;
+    const std::lock_guard lock(mutex_);
+    if (notify_)
+        notify_(connected, text);
+}
+
+QString Session::where() const {
+    return QStringLiteral("%1:%2").arg(settings_.host).arg(settings_.port);
+}
+
+bool Session::configure(mosquitto* m) {
+    const QByteArray user = utf8(settings_.user);
+    const QByteArray will = utf8(Topics(settings_).availability());
+    int rc = mosquitto_will_set(m, will.constData(), static_cast<int>(kOffline.size()),
+                                kOffline.constData(), 1, true);
+    if (rc == MOSQ_ERR_SUCCESS && !user.isEmpty())
+        rc = mosquitto_username_pw_set(m, user.constData(), orNull(settings_.password));
+    if (rc == MOSQ_ERR_SUCCESS && settings_.tls()) {
+        const QByteArray ca = utf8(settings_.caFile);
+        const QByteArray cert = utf8(settings_.certFile);
+        const QByteArray key = utf8(settings_.keyFile);
+        rc = mosquitto_tls_set(m, ca.constData(), nullptr, orNull(cert), orNull(key), nullptr);
+        // The server's certificate and name are always checked.
+        if (rc == MOSQ_ERR_SUCCESS)
+            rc = mosquitto_tls_opts_set(m, 1, nullptr, nullptr);
+        if (rc == MOSQ_ERR_SUCCESS)
+            rc = mosquitto_tls_insecure_set(m, false);
+    }
+    if (rc != MOSQ_ERR_SUCCESS)
+        tell(false, QStringLiteral("cannot set up the connection to %1: %2")
+                        .arg(where(), sentence(mosquitto_strerror(rc))));
+    return rc == MOSQ_ERR_SUCCESS;
+}
+
+void Session::run() {
+    const QByteArray clientId = utf8(settings_.clientId);
+    MosquittoPtr m(mosquitto_new(clientId.constData(), true, this));
+    if (!m) {
+        tell(false, QStringLiteral("cannot make an MQTT client: %1")
+                        .arg(QString::fromUtf8(std::strerror(errno))));
+        return;
+    }
+    current_ = m.get();
+    mosquitto_connect_callback_set(
+        m.get(), [](mosquitto*, void* user, int rc) { sessionOf(user).onConnect(rc); });
+    mosquitto_log_callback_set(m.get(), [](mosquitto*, void* user, int level, const char* text) {
+        sessionOf(user).onLog(level, text);
+    });
+    if (!configure(m.get()))
+        return;
+    seconds delay = kFirstRetry;
+    while (!stopRequested()) {
+        connection(m.get());
+        if (stopRequested())
+            break;
+        if (acceptedThisTry_)
+            delay = kFirstRetry;
+        pause(delay);
+        delay = std::min(delay * 2, kLastRetry);
+    }
+    sayGoodbye(m.get());
+    current_ = nullptr;
+}
+
+// One try: connect, then serve the connection until it ends or we stop.
+void Session::connection(mosquitto* m) {
+    acceptedThisTry_ = false;
+    lastError_.clear();
+    const QByteArray host = utf8(settings_.host);
+    int rc = mosquitto_connect_async(m, host.constData(), settings_.port, kKeepAliveSeconds);
+    while (rc == MOSQ_ERR_SUCCESS && !stopRequested()) {
+        rc = mosquitto_loop(m, kLoopWaitMs, 1);
+        if (rc == MOSQ_ERR_SUCCESS && connected_)
+            sendWaiting(m);
+    }
+    if (stopRequested())
+        return;
+    const int error = errno;
+    const bool wasConnected = connected_;
+    connected_ = false;
+    QString reason = rc == MOSQ_ERR_ERRNO ? QString::fromUtf8(std::strerror(error))
+                                          : sentence(mosquitto_strerror(rc));
+    if (!lastError_.empty())
+        reason += QStringLiteral(" (%1)").arg(QString::fromStdString(lastError_));
+    if (rc == MOSQ_ERR_CONN_REFUSED && !lastProblem_.isEmpty())
+        return; // the broker's refusal was said by onConnect already
+    tell(false, (wasConnected ? QStringLiteral("lost the broker at %1: %2; retrying")
+                              : QStringLiteral("cannot connect to %1: %2; retrying"))
+                    .arg(where(), reason));
+}
+
+void Session::onConnect(int rc) {
+    if (rc != 0) {
+        tell(false, QStringLiteral("the broker at %1 refused the connection: %2; retrying")
+                        .arg(where(), sentence(mosquitto_connack_string(rc))));
+        return;
+    }
+    connected_ = true;
+    acceptedThisTry_ = true;
+    const QByteArray topic = utf8(Topics(settings_).availability());
+    mosquitto_publish(current_, nullptr, topic.constData(), static_cast<int>(kOnline.size()),
+                      kOnline.constData(), 1, true);
+    {
+        // Everything retained goes again: the broker may have lost it.
+        const std::lock_guard lock(mutex_);
+        for (auto& [name, kept] : kept_)
+            kept.waiting = true;
+    }
+    tell(true, QStringLiteral("connected to %1").arg(where()));
+}
+
+void Session::onLog(int level, const char* text) {
+    if (level == MOSQ_LOG_ERR && text != nullptr)
+        lastError_.assign(text, strnlen(text, 300));
+}
+
+void Session::sendWaiting(mosquitto* m) {
+    std::vector<Message> batch;
+    {
+        const std::lock_guard lock(mutex_);
+        for (auto& [name, kept] : kept_) {
+            if (kept.waiting)
+                batch.push_back(kept.message);
+            kept.waiting = false;
+        }
+    }
+    // Discovery (QoS 1) before the states it describes.
+    std::stable_sort(batch.begin(), batch.end(),
+                     [](const Message& a, const Message& b) { return a.qos > b.qos; });
+    for (const Message& message : batch) {
+        const QByteArray topic = utf8(message.topic);
+        mosquitto_publish(m, nullptr, topic.constData(), static_cast<int>(message.payload.size()),
+                          message.payload.constData(), message.qos, message.retain);
+    }
+}
+
+// A clean end: "offline" goes out before the disconnection, in order.
+void Session::sayGoodbye(mosquitto* m) {
+    if (!connected_)
+        return;
+    const QByteArray topic = utf8(Topics(settings_).availability());
+    mosquitto_publish(m, nullptr, topic.constData(), static_cast<int>(kOffline.size()),
+                      kOffline.constData(), 1, true);
+    mosquitto_disconnect(m);
+    const auto deadline = std::chrono::steady_clock::now() + kGoodbyeWait;
+    while (mosquitto_loop(m, kLoopWaitMs, 1) == MOSQ_ERR_SUCCESS &&
+           std::chrono::steady_clock::now() < deadline) {
+    }
+    connected_ = false;
+}
+
+} // namespace vorn::mqtt

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "publish/MqttSettings.h"
+#include "publish/Payloads.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct mosquitto;
+
+namespace vorn::mqtt {
+
+// What the network thread and its owner share: the latest message per
+// topic, and the request to stop. The libmosquitto handle itself lives on
+// the network thread only.
+class Session {
+public:
+    using Notify = std::function<void(bool connected, const QString& text)>;
+    static constexpr std::size_t kMaxTopics = 64;
+
+    Session(Settings settings, Notify notify);
+
+    // Owner's side.
+    void keep(const Message& message);
+    std::size_t keptTopics() const;
+    void requestStop();
+
+    // The network thread's body.
+    void run();
+
+    // libmosquitto's callbacks, on the network thread.
+    void onConnect(int rc);
+    void onLog(int level, const char* text);
+
+private:
+    bool stopRequested() const;
+    // Waits `delay` unless asked to stop first.
+    void pause(std::chrono::seconds delay);
+    bool configure(mosquitto* m);
+    void connection(mosquitto* m);
+    void sendWaiting(mosquitto* m);
+    void sayGoodbye(mosquitto* m);
+    void tell(bool connected, const QString& text);
+    QString where() const;
+
+    const Settings settings_;
+    mutable std::mutex mutex_; // guards the members down to wake_
+    Notify notify_;
+    bool stop_ = false;
+    struct Kept {
+        Message message;
+        bool waiting = true;
+    };
+    std::map<QString, Kept> kept_;
+    std::condition_variable wake_;
+
+    // The network thread's own.
+    mosquitto* current_ = nullptr;
+    bool connected_ = false;
+    bool acceptedThisTry_ = false;
+    QString lastProblem_;
+    std::string lastError_;
+};
+
+} // namespace vorn::mqtt

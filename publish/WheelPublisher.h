@@ -1,0 +1,47 @@
+#pragma once
+
+#include "protocol/TyreStateTable.h"
+#include "publish/Payloads.h"
+
+#include <array>
+#include <functional>
+#include <optional>
+
+namespace vorn::mqtt {
+
+// Decides what of the monitor goes to the broker and when: a wheel's state
+// once it has reported, when it changed (at most once a second per wheel)
+// and every minute regardless; the alarm as it is raised and ended; the
+// discovery of each wheel that reported, again when the pressure unit changes.
+class WheelPublisher {
+public:
+    using Send = std::function<void(const Message&)>;
+    static constexpr qint64 kMinGapMs = 1000;
+    static constexpr qint64 kHeartbeatMs = 60000;
+
+    WheelPublisher(Settings settings, Send send);
+
+    // A sensor report was stored for `wheel` at `utcMs` (wall clock).
+    void readingStored(int wheel, qint64 utcMs);
+    // After a display refresh; `nowMs` runs on a monotonic clock.
+    void refreshed(const TyreStateTable& state, std::int32_t unitIndex, qint64 nowMs);
+    void alarmRaised(int wheel);
+    void alarmEnded();
+
+private:
+    struct Wheel {
+        bool reported = false;
+        qint64 lastReportUtcMs = 0;
+        std::optional<WheelReading> sent;
+        qint64 sentAtMs = 0;
+    };
+    void discover(int wheel);
+
+    Settings settings_;
+    Topics topics_;
+    Send send_;
+    std::array<Wheel, kShownWheels> wheels_{};
+    PressureUnit unit_ = PressureUnit::Psi;
+};
+
+} // namespace vorn::mqtt

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct mosquitto;
+
+namespace vorn::test {
+
+// The child is killed when the test process ends, even by a crash, so no
+// broker or program outlives a failed run.
+void endsWithTheTest(QProcess& child);
+
+// A real mosquitto broker on two free loopback ports: a plain listener and
+// a TLS one that also asks for a client certificate, both asking for the
+// user below; a throwaway CA signs the server's and the client's
+// certificates, and a second CA that signed nothing stands for an untrusted
+// one. Killed with the object.
+class Broker {
+public:
+    static constexpr const char* kUser = "vorn";
+    static constexpr const char* kPassword = "secret";
+
+    Broker();
+    ~Broker();
+    Broker(const Broker&) = delete;
+    Broker& operator=(const Broker&) = delete;
+
+    void start();
+    void stop();
+    int plainPort() const { return plainPort_; }
+    int tlsPort() const { return tlsPort_; }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+
+private:
+    QTemporaryDir dir_;
+    int plainPort_ = 0;
+    int tlsPort_ = 0;
+    QProcess process_;
+};
+
+struct Received {
+    std::string topic;
+    std::string payload;
+    bool retained = false;
+};
+
+// A libmosquitto subscriber on the broker's plain port; it subscribes again
+// after every reconnection and keeps everything it receives.
+class Subscriber {
+public:
+    Subscriber(int port, std::vector<std::string> filters);
+    ~Subscriber();
+    Subscriber(const Subscriber&) = delete;
+    Subscriber& operator=(const Subscriber&) = delete;
+
+    // The first message from index `from` on that satisfies `match`, waiting
+    // up to `ms`; an empty topic when none came.
+    Received waitFor(const std::function<bool(const Received&)>& match, std::size_t from = 0,
+                     int ms = 8000);
+    Received waitFor(const std::string& topic, const std::string& payloadPart, std::size_t from = 0,
+                     int ms = 8000);
+    std::vector<Received> all();
+
+    void onConnect();
+    void onMessage(Received r);
+
+private:
+    std::vector<std::string> filters_;
+    mosquitto* client_ = nullptr;
+    std::mutex mutex_; // guards received_
+    std::vector<Received> received_;
+};
+
+} // namespace vorn::test

@@ -1,0 +1,188 @@
+// The program as a service (vorn --headless) against a real mosquitto broker,
+// its unit played on a pseudo-terminal.
+#include "tests/publish/Broker.h"
+
+#include "sim/Frames.h"
+#include "tests/support/PseudoTerminal.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QThread>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace vorn {
+namespace {
+
+using test::Broker;
+using test::Received;
+using test::Subscriber;
+
+const std::string kAvailability = "vorn/van/availability";
+
+// The real program without a window, in a folder of its own with COM1 on a
+// pseudo-terminal and its own per-user settings.
+class Headless {
+public:
+    // `tls`: the TLS port with `ca` and the client certificate; otherwise the plain port.
+    Headless(const Broker& broker, bool tls, const QString& ca = {},
+             const QByteArray& password = Broker::kPassword, QFile::Permissions mode = {}) {
+        dir.writeSettings(test::defaultSettings());
+        QFile::link(unit.devicePath(), dir.file("COM1"));
+        const QString pw = dir.file("password");
+        dir.write("password", password + "\n");
+        QFile::setPermissions(pw, mode ? mode : QFile::ReadOwner | QFile::WriteOwner);
+        // The broker in the per-user settings file, its port on the command line.
+        QDir(dir.path()).mkpath("config/VORN");
+        dir.write("config/VORN/vorn.conf", "[mqtt]\nhost=127.0.0.1\nuser=vorn\nunit=van\n"
+                                           "password_file=" +
+                                               pw.toUtf8() + "\n");
+        QStringList args{"--headless", "--mqtt-port",
+                         QString::number(tls ? broker.tlsPort() : broker.plainPort())};
+        if (tls)
+            args << "--mqtt-ca" << ca << "--mqtt-cert" << broker.file("client.crt") << "--mqtt-key"
+                 << broker.file("client.key");
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", dir.file("config"));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(dir.path());
+        test::endsWithTheTest(process);
+        process.start(VORN_BINARY, args);
+        process.waitForStarted();
+    }
+    ~Headless() {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    // Standard error so far, waiting up to `ms` for it to hold `part`.
+    QString waitForError(const QString& part, int ms = 8000) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!errors.contains(part) && clock.elapsed() < ms) {
+            process.waitForReadyRead(100);
+            errors += QString::fromUtf8(process.readAllStandardError());
+        }
+        return errors;
+    }
+    void report(int wheel, int halfPsi, int temperature) {
+        unit.write(QByteArray::fromStdString(
+            sim::frame(sim::longReport({wheel, 0, halfPsi, temperature}))));
+    }
+    bool endsCleanlyOn(int signal) {
+        ::kill(static_cast<pid_t>(process.processId()), signal);
+        return process.waitForFinished(8000) && process.exitStatus() == QProcess::NormalExit &&
+               process.exitCode() == 0;
+    }
+
+    test::WorkDir dir;
+    test::PseudoTerminal unit;
+    QProcess process;
+    QString errors;
+};
+
+QJsonObject json(const Received& r) {
+    return QJsonDocument::fromJson(QByteArray::fromStdString(r.payload)).object();
+}
+
+TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBroker) {
+    Broker broker;
+    Subscriber live(broker.plainPort(), {"vorn/#"});
+    Headless vorn(broker, false);
+    ASSERT_FALSE(live.waitFor(kAvailability, "online").topic.empty())
+        << vorn.waitForError("", 0).toStdString();
+    EXPECT_TRUE(vorn.waitForError("unencrypted").contains("vorn: mqtt: warning: the password"));
+    vorn.report(0, 64, 65); // 32.0 psi, 25 °C
+    vorn.report(1, 40, 50); // 20.0 psi: below the low threshold
+    const QJsonObject wheel0 = json(live.waitFor("vorn/van/wheel/0/state", "normal"));
+    EXPECT_EQ(wheel0["pressure_psi"].toDouble(), 32.0);
+    EXPECT_EQ(wheel0["pressure"].toDouble(), 32.0);
+    EXPECT_EQ(wheel0["unit"].toString(), "psi");
+    EXPECT_EQ(wheel0["temperature_c"].toInt(), 25);
+    EXPECT_EQ(wheel0["hot"].toBool(true), false);
+    EXPECT_TRUE(wheel0["last_report"].toString().endsWith('Z'));
+    EXPECT_FALSE(live.waitFor("vorn/van/wheel/1/state", "\"status\":\"low\"").topic.empty());
+    EXPECT_FALSE(live.waitFor("vorn/van/alarm", R"({"state":"ON","wheel":1})").topic.empty());
+
+    // A subscriber that comes later gets the discovery, retained.
+    Subscriber late(broker.plainPort(), {"homeassistant/#"});
+    const std::size_t kEntities = 1 + 2 * 4; // the alarm; four per reported wheel
+    late.waitFor([](const Received&) { return true; }, kEntities - 1);
+    std::set<QString> ids;
+    for (const Received& r : late.all()) {
+        const QJsonObject config = json(r);
+        EXPECT_TRUE(r.retained) << r.topic;
+        EXPECT_EQ(config["device"].toObject()["name"].toString(), "VORN tyre monitor") << r.topic;
+        EXPECT_EQ(config["availability_topic"].toString().toStdString(), kAvailability);
+        EXPECT_TRUE(config["state_topic"].toString().startsWith("vorn/van/")) << r.topic;
+        ids.insert(config["unique_id"].toString());
+    }
+    EXPECT_EQ(ids.size(), kEntities);
+    const QJsonObject pressure = json(late.waitFor([](const Received& r) {
+        return r.topic.find("wheel1_pressure/config") != std::string::npos;
+    }));
+    EXPECT_EQ(pressure["device_class"].toString(), "pressure");
+    EXPECT_EQ(pressure["unit_of_measurement"].toString(), "psi");
+}
+
+TEST(Broker, AKilledOrStoppedProgramLeavesOfflineBehind) {
+    Broker broker;
+    for (const auto& [signal, tls] : {std::pair{SIGKILL, false}, std::pair{SIGTERM, true}}) {
+        Subscriber live(broker.plainPort(), {kAvailability});
+        Headless vorn(broker, tls, broker.file("ca.crt"));
+        ASSERT_FALSE(live.waitFor(kAvailability, "online").topic.empty())
+            << vorn.waitForError("", 0).toStdString();
+        const std::size_t before = live.all().size();
+        EXPECT_EQ(vorn.endsCleanlyOn(signal), signal == SIGTERM) << signal;
+        EXPECT_FALSE(live.waitFor(kAvailability, "offline", before).topic.empty()) << signal;
+    }
+}
+
+TEST(Broker, ARefusalOrAnUntrustedServerIsSaidAndTheProgramRunsOn) {
+    Broker broker;
+    const struct {
+        bool tls;
+        const char* ca;
+        QByteArray password;
+        QFile::Permissions mode;
+        QString said;
+    } cases[] = {
+        {false, "", "wrong", {}, "the broker at 127.0.0.1:$PORT refused the connection"},
+        {true, "other.crt", Broker::kPassword, {}, "certificate verify failed"},
+        {false, "", Broker::kPassword, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther,
+         "password_file: '$DIR/password' is readable by other users; refusing it"},
+    };
+    for (const auto& c : cases) {
+        Headless vorn(broker, c.tls, broker.file(c.ca), c.password, c.mode);
+        const QString said = QString(c.said)
+                                 .replace("$PORT", QString::number(broker.plainPort()))
+                                 .replace("$DIR", vorn.dir.path());
+        EXPECT_TRUE(vorn.waitForError(said).contains(said)) << vorn.errors.toStdString();
+        EXPECT_EQ(vorn.process.state(), QProcess::Running);
+        EXPECT_TRUE(vorn.endsCleanlyOn(SIGTERM)) << said.toStdString();
+    }
+}
+
+TEST(Broker, AfterTheBrokerRestartsEverythingIsPublishedAgain) {
+    Broker broker;
+    Subscriber live(broker.plainPort(), {"vorn/#", "homeassistant/#"});
+    Headless vorn(broker, false);
+    vorn.report(2, 70, 60);
+    ASSERT_FALSE(live.waitFor("vorn/van/wheel/2/state", "35").topic.empty());
+    broker.stop();
+    EXPECT_TRUE(vorn.waitForError("lost the broker").contains("retrying"));
+    const std::size_t before = live.all().size();
+    broker.start();
+    EXPECT_FALSE(live.waitFor(kAvailability, "online", before, 15000).topic.empty());
+    EXPECT_FALSE(live.waitFor("vorn/van/wheel/2/state", "35", before).topic.empty());
+    EXPECT_FALSE(live.waitFor("homeassistant/sensor/vorn_van/wheel2_pressure/config", "", before)
+                     .topic.empty());
+}
+
+} // namespace
+} // namespace vorn

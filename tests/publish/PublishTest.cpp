@@ -1,0 +1,107 @@
+#include "publish/MqttSettings.h"
+#include "publish/WheelPublisher.h"
+#include "tests/support/TestSupport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <gtest/gtest.h>
+
+namespace vorn::mqtt {
+namespace {
+
+TEST(MqttSettings, EachUnusableValueNamesItsKeyAndNoHostMeansOff) {
+    test::WorkDir dir;
+    dir.write("ca.pem", "x");
+    const QString ca = dir.file("ca.pem");
+    const struct {
+        QMap<QString, QString> given;
+        QString error; // empty: usable
+    } cases[] = {
+        {{{"host", "b"}, {"port", "0"}}, "port: '0' is not a port number (1 to 65535)"},
+        {{{"host", "b"}, {"port", "12ab"}}, "port: '12ab' is not a port number"},
+        {{{"host", "b"}, {"prefix", "cars/#"}}, "prefix: 'cars/#' holds an MQTT wildcard"},
+        {{{"host", "b"}, {"discovery_prefix", "ha//x"}}, "discovery_prefix: 'ha//x' has an empty"},
+        {{{"host", "b"}, {"unit", "my van"}}, "unit: 'my van' must be 1 to 64 letters"},
+        {{{"host", "b"}, {"discovery", "maybe"}}, "discovery: 'maybe' is neither on nor off"},
+        {{{"host", "b"}, {"ca_file", "/nonexistent"}}, "ca_file: cannot read '/nonexistent'"},
+        {{{"host", "b"}, {"ca_file", ca}, {"cert_file", ca}}, "key_file: a client certificate"},
+        {{{"host", "b"}, {"cert_file", ca}, {"key_file", ca}}, "ca_file: a client certificate"},
+        {{{"host", "b"}, {"password_file", "/nonexistent"}}, "password_file: cannot read"},
+        {{{"host", "b"}, {"ca_file", ca}, {"discovery", "off"}}, ""},
+    };
+    QSettings empty(dir.file("vorn.conf"), QSettings::IniFormat);
+    for (const auto& c : cases) {
+        const LoadResult r = loadSettings(empty, c.given, "host");
+        EXPECT_EQ(r.error.left(c.error.size()), c.error) << r.error.toStdString();
+        EXPECT_EQ(r.settings.has_value(), c.error.isEmpty()) << c.error.toStdString();
+    }
+    const LoadResult off = loadSettings(empty, {}, "host");
+    EXPECT_FALSE(off.settings);
+    EXPECT_TRUE(off.error.isEmpty());
+}
+
+TEST(MqttSettings, TheUnitIsTheHostNameMadeATopicLevelUnlessGiven) {
+    QSettings none(test::WorkDir().file("vorn.conf"), QSettings::IniFormat);
+    const LoadResult r = loadSettings(none, {{"host", "b"}}, "pi.local");
+    ASSERT_TRUE(r.settings);
+    EXPECT_EQ(r.settings->unit, "pi_local");
+    EXPECT_EQ(r.settings->clientId, "vorn-pi_local");
+    EXPECT_EQ(r.settings->prefix, "vorn");
+}
+
+QJsonObject stateOf(const Message& m) {
+    return QJsonDocument::fromJson(m.payload).object();
+}
+
+TEST(WheelPayload, PressureInEveryUnitTemperatureAndStatusFollowTheScreen) {
+    const struct {
+        WheelReading reading;
+        PressureUnit unit;
+        QJsonValue pressure;
+        QJsonValue temperature;
+        const char* status;
+    } cases[] = {
+        {{0, 65, 65, 1, 0}, PressureUnit::Psi, 32.5, 25, "normal"},
+        {{0, 65, 30, 1 | 8, 0}, PressureUnit::Bar, 2.24, -10, "normal"},
+        {{0, 290, 65, 1 | 4, 0}, PressureUnit::Kpa, 1000, 25, "high"},
+        {{0, 65, 65, 1 | 2, 0}, PressureUnit::KgCm, 2.27, 25, "low"},
+        {{0, 511, 511, 0, 0}, PressureUnit::Psi, QJsonValue(), QJsonValue(), "absent"},
+    };
+    for (const auto& c : cases) {
+        const QJsonObject o =
+            QJsonDocument::fromJson(wheelStatePayload(c.reading, c.unit, 0)).object();
+        EXPECT_EQ(o["pressure"], c.pressure) << c.status;
+        EXPECT_EQ(o["temperature_c"], c.temperature) << c.status;
+        EXPECT_EQ(o["status"].toString(), c.status);
+        EXPECT_EQ(o["hot"].toBool(), (c.reading.status & 8) != 0);
+        EXPECT_EQ(o["last_report"].toString(), "1970-01-01T00:00:00Z");
+    }
+}
+
+TEST(WheelPublisher, AChangeGoesOutAtMostOnceASecondAndEveryMinuteRegardless) {
+    Settings settings;
+    settings.unit = "van";
+    std::vector<Message> sent;
+    WheelPublisher publisher(settings, [&](const Message& m) { sent.push_back(m); });
+    TyreStateTable state;
+    const auto statesAt = [&](qint64 ms, std::int32_t pressure, std::int32_t unit = 0) {
+        sent.clear();
+        state.TyrePressure[3] = pressure;
+        publisher.refreshed(state, unit, ms);
+        return std::count_if(sent.begin(), sent.end(),
+                             [](const Message& m) { return m.topic == "vorn/van/wheel/3/state"; });
+    };
+    EXPECT_EQ(statesAt(0, 60), 0); // wheel 3 has not reported yet
+    publisher.readingStored(3, 0);
+    EXPECT_EQ(statesAt(100, 60), 1);
+    EXPECT_EQ(statesAt(600, 61), 0); // changed, but within the second
+    EXPECT_EQ(statesAt(1100, 61), 1);
+    EXPECT_EQ(statesAt(30000, 61), 0);
+    EXPECT_EQ(statesAt(61100, 61), 1);    // unchanged for a minute
+    EXPECT_EQ(statesAt(62200, 61, 1), 1); // a new unit: state and discovery again
+    EXPECT_EQ(stateOf(sent.back())["unit"].toString(), "bar");
+    EXPECT_EQ(sent.size(), 5u);
+}
+
+} // namespace
+} // namespace vorn::mqtt
