@@ -1,0 +1,242 @@
+#include "history/HistoryStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace vorn::history {
+
+namespace {
+
+constexpr auto kDriver = "QSQLITE";
+// A lock held by another program is waited for this long, then the open fails.
+constexpr auto kConnectOptions = "QSQLITE_BUSY_TIMEOUT=1000";
+constexpr auto kReadOnlyOptions = "QSQLITE_BUSY_TIMEOUT=1000;QSQLITE_OPEN_READONLY";
+
+constexpr const char* kSchema[] = {
+    "CREATE TABLE IF NOT EXISTS readings(time INTEGER NOT NULL, wheel INTEGER NOT NULL, "
+    "pressure INTEGER NOT NULL, temperature INTEGER NOT NULL, battery INTEGER NOT NULL, "
+    "sensor INTEGER NOT NULL, link INTEGER NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS readings_time ON readings(time)",
+    "CREATE TABLE IF NOT EXISTS events(time INTEGER NOT NULL, kind INTEGER NOT NULL, "
+    "wheel INTEGER NOT NULL, detail INTEGER NOT NULL)",
+    "CREATE INDEX IF NOT EXISTS events_time ON events(time)",
+};
+
+OpenResult failed(QString reason) {
+    return {OpenResult::State::Failed, std::move(reason)};
+}
+
+bool validWheel(qint64 wheel) {
+    return wheel >= 0 && wheel < 16;
+}
+
+} // namespace
+
+HistoryStore::HistoryStore()
+    : name_(QStringLiteral("vorn-history-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {}
+
+HistoryStore::~HistoryStore() {
+    if (db_.isValid())
+        db_.close();
+    db_ = QSqlDatabase();
+    if (QSqlDatabase::contains(name_))
+        QSqlDatabase::removeDatabase(name_);
+}
+
+OpenResult HistoryStore::open(const QString& path, OpenMode mode) {
+    const QFileInfo file(path);
+    if (mode == OpenMode::ReadOnly && !file.exists())
+        return failed(QStringLiteral("there is no history file %1").arg(path));
+    if (file.exists() && !file.isReadable())
+        return failed(QStringLiteral("%1 cannot be read").arg(path));
+    if (mode == OpenMode::ReadWrite) {
+        if (!QDir().mkpath(file.absolutePath()))
+            return failed(QStringLiteral("the folder %1 cannot be made").arg(file.absolutePath()));
+        if (file.exists() && !file.isWritable())
+            return failed(QStringLiteral("%1 cannot be written").arg(path));
+    }
+    db_ = QSqlDatabase::addDatabase(QString::fromLatin1(kDriver), name_);
+    if (!db_.isValid())
+        return failed(QStringLiteral("Qt's SQLite driver is not installed"));
+    db_.setDatabaseName(path);
+    db_.setConnectOptions(
+        QString::fromLatin1(mode == OpenMode::ReadOnly ? kReadOnlyOptions : kConnectOptions));
+    if (!db_.open())
+        return failed(QStringLiteral("%1: %2").arg(path, db_.lastError().text()));
+    OpenResult result = prepare(mode);
+    if (!result.usable())
+        result.reason = QStringLiteral("%1: %2").arg(path, result.reason);
+    else if (!result.reason.isEmpty())
+        result.reason = QStringLiteral("%1 %2").arg(path, result.reason);
+    return result;
+}
+
+OpenResult HistoryStore::prepare(OpenMode mode) {
+    QSqlQuery version(db_);
+    if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next())
+        return failed(version.lastError().text());
+    const int found = version.value(0).toInt();
+    version.finish();
+    if (found > kSchemaVersion)
+        return {OpenResult::State::ReadOnly,
+                QStringLiteral("is of a newer version (%1) than this program writes (%2); "
+                               "it is read but not written")
+                    .arg(found)
+                    .arg(kSchemaVersion)};
+    if (mode == OpenMode::ReadOnly)
+        return {OpenResult::State::ReadOnly, {}};
+    // WAL: readers never wait for the writer, and a killed program leaves
+    // every committed transaction in the file.
+    if (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
+        !exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
+        !exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return failed(lastError_);
+    for (const char* statement : kSchema) {
+        if (!exec(QString::fromLatin1(statement))) {
+            const QString reason = lastError_;
+            exec(QStringLiteral("ROLLBACK"));
+            return failed(reason);
+        }
+    }
+    if (!exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) ||
+        !exec(QStringLiteral("COMMIT"))) {
+        const QString reason = lastError_;
+        exec(QStringLiteral("ROLLBACK"));
+        return failed(reason);
+    }
+    writable_ = true;
+    return {OpenResult::State::Writable, {}};
+}
+
+bool HistoryStore::exec(const QString& sql) {
+    QSqlQuery query(db_);
+    if (query.exec(sql))
+        return true;
+    lastError_ = query.lastError().text();
+    return false;
+}
+
+bool HistoryStore::write(std::span<const Reading> readings, std::span<const Event> events) {
+    if (!writable_ || !db_.transaction()) {
+        lastError_ = writable_ ? db_.lastError().text() : QStringLiteral("not writable");
+        return false;
+    }
+    bool ok = true;
+    {
+        QSqlQuery insert(db_);
+        ok = insert.prepare(QStringLiteral("INSERT INTO readings VALUES(?,?,?,?,?,?,?)"));
+        for (std::size_t i = 0; ok && i < readings.size(); ++i) {
+            const Reading& r = readings[i];
+            insert.bindValue(0, static_cast<qint64>(r.time));
+            insert.bindValue(1, r.wheel);
+            insert.bindValue(2, r.pressure);
+            insert.bindValue(3, r.temperature);
+            insert.bindValue(4, r.battery);
+            insert.bindValue(5, r.sensorFlag ? 1 : 0);
+            insert.bindValue(6, static_cast<int>(r.link));
+            ok = insert.exec();
+        }
+        QSqlQuery event(db_);
+        ok = ok && event.prepare(QStringLiteral("INSERT INTO events VALUES(?,?,?,?)"));
+        for (std::size_t i = 0; ok && i < events.size(); ++i) {
+            event.bindValue(0, static_cast<qint64>(events[i].time));
+            event.bindValue(1, static_cast<int>(events[i].kind));
+            event.bindValue(2, events[i].wheel);
+            event.bindValue(3, events[i].detail);
+            ok = event.exec();
+        }
+        if (!ok)
+            lastError_ =
+                insert.lastError().isValid() ? insert.lastError().text() : event.lastError().text();
+    }
+    if (ok && db_.commit())
+        return true;
+    if (ok)
+        lastError_ = db_.lastError().text();
+    db_.rollback();
+    return false;
+}
+
+int HistoryStore::removeOlderThan(TimeMs cutoff) {
+    int removed = 0;
+    for (const auto* table : {"readings", "events"}) {
+        QSqlQuery query(db_);
+        query.prepare(QStringLiteral("DELETE FROM %1 WHERE time < ?").arg(QLatin1String(table)));
+        query.addBindValue(static_cast<qint64>(cutoff));
+        if (!query.exec()) {
+            lastError_ = query.lastError().text();
+            return -1;
+        }
+        removed += query.numRowsAffected();
+    }
+    return removed;
+}
+
+bool HistoryStore::forEachReading(TimeMs from, TimeMs to,
+                                  const std::function<void(const Reading&)>& each) {
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT time, wheel, pressure, temperature, battery, sensor, "
+                                 "link FROM readings WHERE time BETWEEN ? AND ? ORDER BY time"));
+    query.addBindValue(static_cast<qint64>(from));
+    query.addBindValue(static_cast<qint64>(to));
+    if (!query.exec()) {
+        lastError_ = query.lastError().text();
+        return false;
+    }
+    while (query.next()) {
+        const qint64 wheel = query.value(1).toLongLong();
+        if (!validWheel(wheel))
+            continue; // a damaged or foreign row
+        each(Reading{query.value(0).toLongLong(), static_cast<int>(wheel), query.value(2).toInt(),
+                     query.value(3).toInt(), query.value(4).toInt(), query.value(5).toInt() != 0,
+                     query.value(6).toInt() == 1 ? ReportLink::Usb : ReportLink::Serial});
+    }
+    return true;
+}
+
+std::vector<Event> HistoryStore::events(TimeMs from, TimeMs to) {
+    std::vector<Event> found;
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral(
+        "SELECT time, kind, wheel, detail FROM events WHERE time BETWEEN ? AND ? ORDER BY time"));
+    query.addBindValue(static_cast<qint64>(from));
+    query.addBindValue(static_cast<qint64>(to));
+    if (!query.exec())
+        lastError_ = query.lastError().text();
+    while (query.next()) {
+        const int kind = query.value(1).toInt();
+        if (kind < static_cast<int>(EventKind::AlarmRaised) ||
+            kind > static_cast<int>(EventKind::ProgramEnded))
+            continue;
+        found.push_back({query.value(0).toLongLong(), static_cast<EventKind>(kind),
+                         query.value(2).toInt(), query.value(3).toInt()});
+    }
+    return found;
+}
+
+std::map<int, TimeMs> HistoryStore::lastReadingTimes() {
+    std::map<int, TimeMs> last;
+    QSqlQuery query(db_);
+    if (!query.exec(QStringLiteral("SELECT wheel, MAX(time) FROM readings GROUP BY wheel")))
+        lastError_ = query.lastError().text();
+    while (query.next()) {
+        if (validWheel(query.value(0).toLongLong()))
+            last[query.value(0).toInt()] = query.value(1).toLongLong();
+    }
+    return last;
+}
+
+std::optional<std::pair<TimeMs, TimeMs>> HistoryStore::readingSpan() {
+    QSqlQuery query(db_);
+    if (!query.exec(QStringLiteral("SELECT MIN(time), MAX(time) FROM readings")) || !query.next() ||
+        query.value(0).isNull())
+        return std::nullopt;
+    return std::pair{query.value(0).toLongLong(), query.value(1).toLongLong()};
+}
+
+} // namespace vorn::history
