@@ -6,7 +6,18 @@
 namespace vorn {
 
 // What the command line asks of the program beside its ordinary start.
-struct ProgramOptions {};
+struct ProgramOptions {
+    // Reading history: the file (empty: the default in the user's data
+    // folder), whether to keep one at all, and how many days it keeps.
+    QString historyFile;
+    bool noHistory = false;
+    int historyDays = 400;
+    // Set: write the history's readings to this CSV file and exit, without
+    // a display or a link. The times are checked by the export itself.
+    QString exportCsv;
+    QString since;
+    QString until;
+};
 
 // The outcome of reading the command line: run with the options, or end at
 // once with a text for standard output (help, version) or standard error.

@@ -1,8 +1,11 @@
 #include "app/CommandLine.h"
+#include "app/HistoryCommand.h"
+#include "app/HistoryWiring.h"
 #include "app/MessageSink.h"
 #include "app/TFmain.h"
 #include "app/VornApplication.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
 #include <exception>
@@ -16,6 +19,11 @@ int main(int argc, char** argv) {
         std::fputs(qUtf8Printable(command.error), stderr);
         return command.exitCode;
     }
+    if (!command.options.exportCsv.isEmpty()) {
+        // The export needs neither a display nor a link.
+        const QCoreApplication core(argc, argv);
+        return vorn::runCsvExportCommand(command.options, QDir::currentPath());
+    }
 
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
@@ -23,6 +31,7 @@ int main(int argc, char** argv) {
     const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
     try {
         vorn::TFmain window({QDir::currentPath(), &messages, &tones, hid.get()});
+        vorn::installHistory(window, command.options);
         window.show();
         return app.exec();
     } catch (const std::exception& e) {
