@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <tuple>
 
 namespace vorn::history {
 
@@ -23,7 +24,37 @@ constexpr const char* kSchema[] = {
     "CREATE TABLE IF NOT EXISTS events(time INTEGER NOT NULL, kind INTEGER NOT NULL, "
     "wheel INTEGER NOT NULL, detail INTEGER NOT NULL)",
     "CREATE INDEX IF NOT EXISTS events_time ON events(time)",
+    "CREATE TABLE IF NOT EXISTS summaries(level INTEGER NOT NULL, wheel INTEGER NOT NULL, "
+    "bucket INTEGER NOT NULL, first INTEGER NOT NULL, last INTEGER NOT NULL, pmin INTEGER, "
+    "pmax INTEGER, tmin INTEGER, tmax INTEGER, PRIMARY KEY(level, wheel, bucket)) WITHOUT ROWID",
 };
+
+// Merges a batch's summary into the stored one; NULL means "no value yet".
+constexpr auto kUpsertSummary =
+    "INSERT INTO summaries VALUES(?,?,?,?,?,?,?,?,?) ON CONFLICT(level, wheel, bucket) DO UPDATE "
+    "SET first = min(first, excluded.first), last = max(last, excluded.last), "
+    "pmin = coalesce(min(pmin, excluded.pmin), pmin, excluded.pmin), "
+    "pmax = coalesce(max(pmax, excluded.pmax), pmax, excluded.pmax), "
+    "tmin = coalesce(min(tmin, excluded.tmin), tmin, excluded.tmin), "
+    "tmax = coalesce(max(tmax, excluded.tmax), tmax, excluded.tmax)";
+
+// The display shows dashes from these raw values on: no value to chart.
+constexpr std::int32_t kNoPressure = 400;
+constexpr std::int32_t kNoTemperature = 199;
+
+void widen(std::optional<std::int32_t>& low, std::optional<std::int32_t>& high,
+           std::int32_t value) {
+    low = low ? std::min(*low, value) : value;
+    high = high ? std::max(*high, value) : value;
+}
+
+QVariant orNull(const std::optional<std::int32_t>& value) {
+    return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Int));
+}
+
+std::optional<std::int32_t> optionalInt(const QVariant& value) {
+    return value.isNull() ? std::nullopt : std::optional(value.toInt());
+}
 
 OpenResult failed(QString reason) {
     return {OpenResult::State::Failed, std::move(reason)};
@@ -119,7 +150,48 @@ bool HistoryStore::exec(const QString& sql) {
     return false;
 }
 
+bool HistoryStore::writeSummaries(std::span<const Reading> readings) {
+    std::map<std::tuple<TimeMs, int, TimeMs>, Summary> merged;
+    for (const Reading& r : readings) {
+        for (const TimeMs level : kSummaryLevels) {
+            auto [it, fresh] = merged.try_emplace({level, r.wheel, r.time / level});
+            Summary& sum = it->second;
+            sum.wheel = r.wheel;
+            sum.first = fresh ? r.time : std::min(sum.first, r.time);
+            sum.last = fresh ? r.time : std::max(sum.last, r.time);
+            if (r.pressure >= 0 && r.pressure < kNoPressure)
+                widen(sum.pressureMin, sum.pressureMax, r.pressure);
+            if (r.temperature < kNoTemperature)
+                widen(sum.temperatureMin, sum.temperatureMax, r.temperature);
+        }
+    }
+    QSqlQuery upsert(db_);
+    if (!upsert.prepare(QString::fromLatin1(kUpsertSummary))) {
+        lastError_ = upsert.lastError().text();
+        return false;
+    }
+    for (const auto& [key, sum] : merged) {
+        const QVariantList values{static_cast<qint64>(std::get<0>(key)),
+                                  sum.wheel,
+                                  static_cast<qint64>(std::get<2>(key)),
+                                  static_cast<qint64>(sum.first),
+                                  static_cast<qint64>(sum.last),
+                                  orNull(sum.pressureMin),
+                                  orNull(sum.pressureMax),
+                                  orNull(sum.temperatureMin),
+                                  orNull(sum.temperatureMax)};
+        for (int i = 0; i < values.size(); ++i)
+            upsert.bindValue(i, values[i]);
+        if (!upsert.exec()) {
+            lastError_ = upsert.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
+
 bool HistoryStore::write(std::span<const Reading> readings, std::span<const Event> events) {
+    lastError_.clear();
     if (!writable_ || !db_.transaction()) {
         lastError_ = writable_ ? db_.lastError().text() : QStringLiteral("not writable");
         return false;
@@ -151,6 +223,7 @@ bool HistoryStore::write(std::span<const Reading> readings, std::span<const Even
         if (!ok)
             lastError_ =
                 insert.lastError().isValid() ? insert.lastError().text() : event.lastError().text();
+        ok = ok && writeSummaries(readings);
     }
     if (ok && db_.commit())
         return true;
@@ -162,6 +235,13 @@ bool HistoryStore::write(std::span<const Reading> readings, std::span<const Even
 
 int HistoryStore::removeOlderThan(TimeMs cutoff) {
     int removed = 0;
+    QSqlQuery summaries(db_);
+    summaries.prepare(QStringLiteral("DELETE FROM summaries WHERE (bucket + 1) * level <= ?"));
+    summaries.addBindValue(static_cast<qint64>(cutoff));
+    if (!summaries.exec()) {
+        lastError_ = summaries.lastError().text();
+        return -1;
+    }
     for (const auto* table : {"readings", "events"}) {
         QSqlQuery query(db_);
         query.prepare(QStringLiteral("DELETE FROM %1 WHERE time < ?").arg(QLatin1String(table)));
@@ -198,6 +278,30 @@ bool HistoryStore::forEachReading(TimeMs from, TimeMs to,
     return true;
 }
 
+bool HistoryStore::forEachSummary(TimeMs level, TimeMs from, TimeMs to,
+                                  const std::function<void(const Summary&)>& each) {
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    query.prepare(QStringLiteral("SELECT wheel, first, last, pmin, pmax, tmin, tmax FROM summaries "
+                                 "WHERE level = ? AND wheel = ? AND bucket BETWEEN ? AND ? "
+                                 "ORDER BY bucket"));
+    for (int wheel = 0; wheel < 16; ++wheel) {
+        query.addBindValue(static_cast<qint64>(level));
+        query.addBindValue(wheel);
+        query.addBindValue(static_cast<qint64>(std::max<TimeMs>(0, from) / level));
+        query.addBindValue(static_cast<qint64>(to / level));
+        if (!query.exec()) {
+            lastError_ = query.lastError().text();
+            return false;
+        }
+        while (query.next())
+            each(Summary{wheel, query.value(1).toLongLong(), query.value(2).toLongLong(),
+                         optionalInt(query.value(3)), optionalInt(query.value(4)),
+                         optionalInt(query.value(5)), optionalInt(query.value(6))});
+    }
+    return true;
+}
+
 std::vector<Event> HistoryStore::events(TimeMs from, TimeMs to) {
     std::vector<Event> found;
     QSqlQuery query(db_);
@@ -222,7 +326,10 @@ std::vector<Event> HistoryStore::events(TimeMs from, TimeMs to) {
 std::map<int, TimeMs> HistoryStore::lastReadingTimes() {
     std::map<int, TimeMs> last;
     QSqlQuery query(db_);
-    if (!query.exec(QStringLiteral("SELECT wheel, MAX(time) FROM readings GROUP BY wheel")))
+    // The finest summaries hold every wheel's last time, one row a minute.
+    if (!query.exec(QStringLiteral("SELECT wheel, MAX(last) FROM summaries WHERE level = %1 "
+                                   "GROUP BY wheel")
+                        .arg(kSummaryLevels[0])))
         lastError_ = query.lastError().text();
     while (query.next()) {
         if (validWheel(query.value(0).toLongLong()))

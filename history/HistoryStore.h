@@ -4,8 +4,10 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <array>
 #include <functional>
 #include <map>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -13,6 +15,19 @@ namespace vorn::history {
 
 // The version of the file layout this program writes.
 inline constexpr int kSchemaVersion = 1;
+
+// Bucket sizes of the summaries kept beside the readings, so that a chart of
+// weeks reads thousands of rows instead of millions.
+inline constexpr std::array<TimeMs, 3> kSummaryLevels{60'000, 600'000, 3'600'000};
+
+// One wheel's readings within one bucket: first and last time, lowest and
+// highest pressure and temperature (absent when no reading had a value).
+struct Summary {
+    int wheel = 0;
+    TimeMs first = 0;
+    TimeMs last = 0;
+    std::optional<std::int32_t> pressureMin, pressureMax, temperatureMin, temperatureMax;
+};
 
 enum class OpenMode { ReadWrite, ReadOnly };
 
@@ -44,6 +59,9 @@ public:
 
     // Readings with from <= time <= to in time order, handed one by one.
     bool forEachReading(TimeMs from, TimeMs to, const std::function<void(const Reading&)>& each);
+    // The summaries of one level whose buckets meet [from, to], each wheel's in time order.
+    bool forEachSummary(TimeMs level, TimeMs from, TimeMs to,
+                        const std::function<void(const Summary&)>& each);
     std::vector<Event> events(TimeMs from, TimeMs to);
     // The time of each wheel's latest reading.
     std::map<int, TimeMs> lastReadingTimes();
@@ -55,6 +73,7 @@ public:
 private:
     OpenResult prepare(OpenMode mode);
     bool exec(const QString& sql);
+    bool writeSummaries(std::span<const Reading> readings);
 
     QString name_;
     QSqlDatabase db_;

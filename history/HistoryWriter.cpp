@@ -81,6 +81,10 @@ bool HistoryWriter::openStore(HistoryStore& store) {
     const State state = opened.state == OpenResult::State::Writable ? State::Writing
                         : opened.usable()                           ? State::ReadOnly
                                                                     : State::Failed;
+    if (state == State::Failed)
+        say(QStringLiteral("%1; running without history").arg(opened.reason));
+    else if (state == State::ReadOnly)
+        say(opened.reason);
     {
         const std::lock_guard lock(mutex_);
         state_ = state;
@@ -90,10 +94,6 @@ bool HistoryWriter::openStore(HistoryStore& store) {
             queue_.clear();
     }
     done_.notify_all();
-    if (state == State::Failed)
-        say(QStringLiteral("%1; running without history").arg(opened.reason));
-    else if (state == State::ReadOnly)
-        say(opened.reason);
     return state == State::Writing;
 }
 

@@ -13,6 +13,18 @@ namespace {
 constexpr std::int32_t kNoPressure = 400;
 constexpr std::int32_t kNoTemperature = 199;
 
+// The coarsest summary whose buckets are no wider than a column, or 0 for
+// the readings themselves.
+TimeMs levelFor(TimeMs from, TimeMs to, int columns) {
+    const TimeMs column = (to - from) / std::max(1, columns);
+    TimeMs chosen = 0;
+    for (const TimeMs level : kSummaryLevels) {
+        if (level <= column)
+            chosen = level;
+    }
+    return chosen;
+}
+
 } // namespace
 
 ColumnReducer::ColumnReducer(TimeMs from, TimeMs to, int columns)
@@ -61,16 +73,35 @@ ChartData loadChart(HistoryStore& store, TimeMs from, TimeMs to, int columns) {
         ColumnReducer temperature;
     };
     std::map<int, std::unique_ptr<Reducers>> reducers;
-    ChartData data;
-    data.ok = store.forEachReading(from, to, [&](const Reading& r) {
-        auto& slot = reducers[r.wheel];
+    const auto of = [&](int wheel) -> Reducers& {
+        auto& slot = reducers[wheel];
         if (!slot)
             slot = std::make_unique<Reducers>(Reducers{{from, to, columns}, {from, to, columns}});
-        if (r.pressure >= 0 && r.pressure < kNoPressure)
-            slot->pressure.add(r.time, r.pressure);
-        if (r.temperature < kNoTemperature)
-            slot->temperature.add(r.time, r.temperature - 40);
-    });
+        return *slot;
+    };
+    ChartData data;
+    if (const TimeMs level = levelFor(from, to, columns); level > 0) {
+        // A bucket's lowest value stands at its start, its highest at its
+        // end: both fall in the same pixel column.
+        data.ok = store.forEachSummary(level, from, to, [&](const Summary& s) {
+            Reducers& r = of(s.wheel);
+            if (s.pressureMin) {
+                r.pressure.add(s.first, *s.pressureMin);
+                r.pressure.add(s.last, *s.pressureMax);
+            }
+            if (s.temperatureMin) {
+                r.temperature.add(s.first, *s.temperatureMin - 40);
+                r.temperature.add(s.last, *s.temperatureMax - 40);
+            }
+        });
+    } else {
+        data.ok = store.forEachReading(from, to, [&](const Reading& r) {
+            if (r.pressure >= 0 && r.pressure < kNoPressure)
+                of(r.wheel).pressure.add(r.time, r.pressure);
+            if (r.temperature < kNoTemperature)
+                of(r.wheel).temperature.add(r.time, r.temperature - 40);
+        });
+    }
     for (auto& [wheel, r] : reducers)
         data.wheels[wheel] = {r->pressure.finish(), r->temperature.finish()};
     data.events = store.events(from, to);

@@ -190,6 +190,38 @@ TEST(Reducer, KeepsEachColumnsMinimumAndMaximumInTimeOrder) {
     EXPECT_EQ(mx->value, high);
 }
 
+TEST(Reducer, LongRangesReadTheSummariesAndKeepTheSameExtremes) {
+    const test::WorkDir dir;
+    HistoryStore store;
+    ASSERT_TRUE(store.open(dir.file("h.sqlite"), OpenMode::ReadWrite).usable());
+    constexpr TimeMs from = 499'056 * 3'600'000LL; // on the hour
+    constexpr TimeMs to = from + 3 * kMsPerDay;
+    constexpr int columns = 12; // six hours a column: hourly summaries
+    std::mt19937 random(3);
+    std::map<int, std::pair<int, int>> extremes; // column -> wheel 1's lowest and highest
+    for (TimeMs day = from; day < to; day += kMsPerDay) {
+        std::vector<Reading> batch; // one batch a day, so summaries are merged across batches
+        for (TimeMs t = day; t < day + kMsPerDay; t += 10'000) {
+            const int p = std::uniform_int_distribution<>(20, 90)(random);
+            batch.push_back(reading(t, 1, p));
+            const int column = static_cast<int>((t - from) * columns / (to - from));
+            auto [it, fresh] = extremes.try_emplace(column, p, p);
+            it->second = {std::min(it->second.first, p), std::max(it->second.second, p)};
+        }
+        ASSERT_TRUE(store.write(batch, {}));
+    }
+    const ChartData data = loadChart(store, from, to, columns);
+    std::map<int, std::pair<int, int>> shown;
+    for (const ChartPoint& p : data.wheels.at(1).pressure) {
+        const int column = static_cast<int>((p.time - from) * columns / (to - from));
+        const int v = static_cast<int>(p.value);
+        auto [it, fresh] = shown.try_emplace(column, v, v);
+        it->second = {std::min(it->second.first, v), std::max(it->second.second, v)};
+    }
+    EXPECT_EQ(shown, extremes);
+    EXPECT_LE(data.wheels.at(1).pressure.size(), 2u * columns);
+}
+
 TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {
     const struct {
         QString text;
