@@ -36,6 +36,19 @@ constexpr TimeMs kLongestSpan = 20LL * 366 * 24 * kHour;
 constexpr int kLiveEveryMs = 2000;
 constexpr int kSettleMs = 150;
 
+// A steady wheel is stored again a minute after its last row, so its last
+// value is known to hold until then (or until now, when that is sooner).
+constexpr TimeMs kHeldFor = 60'000;
+
+void appendHeld(QLineSeries* series, TimeMs until) {
+    if (series->count() == 0)
+        return;
+    const QPointF last = series->at(series->count() - 1);
+    const double end = std::min(static_cast<double>(until), last.x() + kHeldFor);
+    if (end > last.x())
+        series->append(end, last.y());
+}
+
 double unitValue(double raw, int unitIndex) {
     const UnitPressure p = pressureInUnit(static_cast<std::int32_t>(std::lround(raw)), unitIndex);
     return static_cast<double>(p.value) / std::pow(10.0, p.decimals);
@@ -99,7 +112,7 @@ void HistoryChartView::mouseReleaseEvent(QMouseEvent* event) {
 QChart* HistoryWindow::makeChart(const QString& title, const QString& unit, QValueAxis*& yAxis) {
     auto* chart = new QChart;
     chart->setTitle(title);
-    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->legend()->setAlignment(Qt::AlignBottom); // keeps both plots equally wide
     auto* x = new QDateTimeAxis(chart);
     chart->addAxis(x, Qt::AlignBottom);
     yAxis = new QValueAxis(chart);
@@ -253,6 +266,7 @@ void HistoryWindow::fillPressure(const ChartData& data, const MonitorSettings& s
             bottom = std::min(bottom, v);
             top = std::max(top, v);
         }
+        appendHeld(series, std::min(to_, now()));
         pressure_->addSeries(series);
     }
     const double margin = (top - bottom) * 0.08 + 0.1;
@@ -275,6 +289,7 @@ void HistoryWindow::fillTemperature(const ChartData& data, const MonitorSettings
             bottom = std::min(bottom, p.value);
             top = std::max(top, p.value);
         }
+        appendHeld(series, std::min(to_, now()));
         temperature_->addSeries(series);
     }
     const double margin = (top - bottom) * 0.08 + 1;
@@ -290,9 +305,7 @@ void HistoryWindow::addThreshold(QChart* chart, double value, const QString& nam
     pen.setStyle(Qt::DashLine);
     pen.setWidth(1);
     line->setPen(pen);
-    // Far beyond any range the window shows, so panning never reaches an end.
-    line->append(0, value);
-    line->append(static_cast<double>(now() + kLongestSpan), value);
+    line->setProperty("threshold", value); // spans the shown range, see setTimeAxes
     chart->addSeries(line);
 }
 
@@ -315,6 +328,13 @@ void HistoryWindow::setTimeAxes() {
         x->setFormat(timeFormatFor(to_ - from_));
         x->setRange(QDateTime::fromMSecsSinceEpoch(from_), QDateTime::fromMSecsSinceEpoch(to_));
         for (QAbstractSeries* series : chart->series()) {
+            if (const QVariant value = series->property("threshold"); value.isValid()) {
+                // A span around the range, not beyond: far-off points are not drawn.
+                const TimeMs span = to_ - from_;
+                static_cast<QLineSeries*>(series)->replace(
+                    {QPointF(static_cast<double>(from_ - span), value.toDouble()),
+                     QPointF(static_cast<double>(to_ + span), value.toDouble())});
+            }
             if (series->attachedAxes().isEmpty()) {
                 series->attachAxis(x);
                 series->attachAxis(y);

@@ -20,8 +20,8 @@
 #include "protocol/TyreStateTable.h"
 
 #include <QLabel>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>

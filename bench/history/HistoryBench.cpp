@@ -99,6 +99,7 @@ void BM_GuiThreadCostPerReport(benchmark::State& state) {
     const QTemporaryDir dir;
     WriterConfig config;
     config.path = dir.filePath(QStringLiteral("h.sqlite"));
+    config.report = [](const QString&) {}; // far faster than any disk: drops are expected
     HistoryWriter writer(config);
     writer.waitUntilOpen(milliseconds{5000});
     std::int64_t i = 0;
