@@ -6,8 +6,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QProcess>
 #include <QThread>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace vorn {
@@ -113,7 +115,11 @@ TEST(SimulatedUnit, ASlowLeakIsKeptInTheHistoryAsAFallingLineAndAnAlarm) {
     auto* feature =
         new HistoryFeature(w, {path, 400, [&] { return start + unit.model.now().count(); }});
     unit.run(milliseconds{25000});
-    EXPECT_TRUE(feature->lastReportText(0).startsWith(QStringLiteral("Wheel 0: last report ")));
+    // Hovering wheel 1's digits tells when it last reported.
+    QHelpEvent hover(QEvent::ToolTip, QPoint(400, 60), w.Image1->mapToGlobal(QPoint(400, 60)));
+    QCoreApplication::sendEvent(w.Image1, &hover);
+    EXPECT_TRUE(QToolTip::text().startsWith(QStringLiteral("Wheel 1: last report ")))
+        << QToolTip::text().toStdString();
     delete feature; // writes what is queued
 
     history::HistoryStore store;
