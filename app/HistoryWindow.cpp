@@ -222,20 +222,26 @@ HistoryWindow::LoadResult HistoryWindow::load(QString path, TimeMs from, TimeMs 
     history::HistoryStore store;
     const history::OpenResult opened = store.open(path, history::OpenMode::ReadOnly);
     if (!opened.usable())
-        return {{}, from, to, opened.reason};
+        return {{}, from, to, columns, opened.reason};
     if (all) {
         const auto span = store.readingSpan();
         to = span ? std::max(span->second, span->first + kShortestSpan) : to;
         from = span ? span->first : to - kHour;
     }
     ChartData data = history::loadChart(store, from, to, columns);
-    return {std::move(data), from, to, data.ok ? QString() : store.lastError()};
+    const bool ok = data.ok;
+    return {std::move(data), from, to, columns, ok ? QString() : store.lastError()};
 }
 
 void HistoryWindow::showResult(const LoadResult& result) {
     loading_ = false;
+    if (std::exchange(loadAgain_, false)) {
+        reload(); // the range changed meanwhile: this result is stale
+        return;
+    }
     from_ = result.from;
     to_ = result.to;
+    shownColumns_ = result.columns;
     const QString problem = source_.problem ? source_.problem() : QString();
     status_->setText(!result.error.isEmpty() ? QStringLiteral("Cannot read: %1").arg(result.error)
                      : !problem.isEmpty()    ? problem
@@ -246,8 +252,6 @@ void HistoryWindow::showResult(const LoadResult& result) {
     setTimeAxes();
     ++loadsShown_;
     emit loaded();
-    if (std::exchange(loadAgain_, false))
-        reload();
 }
 
 void HistoryWindow::fillPressure(const ChartData& data, const MonitorSettings& settings) {
@@ -341,6 +345,11 @@ void HistoryWindow::setTimeAxes() {
             }
         }
     }
+}
+
+void HistoryWindow::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    settle_->start(kSettleMs); // reduce again for the new width
 }
 
 void HistoryWindow::zoom(double factor, double at) {

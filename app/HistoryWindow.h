@@ -65,15 +65,21 @@ public:
     QString statusText() const;
     int loadsShown() const { return loadsShown_; }
     std::pair<history::TimeMs, history::TimeMs> shownRange() const { return {from_, to_}; }
+    // The pixel columns the shown lines were reduced to.
+    int shownColumns() const { return shownColumns_; }
 
 signals:
     void loaded();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct LoadResult {
         history::ChartData data;
         history::TimeMs from = 0;
         history::TimeMs to = 0;
+        int columns = 0;
         QString error;
     };
     static LoadResult load(QString path, history::TimeMs from, history::TimeMs to, bool all,
@@ -106,6 +112,7 @@ private:
     bool loading_ = false;
     bool loadAgain_ = false;
     int loadsShown_ = 0;
+    int shownColumns_ = 0;
     QString loadError_;
 };
 

@@ -65,7 +65,7 @@ TEST(HistoryWindow, ShowsEachWheelReducedWithTheThresholdsAndTheAlarm) {
     // What the reducer makes of the same rows, in bar.
     history::HistoryStore store;
     store.open(path, history::OpenMode::ReadOnly);
-    const int columns = static_cast<int>(window.pressureChart()->plotArea().width());
+    const int columns = window.shownColumns();
     const history::ChartData expected = history::loadChart(store, kNow - kHour, kNow, columns);
     for (int wheel : {0, 1}) {
         auto* line = qobject_cast<QLineSeries*>(
