@@ -33,7 +33,8 @@ QByteArray csvField(const QString& text) {
 
 QByteArray csvHeader(int unitIndex) {
     return "time_utc,wheel,pressure_psi," +
-           csvField(QStringLiteral("pressure_%1").arg(QLatin1String(pressureUnitName(unitIndex)))) +
+           csvField(QStringLiteral("pressure_chosen_%1")
+                        .arg(QLatin1String(pressureUnitName(unitIndex)))) +
            ",temperature_c,battery,sensor_flag,link\r\n";
 }
 

@@ -11,7 +11,8 @@ namespace vorn::history {
 // a comma, a quote, CR or LF.
 QByteArray csvField(const QString& text);
 // The header line and one reading's line (CR LF ended). Pressure comes in psi
-// and in the unit chosen on the settings panel (0 psi, 1 bar, 2 kPa, 3 kg/cm2),
+// and in the unit chosen on the settings panel (0 psi, 1 bar, 2 kPa, 3 kg/cm2;
+// column pressure_chosen_<unit>),
 // time in ISO 8601 UTC; a value the unit did not have is an empty field.
 QByteArray csvHeader(int unitIndex);
 QByteArray csvLine(const Reading& reading, int unitIndex);

@@ -246,9 +246,10 @@ TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {
     };
     for (const auto& l : lines)
         EXPECT_EQ(csvLine(l.r, l.unit), l.line) << l.unit;
-    EXPECT_EQ(csvHeader(3),
-              "time_utc,wheel,pressure_psi,pressure_kg/cm2,temperature_c,battery,sensor_flag,"
-              "link\r\n");
+    EXPECT_EQ(
+        csvHeader(3),
+        "time_utc,wheel,pressure_psi,pressure_chosen_kg/cm2,temperature_c,battery,sensor_flag,"
+        "link\r\n");
 }
 
 } // namespace
