@@ -56,6 +56,11 @@ std::optional<std::int32_t> optionalInt(const QVariant& value) {
     return value.isNull() ? std::nullopt : std::optional(value.toInt());
 }
 
+// SQLite's own words ("database is locked"), without Qt's "Unable to fetch row".
+QString describe(const QSqlError& error) {
+    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+}
+
 OpenResult failed(QString reason) {
     return {OpenResult::State::Failed, std::move(reason)};
 }
@@ -96,7 +101,7 @@ OpenResult HistoryStore::open(const QString& path, OpenMode mode) {
     db_.setConnectOptions(
         QString::fromLatin1(mode == OpenMode::ReadOnly ? kReadOnlyOptions : kConnectOptions));
     if (!db_.open())
-        return failed(QStringLiteral("%1: %2").arg(path, db_.lastError().text()));
+        return failed(QStringLiteral("%1: %2").arg(path, describe(db_.lastError())));
     OpenResult result = prepare(mode);
     if (!result.usable())
         result.reason = QStringLiteral("%1: %2").arg(path, result.reason);
@@ -108,7 +113,7 @@ OpenResult HistoryStore::open(const QString& path, OpenMode mode) {
 OpenResult HistoryStore::prepare(OpenMode mode) {
     QSqlQuery version(db_);
     if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next())
-        return failed(version.lastError().text());
+        return failed(describe(version.lastError()));
     const int found = version.value(0).toInt();
     version.finish();
     if (found > kSchemaVersion)
@@ -146,7 +151,7 @@ bool HistoryStore::exec(const QString& sql) {
     QSqlQuery query(db_);
     if (query.exec(sql))
         return true;
-    lastError_ = query.lastError().text();
+    lastError_ = describe(query.lastError());
     return false;
 }
 
@@ -167,7 +172,7 @@ bool HistoryStore::writeSummaries(std::span<const Reading> readings) {
     }
     QSqlQuery upsert(db_);
     if (!upsert.prepare(QString::fromLatin1(kUpsertSummary))) {
-        lastError_ = upsert.lastError().text();
+        lastError_ = describe(upsert.lastError());
         return false;
     }
     for (const auto& [key, sum] : merged) {
@@ -183,7 +188,7 @@ bool HistoryStore::writeSummaries(std::span<const Reading> readings) {
         for (int i = 0; i < values.size(); ++i)
             upsert.bindValue(i, values[i]);
         if (!upsert.exec()) {
-            lastError_ = upsert.lastError().text();
+            lastError_ = describe(upsert.lastError());
             return false;
         }
     }
@@ -193,7 +198,7 @@ bool HistoryStore::writeSummaries(std::span<const Reading> readings) {
 bool HistoryStore::write(std::span<const Reading> readings, std::span<const Event> events) {
     lastError_.clear();
     if (!writable_ || !db_.transaction()) {
-        lastError_ = writable_ ? db_.lastError().text() : QStringLiteral("not writable");
+        lastError_ = writable_ ? describe(db_.lastError()) : QStringLiteral("not writable");
         return false;
     }
     bool ok = true;
@@ -221,14 +226,14 @@ bool HistoryStore::write(std::span<const Reading> readings, std::span<const Even
             ok = event.exec();
         }
         if (!ok)
-            lastError_ =
-                insert.lastError().isValid() ? insert.lastError().text() : event.lastError().text();
+            lastError_ = insert.lastError().isValid() ? describe(insert.lastError())
+                                                      : describe(event.lastError());
         ok = ok && writeSummaries(readings);
     }
     if (ok && db_.commit())
         return true;
     if (ok)
-        lastError_ = db_.lastError().text();
+        lastError_ = describe(db_.lastError());
     db_.rollback();
     return false;
 }
@@ -239,7 +244,7 @@ int HistoryStore::removeOlderThan(TimeMs cutoff) {
     summaries.prepare(QStringLiteral("DELETE FROM summaries WHERE (bucket + 1) * level <= ?"));
     summaries.addBindValue(static_cast<qint64>(cutoff));
     if (!summaries.exec()) {
-        lastError_ = summaries.lastError().text();
+        lastError_ = describe(summaries.lastError());
         return -1;
     }
     for (const auto* table : {"readings", "events"}) {
@@ -247,7 +252,7 @@ int HistoryStore::removeOlderThan(TimeMs cutoff) {
         query.prepare(QStringLiteral("DELETE FROM %1 WHERE time < ?").arg(QLatin1String(table)));
         query.addBindValue(static_cast<qint64>(cutoff));
         if (!query.exec()) {
-            lastError_ = query.lastError().text();
+            lastError_ = describe(query.lastError());
             return -1;
         }
         removed += query.numRowsAffected();
@@ -264,7 +269,7 @@ bool HistoryStore::forEachReading(TimeMs from, TimeMs to,
     query.addBindValue(static_cast<qint64>(from));
     query.addBindValue(static_cast<qint64>(to));
     if (!query.exec()) {
-        lastError_ = query.lastError().text();
+        lastError_ = describe(query.lastError());
         return false;
     }
     while (query.next()) {
@@ -291,7 +296,7 @@ bool HistoryStore::forEachSummary(TimeMs level, TimeMs from, TimeMs to,
         query.addBindValue(static_cast<qint64>(std::max<TimeMs>(0, from) / level));
         query.addBindValue(static_cast<qint64>(to / level));
         if (!query.exec()) {
-            lastError_ = query.lastError().text();
+            lastError_ = describe(query.lastError());
             return false;
         }
         while (query.next())
@@ -311,7 +316,7 @@ std::vector<Event> HistoryStore::events(TimeMs from, TimeMs to) {
     query.addBindValue(static_cast<qint64>(from));
     query.addBindValue(static_cast<qint64>(to));
     if (!query.exec())
-        lastError_ = query.lastError().text();
+        lastError_ = describe(query.lastError());
     while (query.next()) {
         const int kind = query.value(1).toInt();
         if (kind < static_cast<int>(EventKind::AlarmRaised) ||
@@ -330,7 +335,7 @@ std::map<int, TimeMs> HistoryStore::lastReadingTimes() {
     if (!query.exec(QStringLiteral("SELECT wheel, MAX(last) FROM summaries WHERE level = %1 "
                                    "GROUP BY wheel")
                         .arg(kSummaryLevels[0])))
-        lastError_ = query.lastError().text();
+        lastError_ = describe(query.lastError());
     while (query.next()) {
         if (validWheel(query.value(0).toLongLong()))
             last[query.value(0).toInt()] = query.value(1).toLongLong();

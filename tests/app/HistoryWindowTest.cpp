@@ -166,5 +166,30 @@ TEST(HistoryExport, WritesTheChosenRangeOrFailsWithAClearMessage) {
     }
 }
 
+TEST(HistoryFaults, ABrokenHistoryFileIsSaidOnceAndTheMonitorRunsOn) {
+    const test::WorkDir dir;
+    dir.writeSettings(test::defaultSettings());
+    const QByteArray garbage(4096, 'x');
+    dir.write("broken.sqlite", garbage);
+    QProcess vorn;
+    vorn.setWorkingDirectory(dir.path());
+    vorn.start(QStringLiteral(VORN_BINARY), {"--history", dir.file("broken.sqlite")});
+    ASSERT_TRUE(vorn.waitForStarted());
+    QByteArray errors;
+    QElapsedTimer clock;
+    clock.start();
+    while (!errors.contains("running without history") && clock.elapsed() < 10000 &&
+           vorn.state() == QProcess::Running) {
+        vorn.waitForReadyRead(200);
+        errors += vorn.readAllStandardError();
+    }
+    EXPECT_EQ(vorn.state(), QProcess::Running) << "the monitor runs on";
+    vorn.terminate();
+    vorn.waitForFinished(5000);
+    errors += vorn.readAllStandardError();
+    EXPECT_EQ(errors.count("vorn: history:"), 1) << errors.toStdString();
+    EXPECT_EQ(dir.read("broken.sqlite"), garbage) << "the file is left as it was";
+}
+
 } // namespace
 } // namespace vorn
