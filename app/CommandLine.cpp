@@ -65,6 +65,45 @@ CommandLine exitWith(int code, QString output, QString error) {
     return result;
 }
 
+struct HistoryOptions {
+    QCommandLineOption file, off, days, exportCsv, since, until;
+};
+
+// A whole number of days a person might mean: one day to a hundred years.
+constexpr int kMaxHistoryDays = 36500;
+
+CommandLine readOptions(const QCommandLineParser& parser, const HistoryOptions& o) {
+    const QString program = QStringLiteral("vorn");
+    const auto fail = [&](const QString& why) {
+        return exitWith(2, {}, QStringLiteral("%1: %2 See %1 --help.\n").arg(program, why));
+    };
+    CommandLine result;
+    ProgramOptions& options = result.options;
+    options.historyFile = parser.value(o.file);
+    options.noHistory = parser.isSet(o.off);
+    if (options.noHistory && parser.isSet(o.file))
+        return fail(QStringLiteral("--history and --no-history exclude each other."));
+    if (parser.isSet(o.days)) {
+        bool ok = false;
+        options.historyDays = parser.value(o.days).toInt(&ok);
+        if (!ok || options.historyDays < 1 || options.historyDays > kMaxHistoryDays)
+            return fail(QStringLiteral("--history-days takes a whole number from 1 to %1, not "
+                                       "'%2'.")
+                            .arg(kMaxHistoryDays)
+                            .arg(parser.value(o.days)));
+    }
+    options.exportCsv = parser.value(o.exportCsv);
+    if (parser.isSet(o.exportCsv) && options.exportCsv.isEmpty())
+        return fail(QStringLiteral("--export-csv needs a file name."));
+    options.since = parser.value(o.since);
+    options.until = parser.value(o.until);
+    if ((parser.isSet(o.since) || parser.isSet(o.until)) && options.exportCsv.isEmpty())
+        return fail(QStringLiteral("--since and --until go with --export-csv."));
+    if (options.noHistory && !options.exportCsv.isEmpty())
+        return fail(QStringLiteral("--export-csv reads the history; --no-history turns it off."));
+    return result;
+}
+
 } // namespace
 
 QStringList argumentList(int argc, char** argv) {
@@ -89,7 +128,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                        "settings when missing, instead of the current folder."));
     const QCommandLineOption noNotify(QStringLiteral("no-notify"),
                                       QStringLiteral("Send no desktop notifications for alarms."));
-        const QCommandLineOption headless(
+    const QCommandLineOption headless(
         QStringLiteral("headless"),
         QStringLiteral("Run without a window (as a service); messages go to standard error."));
     parser.addOptions({help, version, userFolder, noNotify, headless});
@@ -97,6 +136,31 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         parser.addOption(QCommandLineOption(QString::fromLatin1(o.name),
                                             QString::fromLatin1(o.help),
                                             QString::fromLatin1(o.value)));
+    const QCommandLineOption history(
+        QStringLiteral("history"),
+        QStringLiteral("Keep the reading history in <file> instead of history.sqlite in the "
+                       "user's data folder."),
+        QStringLiteral("file"));
+    const QCommandLineOption noHistory(QStringLiteral("no-history"),
+                                       QStringLiteral("Keep no reading history."));
+    const QCommandLineOption historyDays(
+        QStringLiteral("history-days"),
+        QStringLiteral("Remove readings older than <n> days (default 400)."), QStringLiteral("n"));
+    const QCommandLineOption exportCsv(
+        QStringLiteral("export-csv"),
+        QStringLiteral("Write the history's readings to <file> as CSV and exit, without a "
+                       "display or a link."),
+        QStringLiteral("file"));
+    const QCommandLineOption since(
+        QStringLiteral("since"),
+        QStringLiteral("With --export-csv: only readings from <time> on (YYYY-MM-DD or "
+                       "YYYY-MM-DDTHH:MM[:SS], local time, or with Z or +HH:MM)."),
+        QStringLiteral("time"));
+    const QCommandLineOption until(
+        QStringLiteral("until"),
+        QStringLiteral("With --export-csv: only readings up to <time>, in the same form."),
+        QStringLiteral("time"));
+    parser.addOptions({history, noHistory, historyDays, exportCsv, since, until});
 
     const QString program = QStringLiteral("vorn");
     if (!parser.parse(withoutQtOptions(arguments)))
@@ -113,7 +177,10 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         return exitWith(2, {},
                         QStringLiteral("%1: Unexpected argument '%2'. See %1 --help.\n")
                             .arg(program, parser.positionalArguments().first()));
-    CommandLine run;
+    CommandLine run =
+        readOptions(parser, {history, noHistory, historyDays, exportCsv, since, until});
+    if (run.action == CommandLine::Action::Exit)
+        return run;
     run.options.userFolder = parser.isSet(userFolder);
     run.options.notify = !parser.isSet(noNotify);
     run.options.headless = parser.isSet(headless);

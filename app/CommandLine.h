@@ -12,6 +12,16 @@ struct ProgramOptions {
     bool notify = true;      // desktop notifications for alarms
     bool headless = false;       // no window, messages on standard error
     QMap<QString, QString> mqtt; // [mqtt] settings given on the command line
+    // Reading history: the file (empty: the default in the user's data
+    // folder), whether to keep one at all, and how many days it keeps.
+    QString historyFile;
+    bool noHistory = false;
+    int historyDays = 400;
+    // Set: write the history's readings to this CSV file and exit, without
+    // a display or a link. The times are checked by the export itself.
+    QString exportCsv;
+    QString since;
+    QString until;
 };
 
 // The outcome of reading the command line: run with the options, or end at

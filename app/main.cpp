@@ -1,6 +1,8 @@
 #include "app/CommandLine.h"
 #include "app/DesktopNotifier.h"
 #include "app/Headless.h"
+#include "app/HistoryCommand.h"
+#include "app/HistoryWiring.h"
 #include "app/MessageSink.h"
 #include "app/PublishWiring.h"
 #include "app/TFmain.h"
@@ -8,6 +10,8 @@
 #include "app/UserSettings.h"
 #include "app/VornApplication.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <cstdio>
 #include <exception>
 
@@ -19,6 +23,11 @@ int main(int argc, char** argv) {
         std::fputs(qUtf8Printable(command.output), stdout);
         std::fputs(qUtf8Printable(command.error), stderr);
         return command.exitCode;
+    }
+    if (!command.options.exportCsv.isEmpty()) {
+        // The export needs neither a display nor a link.
+        const QCoreApplication core(argc, argv);
+        return vorn::runCsvExportCommand(command.options, QDir::currentPath());
     }
     const bool headless = command.options.headless;
     if (headless)
@@ -35,6 +44,7 @@ int main(int argc, char** argv) {
     try {
         vorn::TFmain window({*workDir, &messages, &tones, hid.get()});
         vorn::attachDesktopNotifier(window, command.options);
+        vorn::installHistory(window, command.options);
         const auto publishing =
             vorn::startPublishing(window, command.options, *vorn::openUserSettings());
         if (!headless)

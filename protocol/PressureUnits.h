@@ -47,4 +47,33 @@ constexpr PressureUnit PressureUnitOf(std::int32_t index) {
     return index >= 0 && index <= 3 ? static_cast<PressureUnit>(index) : PressureUnit::Psi;
 }
 
+// A raw pressure in one of the four units, in the unit's smallest step the
+// screen shows: psi in tenths, bar and kg/cm2 in hundredths, kPa whole.
+// Truncates as the screen's digits do.
+struct UnitPressure {
+    std::int64_t value = 0; // in steps of 10^-decimals of the unit
+    int decimals = 0;
+};
+
+// The unit's name in plain ASCII, for file headers; unknown reads as psi.
+inline constexpr const char* kPressureUnitNames[] = {"psi", "bar", "kPa", "kg/cm2"};
+
+constexpr const char* pressureUnitName(std::int32_t unitIndex) {
+    return unitIndex >= 0 && unitIndex <= 3 ? kPressureUnitNames[unitIndex] : "psi";
+}
+
+constexpr UnitPressure pressureInUnit(std::int32_t raw, std::int32_t unitIndex) {
+    switch (PressureUnitOf(unitIndex)) {
+    case PressureUnit::Bar:
+        return {KpaOfRaw(raw), 2};
+    case PressureUnit::Kpa:
+        return {KpaOfRaw(raw), 0};
+    case PressureUnit::KgCm:
+        return {KgCmHundredthsOfRaw(raw), 2};
+    case PressureUnit::Psi:
+        break;
+    }
+    return {std::int64_t{raw} * 5, 1};
+}
+
 } // namespace vorn

@@ -1,11 +1,15 @@
+#include "app/HistoryWiring.h"
+#include "history/HistoryStore.h"
 #include "sim/UnitModel.h"
 #include "tests/app/WindowFixture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QProcess>
 #include <QThread>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace vorn {
@@ -100,6 +104,41 @@ TEST(SimulatedUnit, ASlowLeakRaisesTheAlarm) {
     unit.run(milliseconds{20000});
     EXPECT_EQ(w.Panel9->caption(), "ALARM !");
     EXPECT_FALSE(f.tones.played.empty());
+}
+
+TEST(SimulatedUnit, ASlowLeakIsKeptInTheHistoryAsAFallingLineAndAnAlarm) {
+    WindowFixture f;
+    TFmain& w = f.open();
+    ModelOnTheLine unit(f, sim::Scenario::SlowLeak);
+    const QString path = f.dir.file(QStringLiteral("history.sqlite"));
+    constexpr history::TimeMs start = 1'796'600'000'000;
+    auto* feature =
+        new HistoryFeature(w, {path, 400, [&] { return start + unit.model.now().count(); }});
+    unit.run(milliseconds{25000});
+    // Hovering wheel 1's digits tells when it last reported.
+    QHelpEvent hover(QEvent::ToolTip, QPoint(400, 60), w.Image1->mapToGlobal(QPoint(400, 60)));
+    QCoreApplication::sendEvent(w.Image1, &hover);
+    EXPECT_TRUE(QToolTip::text().startsWith(QStringLiteral("Wheel 1: last report ")))
+        << QToolTip::text().toStdString();
+    delete feature; // writes what is queued
+
+    history::HistoryStore store;
+    ASSERT_TRUE(store.open(path, history::OpenMode::ReadOnly).usable());
+    std::map<int, std::vector<std::int32_t>> pressures;
+    store.forEachReading(start, start + 30'000, [&](const history::Reading& r) {
+        pressures[r.wheel].push_back(r.pressure);
+    });
+    ASSERT_EQ(pressures.size(), 6u);
+    const auto leaking = std::min_element(pressures.begin(), pressures.end(), [](auto& a, auto& b) {
+        return a.second.back() < b.second.back();
+    });
+    const std::vector<std::int32_t>& line = leaking->second;
+    EXPECT_TRUE(std::is_sorted(line.rbegin(), line.rend())) << "falling all the way";
+    EXPECT_GE(line.front() - line.back(), 2 * 8) << "eight psi or more lost in 25 s";
+    const auto events = store.events(start, start + 30'000);
+    EXPECT_TRUE(std::any_of(events.begin(), events.end(), [&](const history::Event& e) {
+        return e.kind == history::EventKind::AlarmRaised && e.wheel == leaking->first;
+    }));
 }
 
 TEST(SimulatedUnit, NoiseAndFloodsAreSurvivedAndCleanFramesStillApplied) {

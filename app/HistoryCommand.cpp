@@ -1,0 +1,82 @@
+#include "app/HistoryCommand.h"
+
+#include "app/SettingsFile.h"
+#include "history/CsvExport.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QStandardPaths>
+#include <cstdio>
+#include <limits>
+
+namespace vorn {
+
+QString defaultHistoryPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/VORN/history.sqlite");
+}
+
+QString historyPathFor(const ProgramOptions& options) {
+    if (options.noHistory)
+        return {};
+    return options.historyFile.isEmpty() ? defaultHistoryPath() : options.historyFile;
+}
+
+std::optional<history::TimeMs> parseTimeArgument(const QString& text) {
+    QString iso = text.trimmed();
+    if (iso.size() > 10 && iso[10] == QLatin1Char(' '))
+        iso[10] = QLatin1Char('T');
+    const QDateTime time = QDateTime::fromString(iso, Qt::ISODate);
+    if (!time.isValid())
+        return std::nullopt;
+    return time.toMSecsSinceEpoch();
+}
+
+namespace {
+
+// The pressure unit chosen on the settings panel; psi when setdata.txt is
+// missing or unreadable, since the export must not need it.
+int chosenPressureUnit(const QString& workDir) {
+    try {
+        const SettingsText text =
+            loadSettingsFile(QDir(workDir).filePath(QString::fromLatin1(kSettingsFileName)));
+        const int unit = parseSettingInteger(text.line(3));
+        return unit >= 0 && unit <= 3 ? unit : 0;
+    } catch (const std::exception&) {
+        return 0;
+    }
+}
+
+int failWith(const QString& message) {
+    std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(message));
+    return 1;
+}
+
+} // namespace
+
+int runCsvExportCommand(const ProgramOptions& options, const QString& workDir) {
+    history::TimeMs from = 0;
+    history::TimeMs to = std::numeric_limits<history::TimeMs>::max();
+    for (const auto& [text, name, bound] :
+         {std::tuple{options.since, "--since", &from}, std::tuple{options.until, "--until", &to}}) {
+        if (text.isEmpty())
+            continue;
+        const auto time = parseTimeArgument(text);
+        if (!time)
+            return failWith(QStringLiteral("%1 '%2' is not a time; use %3.")
+                                .arg(QLatin1String(name), text, QLatin1String(kTimeForms)));
+        *bound = *time;
+    }
+    if (from > to)
+        return failWith(
+            QStringLiteral("--since %1 is after --until %2.").arg(options.since, options.until));
+    const history::ExportResult result = history::exportCsv(
+        historyPathFor(options), options.exportCsv, from, to, chosenPressureUnit(workDir));
+    if (!result.ok)
+        return failWith(result.error);
+    std::fprintf(stdout, "vorn: %lld readings written to %s\n", static_cast<long long>(result.rows),
+                 qUtf8Printable(options.exportCsv));
+    return 0;
+}
+
+} // namespace vorn

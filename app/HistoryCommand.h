@@ -1,0 +1,27 @@
+#pragma once
+
+#include "app/CommandLine.h"
+#include "history/HistoryTypes.h"
+
+#include <QString>
+#include <optional>
+
+namespace vorn {
+
+// history.sqlite in the user's data folder (~/.local/share/VORN on Linux).
+QString defaultHistoryPath();
+// The history file the options name; empty when history is off.
+QString historyPathFor(const ProgramOptions& options);
+
+// A time as --since and --until take it: YYYY-MM-DD, or YYYY-MM-DDTHH:MM[:SS]
+// (a space for the T is fine), in local time unless it ends in Z or +HH:MM.
+std::optional<history::TimeMs> parseTimeArgument(const QString& text);
+inline constexpr auto kTimeForms =
+    "YYYY-MM-DD or YYYY-MM-DDTHH:MM[:SS], with Z or +HH:MM for a time that is not local, "
+    "for example 2026-12-07T14:30:00Z";
+
+// `vorn --export-csv FILE`: writes the readings and returns the exit code
+// (0, or 1 with one line on standard error). Needs no display.
+int runCsvExportCommand(const ProgramOptions& options, const QString& workDir);
+
+} // namespace vorn

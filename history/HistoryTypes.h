@@ -1,0 +1,46 @@
+#pragma once
+
+#include "protocol/MonitorEffects.h"
+
+#include <cstdint>
+#include <variant>
+
+namespace vorn::history {
+
+// Milliseconds since 1970-01-01 UTC.
+using TimeMs = std::int64_t;
+
+inline constexpr TimeMs kMsPerDay = 86'400'000;
+
+// One accepted sensor report, as the tyre state table held it afterwards.
+struct Reading {
+    TimeMs time = 0;
+    int wheel = 0;
+    std::int32_t pressure = 0;    // half-psi steps
+    std::int32_t temperature = 0; // degrees Celsius plus 40
+    std::int32_t battery = 0;
+    bool sensorFlag = false;
+    ReportLink link = ReportLink::Serial;
+};
+
+// What happened beside the readings. The numbers are stored in the file.
+enum class EventKind : int {
+    AlarmRaised = 1, // wheel, detail = its status word
+    AlarmEnded = 2,  // detail = AlarmEnd (1: acknowledged by the user)
+    ModeEntered = 3, // detail = MonitorModeValue; 0 means the mode was left
+    LinkFound = 4,   // detail = ReportLink
+    LinkLost = 5,    // detail = ReportLink
+    ProgramStarted = 6,
+    ProgramEnded = 7,
+};
+
+struct Event {
+    TimeMs time = 0;
+    EventKind kind = EventKind::ProgramStarted;
+    int wheel = -1;
+    int detail = 0;
+};
+
+using Record = std::variant<Reading, Event>;
+
+} // namespace vorn::history

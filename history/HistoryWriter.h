@@ -1,0 +1,89 @@
+#pragma once
+
+#include "history/Decimator.h"
+#include "history/HistoryStore.h"
+
+#include <QString>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <thread>
+
+namespace vorn::history {
+
+struct WriterConfig {
+    QString path;
+    int retentionDays = 400;
+    std::chrono::milliseconds batchEvery{1000};
+    // Records waiting for the disk; past this the oldest are dropped.
+    std::size_t capacity = 20'000;
+    std::function<TimeMs()> clock; // wall clock when empty
+    // Where the one-line reports go (standard error when empty); called on
+    // the writer's thread.
+    std::function<void(const QString&)> report;
+    // After every committed batch, with the rows committed so far; writer's thread.
+    std::function<void(std::uint64_t)> committed;
+};
+
+// The one writer of a history file. It opens the file, applies retention and
+// writes one transaction per batch on a thread of its own; the adding side
+// only takes a short lock and never waits for the disk.
+class HistoryWriter {
+public:
+    explicit HistoryWriter(WriterConfig config);
+    ~HistoryWriter(); // writes what is queued, then stops
+    HistoryWriter(const HistoryWriter&) = delete;
+    HistoryWriter& operator=(const HistoryWriter&) = delete;
+
+    // A reading is queued when the decimation keeps it.
+    void addReading(const Reading& reading);
+    void addEvent(const Event& event);
+
+    enum class State { Opening, Writing, ReadOnly, Failed };
+    struct Status {
+        State state = State::Opening;
+        QString reason;
+        std::uint64_t dropped = 0;
+    };
+    Status status() const;
+    // Waits (bounded) until the file is open or has failed; for tests and tools.
+    Status waitUntilOpen(std::chrono::milliseconds timeout) const;
+    // Writes what is queued now and waits for it, at most `timeout`.
+    bool flush(std::chrono::milliseconds timeout);
+    // Each wheel's latest reading time found in the file when it was opened.
+    std::map<int, TimeMs> storedLastReadings() const;
+
+    TimeMs now() const;
+
+private:
+    void run();
+    bool openStore(HistoryStore& store);
+    std::size_t writeBatch(HistoryStore& store, std::deque<Record>& batch);
+    void applyRetention(HistoryStore& store);
+    void say(const QString& line) const;
+    bool accepting() const { return state_ == State::Opening || state_ == State::Writing; }
+    void push(Record record);
+
+    WriterConfig config_;
+    // Guards everything below; held only to add, to swap the queue out and
+    // to read the status, never while the disk is written.
+    mutable std::mutex mutex_;
+    mutable std::condition_variable wake_;
+    mutable std::condition_variable done_;
+    std::deque<Record> queue_;
+    Decimator decimator_;
+    State state_ = State::Opening;
+    QString reason_;
+    std::uint64_t dropped_ = 0;
+    std::uint64_t flushWanted_ = 0;
+    std::uint64_t flushDone_ = 0;
+    bool stop_ = false;
+    std::map<int, TimeMs> storedLast_;
+    std::thread thread_; // last: starts after everything it uses
+};
+
+} // namespace vorn::history

@@ -1,0 +1,195 @@
+// The history as the user meets it: the window on a prepared file, and the
+// command-line export.
+#include "app/HistoryWindow.h"
+
+#include "history/HistoryStore.h"
+#include "protocol/PressureUnits.h"
+#include "tests/support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLineSeries>
+#include <QProcess>
+#include <QScatterSeries>
+#include <gtest/gtest.h>
+
+namespace vorn {
+namespace {
+
+using history::TimeMs;
+
+constexpr TimeMs kNow = 1'796'600'000'000; // December 2026
+constexpr TimeMs kHour = 3'600'000;
+
+// Two wheels over the last two hours, one row every 10 s; wheel 1 leaks;
+// one alarm half an hour ago.
+QString prepareHistory(const test::WorkDir& dir) {
+    const QString path = dir.file(QStringLiteral("history.sqlite"));
+    history::HistoryStore store;
+    store.open(path, history::OpenMode::ReadWrite);
+    std::vector<history::Reading> rows;
+    for (TimeMs t = kNow - 2 * kHour; t <= kNow; t += 10'000) {
+        const auto leak = static_cast<std::int32_t>((t - (kNow - 2 * kHour)) / 200'000);
+        rows.push_back({t, 0, 64, 65, 0, true, ReportLink::Serial});
+        rows.push_back({t, 1, 66 - leak, 70, 0, true, ReportLink::Usb});
+    }
+    const history::Event alarm{kNow - kHour / 2, history::EventKind::AlarmRaised, 1, 3};
+    store.write(rows, std::span(&alarm, 1));
+    return path;
+}
+
+QAbstractSeries* seriesNamed(QChart* chart, const QString& name) {
+    for (QAbstractSeries* s : chart->series())
+        if (s->name() == name)
+            return s;
+    return nullptr;
+}
+
+TEST(HistoryWindow, ShowsEachWheelReducedWithTheThresholdsAndTheAlarm) {
+    const test::WorkDir dir;
+    const QString path = prepareHistory(dir);
+    const MonitorSettings settings{26, 45, 70, 1}; // bar
+    HistoryWindow window(
+        {path, [] { return QString(); }, [&] { return settings; }, [] { return kNow; }, {}});
+    window.resize(900, 640);
+    window.show();
+    window.setRange(HistoryWindow::Range::Hour);
+    QElapsedTimer clock;
+    clock.start();
+    const int before = window.loadsShown();
+    while ((window.loadsShown() == before || window.shownRange().first != kNow - kHour) &&
+           clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(window.shownRange(), std::pair(kNow - kHour, kNow));
+
+    // What the reducer makes of the same rows, in bar.
+    history::HistoryStore store;
+    store.open(path, history::OpenMode::ReadOnly);
+    const int columns = window.shownColumns();
+    const history::ChartData expected = history::loadChart(store, kNow - kHour, kNow, columns);
+    for (int wheel : {0, 1}) {
+        auto* line = qobject_cast<QLineSeries*>(
+            seriesNamed(window.pressureChart(), QStringLiteral("Wheel %1").arg(wheel)));
+        ASSERT_NE(line, nullptr) << wheel;
+        const auto& want = expected.wheels.at(wheel).pressure;
+        // The reduced points, then the last value held up to now if it came earlier.
+        const int held = line->count() - static_cast<int>(want.size());
+        ASSERT_TRUE(held == 0 || held == 1) << wheel;
+        EXPECT_LE(line->count(), 2 * columns + 1);
+        EXPECT_EQ(line->at(line->count() - 1).x(), kNow);
+        for (int i = 0; i < line->count() - held; ++i) {
+            const UnitPressure bar = pressureInUnit(static_cast<int>(want[i].value), 1);
+            EXPECT_EQ(line->at(i), QPointF(want[i].time, bar.value / 100.0)) << wheel << i;
+        }
+    }
+    auto* leak = qobject_cast<QLineSeries*>(seriesNamed(window.pressureChart(), "Wheel 1"));
+    EXPECT_GT(leak->at(0).y(), leak->at(leak->count() - 1).y());
+
+    const struct {
+        QChart* chart;
+        const char* name;
+        double value;
+    } thresholds[] = {{window.pressureChart(), "Low pressure", 1.79},
+                      {window.pressureChart(), "High pressure", 3.10},
+                      {window.temperatureChart(), "High temperature", 70}};
+    for (const auto& t : thresholds) {
+        auto* line = qobject_cast<QLineSeries*>(seriesNamed(t.chart, t.name));
+        ASSERT_NE(line, nullptr) << t.name;
+        EXPECT_EQ(line->pen().style(), Qt::DashLine);
+        EXPECT_DOUBLE_EQ(line->at(0).y(), t.value);
+    }
+    auto* alarms = qobject_cast<QScatterSeries*>(seriesNamed(window.pressureChart(), "Alarm"));
+    ASSERT_NE(alarms, nullptr);
+    ASSERT_EQ(alarms->count(), 1);
+    EXPECT_EQ(alarms->at(0).x(), kNow - kHour / 2);
+}
+
+TEST(HistoryWindow, SaysWhyThereIsNoHistory) {
+    HistoryWindow window({{},
+                          [] { return QStringLiteral("history is not kept: locked"); },
+                          [] { return MonitorSettings{}; },
+                          {},
+                          {}});
+    EXPECT_TRUE(window.statusText().contains("locked"));
+}
+
+struct ExportRun {
+    int exitCode;
+    QString errors;
+};
+
+ExportRun runExport(const test::WorkDir& dir, const QStringList& arguments) {
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral(VORN_BINARY), arguments);
+    p.waitForFinished(10000);
+    return {p.exitCode(), QString::fromUtf8(p.readAllStandardError())};
+}
+
+TEST(HistoryExport, WritesTheChosenRangeOrFailsWithAClearMessage) {
+    const test::WorkDir dir;
+    const QString history = prepareHistory(dir);
+    const QString out = dir.file("out.csv");
+    const QString since =
+        QDateTime::fromMSecsSinceEpoch(kNow - 60'000, Qt::UTC).toString(Qt::ISODate);
+    const struct {
+        QStringList arguments;
+        int exitCode;
+        QString error;
+        int lines; // of out.csv; -1: no file
+    } cases[] = {
+        {{"--history", history, "--export-csv", out, "--since", since}, 0, "", 1 + 2 * 7},
+        {{"--history", history, "--export-csv", out, "--since", "yesterday"}, 1, "YYYY-MM-DD", -1},
+        {{"--history", history, "--export-csv", out, "--since", "2026-12-02", "--until",
+          "2026-12-01"},
+         1,
+         "is after --until",
+         -1},
+        {{"--history", dir.file("none.sqlite"), "--export-csv", out}, 1, "no history file", -1},
+        {{"--history", dir.file("out.csv"), "--export-csv", out}, 1, "cannot read", -1},
+        {{"--history", history, "--export-csv", dir.file("no/such/dir/out.csv")},
+         1,
+         "cannot write",
+         -1},
+        {{"--history-days", "0"}, 2, "--history-days", -1},
+    };
+    for (const auto& c : cases) {
+        QFile::remove(out);
+        if (c.error == "cannot read")
+            dir.write("out.csv", "not a database, but text");
+        const ExportRun run = runExport(dir, c.arguments);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
+        EXPECT_TRUE(run.errors.contains(c.error)) << run.errors.toStdString();
+        if (c.lines >= 0) {
+            EXPECT_EQ(dir.read("out.csv").count("\r\n"), c.lines);
+        }
+    }
+}
+
+TEST(HistoryFaults, ABrokenHistoryFileIsSaidOnceAndTheMonitorRunsOn) {
+    const test::WorkDir dir;
+    dir.writeSettings(test::defaultSettings());
+    const QByteArray garbage(4096, 'x');
+    dir.write("broken.sqlite", garbage);
+    QProcess vorn;
+    vorn.setWorkingDirectory(dir.path());
+    vorn.start(QStringLiteral(VORN_BINARY), {"--history", dir.file("broken.sqlite")});
+    ASSERT_TRUE(vorn.waitForStarted());
+    QByteArray errors;
+    QElapsedTimer clock;
+    clock.start();
+    while (!errors.contains("running without history") && clock.elapsed() < 10000 &&
+           vorn.state() == QProcess::Running) {
+        vorn.waitForReadyRead(200);
+        errors += vorn.readAllStandardError();
+    }
+    EXPECT_EQ(vorn.state(), QProcess::Running) << "the monitor runs on";
+    vorn.terminate();
+    vorn.waitForFinished(5000);
+    errors += vorn.readAllStandardError();
+    EXPECT_EQ(errors.count("vorn: history:"), 1) << errors.toStdString();
+    EXPECT_EQ(dir.read("broken.sqlite"), garbage) << "the file is left as it was";
+}
+
+} // namespace
+} // namespace vorn

@@ -1,0 +1,256 @@
+#include "history/CsvExport.h"
+#include "history/HistoryWriter.h"
+#include "history/Reducer.h"
+#include "tests/support/TestSupport.h"
+
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <gtest/gtest.h>
+#include <random>
+
+namespace vorn::history {
+namespace {
+
+using std::chrono::hours;
+using std::chrono::milliseconds;
+
+Reading reading(TimeMs time, int wheel, std::int32_t pressure, std::int32_t temperature = 65) {
+    return {time, wheel, pressure, temperature, 0, true, ReportLink::Serial};
+}
+
+// Runs SQL on the file through a connection of its own.
+void rawSql(const QString& path, const QString& sql) {
+    {
+        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+        db.setDatabaseName(path);
+        ASSERT_TRUE(db.open());
+        QSqlQuery(db).exec(sql);
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+}
+
+std::vector<Reading> readAll(const QString& path) {
+    HistoryStore store;
+    EXPECT_TRUE(store.open(path, OpenMode::ReadOnly).usable());
+    std::vector<Reading> all;
+    store.forEachReading(0, std::numeric_limits<TimeMs>::max(),
+                         [&](const Reading& r) { all.push_back(r); });
+    return all;
+}
+
+// A writer that writes only when flushed, with a fixed clock and its reports kept.
+struct ManualWriter {
+    explicit ManualWriter(const QString& path, std::size_t capacity = 1000, int days = 400,
+                          TimeMs now = 1000 * kMsPerDay) {
+        WriterConfig config;
+        config.path = path;
+        config.batchEvery = hours{1};
+        config.capacity = capacity;
+        config.retentionDays = days;
+        config.clock = [now] { return now; };
+        config.report = [this](const QString& line) { reports.push_back(line); };
+        writer = std::make_unique<HistoryWriter>(config);
+        writer->waitUntilOpen(milliseconds{5000});
+    }
+    std::vector<QString> reports;
+    std::unique_ptr<HistoryWriter> writer;
+};
+
+TEST(Decimator, KeepsEveryChangeAndASteadyWheelOnceAMinute) {
+    Decimator d;
+    int kept = 0;
+    for (TimeMs t = 0; t < 180'000; t += 42) // three minutes of a steady unit
+        kept += d.keep(reading(t, 0, 64)) ? 1 : 0;
+    EXPECT_EQ(kept, 3); // at 0 s, 60.018 s and 120.036 s
+    EXPECT_TRUE(d.keep(reading(180'001, 0, 63)));
+    EXPECT_TRUE(d.keep(reading(180'002, 1, 63))) << "each wheel on its own";
+    EXPECT_FALSE(d.keep(reading(180'003, 1, 63)));
+    EXPECT_FALSE(d.keep(reading(0, 16, 63))) << "no such wheel";
+}
+
+TEST(HistoryStore, OpensFreshFilesAndRefusesBrokenNewerOrLockedOnes) {
+    const test::WorkDir dir;
+    const QString fresh = dir.file("fresh.sqlite");
+    const QString newer = dir.file("newer.sqlite");
+    const QString corrupt = dir.file("corrupt.sqlite");
+    const QString locked = dir.file("locked.sqlite");
+    { HistoryStore().open(newer, OpenMode::ReadWrite); }
+    rawSql(newer, "PRAGMA user_version=2");
+    dir.write("corrupt.sqlite", QByteArray(8192, 'x'));
+    { HistoryStore().open(locked, OpenMode::ReadWrite); }
+    auto holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
+    holder.setDatabaseName(locked);
+    ASSERT_TRUE(holder.open());
+    QSqlQuery(holder).exec("BEGIN EXCLUSIVE");
+    const struct {
+        QString path;
+        OpenResult::State state;
+        QString reason;
+    } cases[] = {
+        {fresh, OpenResult::State::Writable, ""},
+        {newer, OpenResult::State::ReadOnly, "newer version (2)"},
+        {corrupt, OpenResult::State::Failed, "not a database"},
+        {locked, OpenResult::State::Failed, "locked"},
+        {dir.file("corrupt.sqlite/below/history.sqlite"), OpenResult::State::Failed, "folder"},
+    };
+    for (const auto& c : cases) {
+        HistoryStore store;
+        const OpenResult result = store.open(c.path, OpenMode::ReadWrite);
+        EXPECT_EQ(result.state, c.state) << c.path.toStdString();
+        EXPECT_TRUE(result.reason.contains(c.reason)) << result.reason.toStdString();
+        EXPECT_EQ(store.writable(), c.state == OpenResult::State::Writable);
+    }
+    QSqlQuery(holder).exec("ROLLBACK");
+    holder.close();
+    holder = QSqlDatabase();
+    QSqlDatabase::removeDatabase("holder");
+    EXPECT_EQ(QFile(corrupt).size(), 8192) << "a broken file is left as it was";
+}
+
+TEST(HistoryWriter, WritesInBatchesAndDropsTheOldestWhenTheQueueIsFull) {
+    const test::WorkDir dir;
+    const QString path = dir.file("h.sqlite");
+    ManualWriter w(path, 5);
+    for (int i = 0; i < 8; ++i)
+        w.writer->addReading(reading(i, 0, 60 + i));
+    EXPECT_TRUE(readAll(path).empty()) << "nothing is written before the batch is due";
+    ASSERT_TRUE(w.writer->flush(milliseconds{5000}));
+    const std::vector<Reading> kept = readAll(path);
+    ASSERT_EQ(kept.size(), 5u);
+    EXPECT_EQ(kept.front().pressure, 63);
+    EXPECT_EQ(w.writer->status().dropped, 3u);
+    w.writer->addEvent({9, EventKind::AlarmRaised, 2, 3});
+    for (int i = 0; i < 7; ++i)
+        w.writer->addReading(reading(10 + i, 0, 80 + i));
+    ASSERT_TRUE(w.writer->flush(milliseconds{5000}));
+    ASSERT_EQ(w.reports.size(), 1u) << "the drops are reported once";
+    EXPECT_TRUE(w.reports[0].contains("3 queued rows were dropped"));
+    EXPECT_EQ(w.writer->status().dropped, 6u);
+}
+
+TEST(HistoryWriter, RemovesRowsOlderThanTheRetentionAtStart) {
+    const test::WorkDir dir;
+    const QString path = dir.file("h.sqlite");
+    const TimeMs now = 1000 * kMsPerDay;
+    {
+        ManualWriter w(path);
+        for (int age : {500, 300, 3})
+            w.writer->addReading(reading(now - age * kMsPerDay, 0, 60 + age % 7));
+        w.writer->addEvent({now - 500 * kMsPerDay, EventKind::ProgramStarted, -1, 0});
+    }
+    const struct {
+        int days;
+        std::size_t left;
+    } cases[] = {{400, 2}, {100, 1}};
+    for (const auto& c : cases) {
+        ManualWriter w(path, 1000, c.days, now);
+        EXPECT_EQ(readAll(path).size(), c.left) << c.days;
+    }
+    HistoryStore store;
+    store.open(path, OpenMode::ReadOnly);
+    EXPECT_TRUE(store.events(0, now).empty());
+}
+
+TEST(HistoryWriter, ANewerFileIsLeftUntouchedAndSaidOnce) {
+    const test::WorkDir dir;
+    const QString path = dir.file("h.sqlite");
+    { HistoryStore().open(path, OpenMode::ReadWrite); }
+    rawSql(path, "PRAGMA user_version=7");
+    ManualWriter w(path);
+    w.writer->addReading(reading(1, 0, 60));
+    w.writer->flush(milliseconds{1000});
+    EXPECT_EQ(w.writer->status().state, HistoryWriter::State::ReadOnly);
+    EXPECT_EQ(w.reports.size(), 1u);
+    EXPECT_TRUE(readAll(path).empty());
+}
+
+TEST(Reducer, KeepsEachColumnsMinimumAndMaximumInTimeOrder) {
+    ColumnReducer r(0, 100, 2);
+    for (auto [t, v] : {std::pair{0, 5}, {10, 1}, {20, 9}, {30, 4}, {60, 3}, {70, 3}, {80, 2}})
+        r.add(t, v);
+    EXPECT_EQ(r.finish(), (std::vector<ChartPoint>{{10, 1}, {20, 9}, {60, 3}, {80, 2}}));
+
+    std::mt19937 random(7);
+    ColumnReducer wide(0, 1'000'000, 100);
+    double low = 1e9, high = -1e9;
+    for (TimeMs t = 0; t < 1'000'000; t += 10) {
+        const double v = std::uniform_real_distribution<>(-50, 50)(random);
+        low = std::min(low, v);
+        high = std::max(high, v);
+        wide.add(t, v);
+    }
+    const std::vector<ChartPoint> points = wide.finish();
+    EXPECT_LE(points.size(), 200u);
+    EXPECT_TRUE(std::is_sorted(points.begin(), points.end(),
+                               [](auto& a, auto& b) { return a.time < b.time; }));
+    const auto [mn, mx] = std::minmax_element(points.begin(), points.end(),
+                                              [](auto& a, auto& b) { return a.value < b.value; });
+    EXPECT_EQ(mn->value, low);
+    EXPECT_EQ(mx->value, high);
+}
+
+TEST(Reducer, LongRangesReadTheSummariesAndKeepTheSameExtremes) {
+    const test::WorkDir dir;
+    HistoryStore store;
+    ASSERT_TRUE(store.open(dir.file("h.sqlite"), OpenMode::ReadWrite).usable());
+    constexpr TimeMs from = 499'056 * 3'600'000LL; // on the hour
+    constexpr TimeMs to = from + 3 * kMsPerDay;
+    constexpr int columns = 12; // six hours a column: hourly summaries
+    std::mt19937 random(3);
+    std::map<int, std::pair<int, int>> extremes; // column -> wheel 1's lowest and highest
+    for (TimeMs day = from; day < to; day += kMsPerDay) {
+        std::vector<Reading> batch; // one batch a day, so summaries are merged across batches
+        for (TimeMs t = day; t < day + kMsPerDay; t += 10'000) {
+            const int p = std::uniform_int_distribution<>(20, 90)(random);
+            batch.push_back(reading(t, 1, p));
+            const int column = static_cast<int>((t - from) * columns / (to - from));
+            auto [it, fresh] = extremes.try_emplace(column, p, p);
+            it->second = {std::min(it->second.first, p), std::max(it->second.second, p)};
+        }
+        ASSERT_TRUE(store.write(batch, {}));
+    }
+    const ChartData data = loadChart(store, from, to, columns);
+    std::map<int, std::pair<int, int>> shown;
+    for (const ChartPoint& p : data.wheels.at(1).pressure) {
+        const int column = static_cast<int>((p.time - from) * columns / (to - from));
+        const int v = static_cast<int>(p.value);
+        auto [it, fresh] = shown.try_emplace(column, v, v);
+        it->second = {std::min(it->second.first, v), std::max(it->second.second, v)};
+    }
+    EXPECT_EQ(shown, extremes);
+    EXPECT_LE(data.wheels.at(1).pressure.size(), 2u * columns);
+}
+
+TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {
+    const struct {
+        QString text;
+        QByteArray field;
+    } fields[] = {{"plain", "plain"},
+                  {"a,b", "\"a,b\""},
+                  {"say \"hi\"", "\"say \"\"hi\"\"\""},
+                  {"two\nlines", "\"two\nlines\""}};
+    for (const auto& f : fields)
+        EXPECT_EQ(csvField(f.text), f.field);
+
+    const struct {
+        int unit;
+        Reading r;
+        QByteArray line;
+    } lines[] = {
+        {0, reading(0, 0, 65), "1970-01-01T00:00:00.000Z,0,32.5,32.5,25,0,1,serial\r\n"},
+        {1, reading(1'796'606'902'173, 3, 65),
+         "2026-12-07T01:28:22.173Z,3,32.5,2.24,25,0,1,serial\r\n"},
+        {2, reading(0, 5, 290, 39), "1970-01-01T00:00:00.000Z,5,145.0,1000,-1,0,1,serial\r\n"},
+        {3, reading(0, 1, 511, 511), "1970-01-01T00:00:00.000Z,1,,,,0,1,serial\r\n"},
+    };
+    for (const auto& l : lines)
+        EXPECT_EQ(csvLine(l.r, l.unit), l.line) << l.unit;
+    EXPECT_EQ(
+        csvHeader(3),
+        "time_utc,wheel,pressure_psi,pressure_chosen_kg/cm2,temperature_c,battery,sensor_flag,"
+        "link\r\n");
+}
+
+} // namespace
+} // namespace vorn::history
