@@ -12,6 +12,8 @@ namespace vorn {
 namespace {
 
 constexpr int kUsbChoice = 4;
+// How long after the serial poll the display tick comes in each period.
+constexpr std::chrono::milliseconds kDisplayTickLag{3};
 // A read ends within 100 ms, so a loop asked to pause has parked by then.
 constexpr std::chrono::milliseconds kParkWait{150};
 
@@ -29,8 +31,7 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     createControls();
     connectHandlers();
     createContextMenu();
-    for (QTimer* timer : {Timer1, Timer2, Timer3})
-        timer->start();
+    startTimers();
     // 2. Device-change broadcasts reach FormWndProc after Qt has seen them.
     watcher_ = new DeviceChangeWatcher(this);
     connect(watcher_, &DeviceChangeWatcher::deviceChanged, this,
@@ -42,8 +43,9 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     // 5. Unit captions and the unit the display uses.
     SetUnitCaptions();
     settings_.PressureUnitIndex = RadioGroup1->itemIndex();
-    // 6. Geometry.
+    // 6. Geometry, in the view the user chose last time.
     SetGeometry();
+    loadView();
     // 7. Normal mode.
     state_.MonitorMode = static_cast<std::int32_t>(MonitorModeValue::Normal);
     SyncModeTag();
@@ -87,6 +89,14 @@ void TFmain::connectHandlers() {
     bind(Panel7, &Panel::clicked, &TFmain::Panel7Click);
     bind(Panel12, &Panel::clicked, &TFmain::Panel12Click);
     bind(Panel14, &Panel::clicked, &TFmain::Panel14Click);
+}
+
+// The serial poll runs just before the display tick of each period, so a
+// report is drawn in the period it arrives in rather than one later.
+void TFmain::startTimers() {
+    Timer2->start();
+    Timer3->start();
+    QTimer::singleShot(kDisplayTickLag, Timer1, [timer = Timer1] { timer->start(); });
 }
 
 void TFmain::guarded(void (TFmain::*handler)()) noexcept {
@@ -184,8 +194,9 @@ void TFmain::Timer1Timer() {
 }
 
 void TFmain::ShowCanvasChanges() {
-    if (canvas_.takeChanged())
-        Image1->update();
+    const QRegion dirty = canvas_.takeDirty();
+    if (!dirty.isEmpty())
+        Image1->update(dirty); // the view sits at the canvas origin
 }
 
 void TFmain::Timer2Timer() {

@@ -27,6 +27,7 @@ void FloodFill::nextEpoch(std::size_t pixels) {
 int FloodFill::fill(QImage& image, QPoint seed, QRgb border, const Tile& tile) {
     const int width = image.width();
     const int height = image.height();
+    right_ = bottom_ = -1;
     if (image.depth() != 32 || seed.x() < 0 || seed.y() < 0 || seed.x() >= width ||
         seed.y() >= height)
         return 0;
@@ -45,10 +46,18 @@ int FloodFill::fill(QImage& image, QPoint seed, QRgb border, const Tile& tile) {
                mark(x, y) != epoch_;
     };
     int painted = 0;
+    left_ = width;
+    top_ = height;
+    right_ = -1;
+    bottom_ = -1;
     auto paint = [&](int x, int y) {
         row(y)[x] = tile[static_cast<std::size_t>((y & 7) * 8 + (x & 7))] | kOpaque;
         mark(x, y) = epoch_;
         ++painted;
+        left_ = std::min(left_, x);
+        right_ = std::max(right_, x);
+        top_ = std::min(top_, y);
+        bottom_ = std::max(bottom_, y);
     };
 
     if (!inside(seed.x(), seed.y()))

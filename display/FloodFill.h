@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -20,6 +21,8 @@ public:
     // colour from `tile` at the pixel's position. Returns the number of pixels
     // painted; a seed outside the image or on the border paints nothing.
     int fill(QImage& image, QPoint seed, QRgb border, const Tile& tile);
+    // The box of the pixels the last fill painted; empty when it painted none.
+    QRect paintedBounds() const { return {QPoint(left_, top_), QPoint(right_, bottom_)}; }
 
 private:
     struct Span {
@@ -37,6 +40,7 @@ private:
     std::vector<std::uint16_t> visited_;
     std::uint16_t epoch_ = 0;
     std::vector<Span> stack_;
+    int left_ = 0, top_ = 0, right_ = -1, bottom_ = -1;
 };
 
 } // namespace vorn

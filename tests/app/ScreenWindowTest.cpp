@@ -1,22 +1,14 @@
 #include "tests/app/WindowFixture.h"
+#include "tests/display/ScreenProbe.h"
 
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace vorn {
 namespace {
 
 using test::WindowFixture;
-
-// A long-form sensor report for `wheel` with the sensor flag set.
-QByteArray report(int wheel, int psi, int celsius) {
-    const QByteArray body = QByteArray::number(wheel) + "110" +
-                            QByteArray::number(psi, 16).toUpper().rightJustified(2, '0') +
-                            QByteArray::number(celsius + 40, 16).toUpper().rightJustified(2, '0');
-    int sum = 0;
-    for (char c : body)
-        sum += static_cast<unsigned char>(c);
-    return "$" + body + QByteArray::number(sum % 256, 16).toUpper().rightJustified(2, '0') + "#";
-}
+const auto report = test::sensorFrame;
 
 TEST(WindowScreen, ALowAndAHotWheelFromTheLineRaiseTheAlarmUntilAcknowledged) {
     WindowFixture f;
@@ -61,6 +53,22 @@ TEST(WindowScreen, ALowAndAHotWheelFromTheLineRaiseTheAlarmUntilAcknowledged) {
     EXPECT_EQ(tonesAfter(36), 2u);
     EXPECT_EQ(w.Panel9->caption(), "KESSIDO");
     EXPECT_EQ(screen.pixelColor(30, 28), red); // the wheel itself stays red
+}
+
+// Nothing here calls a handler: the window's own timers poll the line and
+// draw, as they do for a user.
+TEST(WindowLive, ALowWheelOnTheLineShowsAndSoundsOnTheRealEventLoop) {
+    WindowFixture f;
+    TFmain& w = f.open();
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    f.unit.write(report(0, 20, 25));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return !f.tones.played.empty() && test::readRow(test::shownScreen(w), 0, 0) == "20.0 R";
+        },
+        5000));
+    EXPECT_EQ(w.Panel9->caption(), "ALARM !");
 }
 
 } // namespace

@@ -18,6 +18,7 @@ ProcessRun runVorn(const test::WorkDir& dir, int waitMs) {
     p.setWorkingDirectory(dir.path());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.path());
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(VORN_BINARY), {});
     if (!p.waitForStarted())

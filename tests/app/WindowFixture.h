@@ -6,6 +6,8 @@
 #include "tests/support/TestSupport.h"
 
 #include <QFile>
+#include <QScreen>
+#include <QSettings>
 #include <memory>
 #include <vector>
 
@@ -36,6 +38,8 @@ public:
     explicit WindowFixture(const QStringList& settings = defaultSettings()) {
         dir.writeSettings(settings);
         QFile::link(unit.devicePath(), dir.file(QStringLiteral("COM1")));
+        // The per-user settings live in the working folder, never in the home.
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir.path());
     }
     TFmain& open() {
         window = std::make_unique<TFmain>(TFmainServices{dir.path(), &messages, &tones, &hid});
@@ -50,5 +54,21 @@ public:
     FakeHid hid; // no unit plugged in unless a test plugs one
     std::unique_ptr<TFmain> window;
 };
+
+// A long-form sensor report for `wheel` with the sensor flag set.
+inline QByteArray sensorFrame(int wheel, int psi, int celsius) {
+    const QByteArray body = QByteArray::number(wheel) + "110" +
+                            QByteArray::number(psi, 16).toUpper().rightJustified(2, '0') +
+                            QByteArray::number(celsius + 40, 16).toUpper().rightJustified(2, '0');
+    int sum = 0;
+    for (char c : body)
+        sum += static_cast<unsigned char>(c);
+    return "$" + body + QByteArray::number(sum % 256, 16).toUpper().rightJustified(2, '0') + "#";
+}
+
+// The window as it stands on the screen: what its repaints have put there.
+inline QImage shownScreen(const TFmain& w) {
+    return w.screen()->grabWindow(w.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
 
 } // namespace vorn::test
