@@ -93,10 +93,18 @@ void TFmain::connectHandlers() {
 
 // The serial poll runs just before the display tick of each period, so a
 // report is drawn in the period it arrives in rather than one later.
+// Timer1 takes its phase from a tick of Timer2 the running event loop has
+// delivered, since construction may hold the first ticks up.
 void TFmain::startTimers() {
     Timer2->start();
     Timer3->start();
-    QTimer::singleShot(kDisplayTickLag, Timer1, [timer = Timer1] { timer->start(); });
+    connect(
+        Timer2, &QTimer::timeout, Timer1,
+        [this] {
+            const auto lag = std::chrono::milliseconds(Timer2->remainingTime()) + kDisplayTickLag;
+            QTimer::singleShot(lag, Timer1, [timer = Timer1] { timer->start(); });
+        },
+        Qt::SingleShotConnection);
 }
 
 void TFmain::guarded(void (TFmain::*handler)()) noexcept {
@@ -196,7 +204,7 @@ void TFmain::Timer1Timer() {
 void TFmain::ShowCanvasChanges() {
     const QRegion dirty = canvas_.takeDirty();
     if (!dirty.isEmpty())
-        Image1->update(dirty); // the view sits at the canvas origin
+        Image1->repaint(dirty); // the view sits at the canvas origin
 }
 
 void TFmain::Timer2Timer() {
