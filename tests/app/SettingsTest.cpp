@@ -37,19 +37,6 @@ TEST(SettingsText, WholeNumbersWithinThirtyTwoBitsAndNothingElse) {
                                                       "' is not a valid integer value"));
 }
 
-TEST(SettingsWindow, StartsWithTheFilesSettingsAndLegibleTemperatureCaptions) {
-    WindowFixture f({"30", "45", "70", "0", "1", "0", "0", "0"});
-    TFmain& w = f.open();
-    EXPECT_EQ(w.settings().LowPressureSet, 30);
-    EXPECT_EQ(w.windowTitle(), "VORN");
-    EXPECT_FALSE(w.Panel10->isVisible());
-    EXPECT_TRUE(f.messages.shown.empty());
-    EXPECT_EQ(w.Panel1->caption(), "Psi");
-    EXPECT_EQ(w.Panel15->caption(), "Degree F");
-    // The default fonts have no "。" for the captions; this one has.
-    EXPECT_EQ(QFontInfo(w.RadioGroup2->font()).family(), "Sawarabi Gothic");
-}
-
 TEST(SettingsWindow, TheOpenPanelCoversTheScreenAndLeavesEveryControlUncovered) {
     WindowFixture f;
     TFmain& w = f.open();
@@ -227,6 +214,8 @@ TEST(SettingsPanel, UnitCaptionsFollowEveryChoiceIncludingNone) {
         for (Panel* p : {w.Panel2, w.Panel4, w.Panel6, w.Panel8, w.Panel13, w.Panel15})
             EXPECT_EQ(p->caption(), c.temperatureCaption);
     }
+    // The default fonts have no "。" for the temperature choices; this one has.
+    EXPECT_EQ(QFontInfo(w.RadioGroup2->font()).family(), "Sawarabi Gothic");
 }
 
 TEST(SettingsPanel, TypedTextThatIsNoEntryLeavesNoSelection) {

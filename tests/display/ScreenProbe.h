@@ -42,16 +42,14 @@ inline char letter(QRgb rgb) {
     return "LRNWK?"[std::ranges::find(colours, rgb) - colours.begin()];
 }
 
-// The lit pixels of `box`: those neither white nor an outline colour.
+// The lit pixels of `box`, as the colour of each, 0 for white or an outline.
 inline std::vector<QRgb> litPixels(const QImage& image, QRect box) {
     std::vector<QRgb> lit;
     for (int y = box.top(); y <= box.bottom(); ++y)
         for (int x = box.left(); x <= box.right(); ++x) {
-            const QRgb p = image.pixel(x, y) & 0xFFFFFF;
-            const bool outline = p == (colour::Black & 0xFFFFFF) ||
-                                 p == (colour::White & 0xFFFFFF) ||
-                                 p == (colour::MediumGrey & 0xFFFFFF);
-            lit.push_back(outline ? 0 : p);
+            const QRgb p = image.pixel(x, y) | 0xFF000000;
+            lit.push_back(
+                std::set{colour::Black, colour::White, colour::MediumGrey}.contains(p) ? 0 : p);
         }
     return lit;
 }
@@ -62,19 +60,7 @@ inline std::vector<QRgb> litPixels(const QImage& image, QRect box) {
 // cell is found by the box a lit "8." draws there on a scratch canvas, and
 // each reading by comparing its lit pixels with the candidates drawn there.
 inline std::string readRow(const QImage& image, int wheel, int row) {
-    const std::string candidates = "0123456789 -";
-    const int codes[] = {0,
-                         1,
-                         2,
-                         3,
-                         4,
-                         5,
-                         6,
-                         7,
-                         8,
-                         9,
-                         static_cast<int>(Glyph::Blank),
-                         static_cast<int>(Glyph::Minus)};
+    const std::string names = "0123456789 -";
     Canvas scratch;
     SevenSegmentRenderer digits(scratch);
     std::string text;
@@ -86,15 +72,15 @@ inline std::string readRow(const QImage& image, int wheel, int row) {
         const QRect box = scratch.takeDirty().boundingRect() & image.rect();
         const std::vector<QRgb> shown = litPixels(image, box);
         const auto lit = std::ranges::find_if(shown, [](QRgb p) { return p != 0; });
-        colour = lit == shown.end() ? colour : *lit | 0xFF000000;
+        colour = lit == shown.end() ? colour : *lit;
         std::string read = "?";
-        for (std::size_t i = 0; i < candidates.size() * 2 && read == "?"; ++i) {
-            digits.setDecimalPointRequest(i >= candidates.size() ? 1 : 0);
-            digits.DrawDigitCell(GlyphCode(codes[i % candidates.size()]), cell,
+        for (std::size_t i = 0; i < names.size() * 2 && read == "?"; ++i) {
+            const std::size_t glyph = i % names.size(); // 10 and 11 are blank and minus
+            digits.setDecimalPointRequest(i >= names.size() ? 1 : 0);
+            digits.DrawDigitCell(GlyphCode(glyph < 10 ? int(glyph) : int(glyph) + 6), cell,
                                  colour ? colour : colour::Lime);
             if (litPixels(scratch.image(), box) == shown)
-                read = std::string(1, candidates[i % candidates.size()]) +
-                       (i >= candidates.size() ? "." : "");
+                read = names.substr(glyph, 1) + (i >= names.size() ? "." : "");
         }
         text += read;
     }
