@@ -26,8 +26,10 @@ TEST(WindowLive, ALowAndAHotWheelOnTheLineShowAndSoundUntilAcknowledged) {
         5000));
     EXPECT_EQ(f.tones.played[0].hz, 2000);
     EXPECT_EQ(w.Panel9->caption(), "ALARM !");
-    QTest::mouseClick(w.Panel9, Qt::LeftButton);
+    QTest::mouseClick(w.Panel9, Qt::LeftButton); // during an alarm it only acknowledges
     EXPECT_EQ(w.Panel9->caption(), "KESSIDO");
+    EXPECT_EQ(w.Panel9->color(), QColor(166, 202, 240));
+    EXPECT_EQ(f.unit.read(50), QByteArray());
     const std::size_t tones = f.tones.played.size();
     EXPECT_FALSE(QTest::qWaitFor([&] { return f.tones.played.size() > tones; }, 1000));
     EXPECT_EQ(test::readRow(test::shownScreen(w), 0, 0), "20.0 R"); // the wheel stays red

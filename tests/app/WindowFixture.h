@@ -2,6 +2,7 @@
 
 #include "app/TFmain.h"
 #include "link/FakeHid.h"
+#include "sim/Frames.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
 
@@ -55,15 +56,10 @@ public:
     std::unique_ptr<TFmain> window;
 };
 
-// A long-form sensor report for `wheel` with the sensor flag set.
+// A long-form sensor report for `wheel`, as the unit sends it.
 inline QByteArray sensorFrame(int wheel, int psi, int celsius) {
-    const QByteArray body = QByteArray::number(wheel) + "110" +
-                            QByteArray::number(psi, 16).toUpper().rightJustified(2, '0') +
-                            QByteArray::number(celsius + 40, 16).toUpper().rightJustified(2, '0');
-    int sum = 0;
-    for (char c : body)
-        sum += static_cast<unsigned char>(c);
-    return "$" + body + QByteArray::number(sum % 256, 16).toUpper().rightJustified(2, '0') + "#";
+    return QByteArray::fromStdString(
+        sim::frame(sim::longReport({wheel, 0, 2 * psi, celsius + 40})));
 }
 
 // The window as it stands on the screen: what its repaints have put there.

@@ -81,17 +81,6 @@ struct ModelOnTheLine {
     sim::UnitModel model;
 };
 
-TEST(SimulatedUnit, ASlowLeakRaisesTheAlarm) {
-    WindowFixture f;
-    TFmain& w = f.open();
-    ModelOnTheLine unit(f, sim::Scenario::SlowLeak);
-    unit.run(milliseconds{5000});
-    EXPECT_EQ(w.state().AlarmActive, 0);
-    unit.run(milliseconds{20000});
-    EXPECT_EQ(w.Panel9->caption(), "ALARM !");
-    EXPECT_FALSE(f.tones.played.empty());
-}
-
 TEST(SimulatedUnit, NoiseAndFloodsAreSurvivedAndCleanFramesStillApplied) {
     for (sim::Scenario scenario : {sim::Scenario::NoisyLine, sim::Scenario::Flood}) {
         WindowFixture f;
