@@ -65,7 +65,7 @@ TEST(Alarm, NoAlarmInLearningOrTestMode) {
     }
 }
 
-TEST(Alarm, EndsWhenItsWheelsAreClearAndWheelFourCountsOnlyInTheSixWheelView) {
+TEST(Alarm, EndsWhenWheelsZeroToThreeAreClearButNotForWheelFour) {
     test::ScreenRig rig; // wheels without a report are low at 0 psi
     for (int w = 0; w < 3; ++w)
         rig.report(w, Good, Cool);
@@ -80,15 +80,6 @@ TEST(Alarm, EndsWhenItsWheelsAreClearAndWheelFourCountsOnlyInTheSixWheelView) {
     rig.ticks(17);
     EXPECT_EQ(rig.state.AlarmActive, 0);
     EXPECT_TRUE(rig.effects.tones.empty());
-
-    rig.settings.AlarmWheels = 6;
-    rig.report(5, Good, Cool);
-    rig.report(4, Low, Hot); // a change of its status word raises it again, and now it stays
-    rig.ticks(18);
-    EXPECT_EQ(rig.state.AlarmActive, 1);
-    EXPECT_EQ(rig.effects.tones.size(), 2u);
-    rig.report(4, Good, Cool);
-    EXPECT_EQ(rig.state.AlarmActive, 0);
 }
 
 TEST(Alarm, CalibrationTimesOutOnceAfterThirtyTicks) {
