@@ -32,13 +32,13 @@ private:
         int dy;
     };
 
-    void nextEpoch(std::size_t pixels);
+    // Clears the marks of the last fill, which all lie in its painted box.
+    void clearMarks(int width);
 
-    // Pixels already painted by the current fill carry the current epoch, so
+    // One bit per pixel, set for the pixels the current fill has painted, so
     // a fill passes through pixels that already have the brush colour and
-    // still ends; the buffer is cleared only when the epoch wraps.
-    std::vector<std::uint16_t> visited_;
-    std::uint16_t epoch_ = 0;
+    // still ends. All clear between fills.
+    std::vector<std::uint64_t> visited_;
     std::vector<Span> stack_;
     int left_ = 0, top_ = 0, right_ = -1, bottom_ = -1;
 };
