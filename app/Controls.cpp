@@ -115,7 +115,8 @@ ImageView::ImageView(QWidget* parent, const QImage& image) : QWidget(parent), im
 
 void ImageView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    painter.drawImage(event->rect(), image_, event->rect());
+    for (const QRect& r : event->region())
+        painter.drawImage(r, image_, r);
 }
 
 } // namespace vorn

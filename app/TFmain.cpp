@@ -12,6 +12,8 @@ namespace vorn {
 namespace {
 
 constexpr int kUsbChoice = 4;
+// How long after the serial poll the display tick comes in each period.
+constexpr std::chrono::milliseconds kDisplayTickLag{3};
 // A read ends within 100 ms, so a loop asked to pause has parked by then.
 constexpr std::chrono::milliseconds kParkWait{150};
 
@@ -30,8 +32,7 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     connectHandlers();
     createContextMenu();
     setToolTips();
-    for (QTimer* timer : {Timer1, Timer2, Timer3})
-        timer->start();
+    startTimers();
     // 2. Device-change broadcasts reach FormWndProc after Qt has seen them.
     watcher_ = new DeviceChangeWatcher(this);
     connect(watcher_, &DeviceChangeWatcher::deviceChanged, this,
@@ -43,8 +44,9 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     // 5. Unit captions and the unit the display uses.
     SetUnitCaptions();
     settings_.PressureUnitIndex = RadioGroup1->itemIndex();
-    // 6. Geometry.
+    // 6. Geometry, in the view the user chose last time.
     SetGeometry();
+    loadView();
     // 7. Normal mode.
     state_.MonitorMode = static_cast<std::int32_t>(MonitorModeValue::Normal);
     SyncModeTag();
@@ -88,6 +90,22 @@ void TFmain::connectHandlers() {
     bind(Panel7, &Panel::clicked, &TFmain::Panel7Click);
     bind(Panel12, &Panel::clicked, &TFmain::Panel12Click);
     bind(Panel14, &Panel::clicked, &TFmain::Panel14Click);
+}
+
+// The serial poll runs just before the display tick of each period, so a
+// report is drawn in the period it arrives in rather than one later.
+// Timer1 takes its phase from a tick of Timer2 the running event loop has
+// delivered, since construction may hold the first ticks up.
+void TFmain::startTimers() {
+    Timer2->start();
+    Timer3->start();
+    connect(
+        Timer2, &QTimer::timeout, Timer1,
+        [this] {
+            const auto lag = std::chrono::milliseconds(Timer2->remainingTime()) + kDisplayTickLag;
+            QTimer::singleShot(lag, Timer1, [timer = Timer1] { timer->start(); });
+        },
+        Qt::SingleShotConnection);
 }
 
 void TFmain::guarded(void (TFmain::*handler)()) noexcept {
@@ -185,8 +203,9 @@ void TFmain::Timer1Timer() {
 }
 
 void TFmain::ShowCanvasChanges() {
-    if (canvas_.takeChanged())
-        Image1->update();
+    const QRegion dirty = canvas_.takeDirty();
+    if (!dirty.isEmpty())
+        Image1->repaint(dirty); // the view sits at the canvas origin
 }
 
 void TFmain::Timer2Timer() {

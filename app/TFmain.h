@@ -20,8 +20,8 @@
 #include "protocol/TyreStateTable.h"
 
 #include <QLabel>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -118,6 +118,9 @@ public:
     QMenu& contextMenu() { return *contextMenu_; }
     // Which links are up, in words, for "About VORN" and the like.
     QString linkDescription() const;
+    // Wheels 4 and 5 shown below the unit's own screen (context menu).
+    bool sixWheelView() const { return sixWheels_->isChecked(); }
+    void setSixWheelView(bool on) { sixWheels_->setChecked(on); }
 
     // Controls, by their design names. The window owns them through Qt's
     // parent links.
@@ -209,6 +212,11 @@ private:
     void createContextMenu();
     void setToolTips();
     void showAbout();
+    void startTimers();
+    // The view chosen last time, from the per-user settings.
+    void loadView();
+    // Window height and alarm wheels for the view in effect.
+    void applyView();
     void LoadSettings();
     void OpenSerialLink();
     // The brand panel's tag shows the monitor mode the unit last reported.
@@ -251,6 +259,7 @@ private:
     UsbHidDevice usb_{*services_.hid};
     DeviceChangeWatcher* watcher_ = nullptr;
     QMenu* contextMenu_ = nullptr; // owned through its parent, the window
+    QAction* sixWheels_ = nullptr; // owned by the menu
     // Made by FormCreate; stopped before usb_, whose read handle it uses.
     std::unique_ptr<rxusbth> UsbThread;
     bool UsbConnected = false;

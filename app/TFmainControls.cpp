@@ -3,6 +3,7 @@
 #include "app/Glyphs.h"
 #include "app/TFmain.h"
 
+#include <QFontDatabase>
 #include <QPixmap>
 
 namespace vorn {
@@ -44,8 +45,15 @@ QLineEdit* makeEdit(QWidget* parent, const QString& text, QRect place) {
     return edit;
 }
 
+constexpr int kDesignClientHeight = 442;
+constexpr int kDesignAlarmWheels = 4;
+// The temperature captions' "。"; no default font has it.
+const QString kFullStopFont = QStringLiteral("Sawarabi Gothic");
+
+// Precise, so the serial poll and the display tick keep their phase.
 QTimer* makeTimer(QObject* parent) {
     auto* timer = new QTimer(parent);
+    timer->setTimerType(Qt::PreciseTimer);
     timer->setInterval(100);
     return timer;
 }
@@ -117,6 +125,11 @@ void TFmain::createSettingsPanel() {
     RadioGroup2 = new RadioGroup(p, QStringLiteral("Temperature"),
                                  {QStringLiteral("\u3002C"), QStringLiteral("\u3002F")}, 2);
     RadioGroup2->setGeometry(248, 176, 137, 57);
+    if (QFontDatabase::hasFamily(kFullStopFont)) {
+        QFont captions = RadioGroup2->font();
+        captions.setFamily(kFullStopFont);
+        RadioGroup2->setFont(captions);
+    }
     RadioGroup3 =
         new RadioGroup(p, QStringLiteral("RS232"),
                        {QStringLiteral("COM1"), QStringLiteral("COM2"), QStringLiteral("COM3"),
@@ -172,15 +185,24 @@ void TFmain::createTuningGroup() {
 }
 
 void TFmain::SetGeometry() {
-    setFixedSize(Canvas::Width, Canvas::Height);
     move(250, 200); // replaced by centring when first shown
-    Image1->setGeometry(0, 0, width(), height());
     for (Panel* p : {Panel1, Panel2, Panel3, Panel4, Panel5, Panel6, Panel7, Panel8, Panel12,
                      Panel13, Panel14, Panel15})
         p->resize(100, 20);
     Panel11->resize(120, 20);
     BitBtn1->setGeometry(362, 175, 80, 70);
     Panel9->setGeometry(10, 210, 120, 35);
+}
+
+// The design's 480 by 476 is the outer size; its client area ends at the
+// tops of the wheel 4 and 5 panels. The six-wheel view shows the whole canvas.
+void TFmain::applyView() {
+    const bool six = sixWheelView();
+    setFixedSize(Canvas::Width, six ? Canvas::Height : kDesignClientHeight);
+    Image1->setGeometry(0, 0, width(), height());
+    if (Panel10->isVisible())
+        Panel10->setGeometry(Image1->geometry());
+    settings_.AlarmWheels = six ? kShownWheels : kDesignAlarmWheels;
 }
 
 void TFmain::PlacePanels() {

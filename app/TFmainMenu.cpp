@@ -2,6 +2,7 @@
 // the replica of the unit. The replica's own controls never change for it.
 #include "app/BuildInfo.h"
 #include "app/TFmain.h"
+#include "app/UserSettings.h"
 #include "link/SerialPortName.h"
 
 #include <QContextMenuEvent>
@@ -9,12 +10,23 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <cstdio>
 
 namespace vorn {
 
+namespace {
+const QString kSixWheelsKey = QStringLiteral("view/sixWheels");
+} // namespace
+
 void TFmain::createContextMenu() {
     contextMenu_ = new QMenu(this);
+    sixWheels_ = contextMenu_->addAction(QStringLiteral("Show six wheels"));
+    sixWheels_->setCheckable(true);
+    connect(sixWheels_, &QAction::toggled, this, [this](bool on) {
+        applyView();
+        openUserSettings()->setValue(kSixWheelsKey, on);
+    });
     contextMenu_->addAction(QStringLiteral("About VORN"), this, [this] { showAbout(); });
     // The Menu key and Shift+F10 open it where the keyboard user is: the
     // middle of the drawn screen.
@@ -24,6 +36,12 @@ void TFmain::createContextMenu() {
         connect(shortcut, &QShortcut::activated, this,
                 [this] { contextMenu_->popup(mapToGlobal(rect().center())); });
     }
+}
+
+void TFmain::loadView() {
+    const QSignalBlocker quiet(sixWheels_); // nothing to store: it came from there
+    sixWheels_->setChecked(openUserSettings()->value(kSixWheelsKey, false).toBool());
+    applyView();
 }
 
 void TFmain::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,13 +1,13 @@
 #include "display/Alarm.h"
 
+#include <algorithm>
+
 namespace vorn {
 
 namespace {
 constexpr std::int32_t TicksPerFlip = 9;
 constexpr int ToneHz = 2000;
 constexpr int ToneMs = 100;
-// Only the wheels of the unit's own screen end the alarm; 4 and 5 do not count.
-constexpr int WheelsThatEndTheAlarm = 4;
 constexpr std::int32_t AlarmBits =
     status::LowPressure | status::HighPressure | status::HighTemperature;
 } // namespace
@@ -33,7 +33,8 @@ void Alarm::Raise(int wheel) {
 
 void Alarm::EndWhenClear() {
     std::int32_t bits = 0;
-    for (int w = 0; w < WheelsThatEndTheAlarm; ++w)
+    const int wheels = std::clamp(settings_.AlarmWheels, 0, kShownWheels);
+    for (int w = 0; w < wheels; ++w)
         bits |= state_.TyreStatus[static_cast<std::size_t>(w)];
     if ((bits & AlarmBits) != 0 || state_.AlarmActive != 1)
         return;

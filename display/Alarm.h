@@ -1,5 +1,6 @@
 #pragma once
 
+#include "display/MonitorSettings.h"
 #include "protocol/MonitorEffects.h"
 #include "protocol/TyreStateTable.h"
 
@@ -10,7 +11,8 @@ namespace vorn {
 // The alarm on the brand panel and its tone, paced by the blink phase.
 class Alarm {
 public:
-    Alarm(TyreStateTable& state, MonitorEffects& effects) : state_(state), effects_(effects) {}
+    Alarm(TyreStateTable& state, const MonitorSettings& settings, MonitorEffects& effects)
+        : state_(state), settings_(settings), effects_(effects) {}
 
     // One 100 ms tick: the phase flips every ninth tick, and each flip sounds
     // the tone while the alarm is on.
@@ -20,11 +22,13 @@ public:
     // Red "ALARM !" on the brand panel; only in normal mode, since learning
     // and test mode clear every reading on purpose.
     void Raise(int wheel);
-    // Back to "KESSIDO" once none of wheels 0 to 3 carries an alarm bit.
+    // Back to "KESSIDO" once none of the alarm wheels (0 to 3, or 0 to 5 in
+    // the six-wheel view) carries an alarm bit.
     void EndWhenClear();
 
 private:
     TyreStateTable& state_;
+    const MonitorSettings& settings_;
     MonitorEffects& effects_;
     std::int32_t BlinkTicks = 0;
     std::int32_t BlinkPhase = 0;

@@ -3,6 +3,7 @@
 #include "display/Colours.h"
 
 #include <QPainter>
+#include <utility>
 
 namespace vorn {
 
@@ -61,10 +62,14 @@ void Canvas::updateTile() {
             tile_[static_cast<std::size_t>(y * 8 + x)] = tile.pixel(x, y);
 }
 
-bool Canvas::takeChanged() {
-    const bool changed = changed_;
-    changed_ = false;
-    return changed;
+QRegion Canvas::takeDirty() {
+    return std::exchange(dirty_, QRegion());
+}
+
+void Canvas::markDirty(QRect box) {
+    const QRect clipped = box & image_.rect();
+    if (!clipped.isEmpty())
+        dirty_ += clipped;
 }
 
 void Canvas::setUpPainter(QPainter& painter) const {
@@ -79,37 +84,42 @@ void Canvas::setUpPainter(QPainter& painter) const {
     painter.setBackground(QColor(colour::White));
 }
 
-template <class Draw> void Canvas::paint(Draw&& draw) {
+// `box` holds the shape's geometry; the pen may reach its width beyond it.
+template <class Draw> void Canvas::paint(QRect box, Draw&& draw) {
     QPainter painter(&image_);
     setUpPainter(painter);
     draw(painter);
     ++paintCount_;
-    changed_ = true;
+    markDirty(box.normalized().adjusted(-penWidth_, -penWidth_, penWidth_ + 1, penWidth_ + 1));
 }
 
 void Canvas::polyline(std::span<const QPoint> points) {
     if (points.empty())
         return;
-    paint([&](QPainter& painter) {
+    QRect box(points.front(), points.front());
+    for (const QPoint& p : points)
+        box |= QRect(p, p);
+    paint(box, [&](QPainter& painter) {
         painter.drawPolyline(points.data(), static_cast<int>(points.size()));
     });
 }
 
 void Canvas::ellipse(QPoint topLeft, QPoint bottomRight) {
-    paint([&](QPainter& painter) { painter.drawEllipse(boxBetween(topLeft, bottomRight)); });
+    const QRect box = boxBetween(topLeft, bottomRight);
+    paint(box, [&](QPainter& painter) { painter.drawEllipse(box); });
 }
 
 void Canvas::roundRect(QPoint topLeft, QPoint bottomRight) {
-    paint([&](QPainter& painter) {
-        painter.drawRoundedRect(boxBetween(topLeft, bottomRight), kCornerRadius, kCornerRadius);
-    });
+    const QRect box = boxBetween(topLeft, bottomRight);
+    paint(box,
+          [&](QPainter& painter) { painter.drawRoundedRect(box, kCornerRadius, kCornerRadius); });
 }
 
 void Canvas::floodFill(QPoint seed, QRgb border) {
     if (filler_.fill(image_, seed, border, tile_) == 0)
         return;
     ++paintCount_;
-    changed_ = true;
+    markDirty(filler_.paintedBounds());
 }
 
 } // namespace vorn

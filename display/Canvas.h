@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRegion>
 #include <QRgb>
 #include <cstdint>
 #include <span>
@@ -19,8 +20,10 @@ enum class BrushStyle { Solid, DiagonalCross };
 // is off, so every outline is a closed one-pixel boundary a fill can stop at.
 class Canvas {
 public:
+    // Tall enough for wheels 4 and 5 down to their unit panels, whether the
+    // window shows them or not.
     static constexpr int Width = 480;
-    static constexpr int Height = 476;
+    static constexpr int Height = 600;
 
     Canvas();
 
@@ -51,11 +54,13 @@ public:
 
     // Drawing operations so far; a refresh that draws nothing leaves it alone.
     std::uint64_t paintCount() const { return paintCount_; }
-    // True once after any drawing, so the window repaints only after a change.
-    bool takeChanged();
+    // What was drawn since the last call, as the boxes of the drawing
+    // operations; the window repaints just these.
+    QRegion takeDirty();
 
 private:
-    template <class Draw> void paint(Draw&& draw);
+    template <class Draw> void paint(QRect box, Draw&& draw);
+    void markDirty(QRect box);
     void setUpPainter(QPainter& painter) const;
     void updateTile();
 
@@ -67,7 +72,7 @@ private:
     FloodFill::Tile tile_{};
     FloodFill filler_;
     std::uint64_t paintCount_ = 0;
-    bool changed_ = false;
+    QRegion dirty_;
 };
 
 } // namespace vorn

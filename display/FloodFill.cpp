@@ -9,15 +9,12 @@ constexpr QRgb kRgbMask = 0x00FFFFFF;
 constexpr QRgb kOpaque = 0xFF000000;
 } // namespace
 
-void FloodFill::nextEpoch(std::size_t pixels) {
-    if (visited_.size() != pixels) {
-        visited_.assign(pixels, 0);
-        epoch_ = 0;
-    }
-    ++epoch_;
-    if (epoch_ == 0) { // wrapped: old marks would look current
-        std::fill(visited_.begin(), visited_.end(), std::uint16_t{0});
-        epoch_ = 1;
+void FloodFill::clearMarks(int width) {
+    for (int y = top_; y <= bottom_; ++y) {
+        const std::size_t first = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
+        std::fill(visited_.begin() + static_cast<std::ptrdiff_t>((first + left_) / 64),
+                  visited_.begin() + static_cast<std::ptrdiff_t>((first + right_) / 64 + 1),
+                  std::uint64_t{0});
     }
 }
 
@@ -27,28 +24,42 @@ void FloodFill::nextEpoch(std::size_t pixels) {
 int FloodFill::fill(QImage& image, QPoint seed, QRgb border, const Tile& tile) {
     const int width = image.width();
     const int height = image.height();
+    right_ = bottom_ = -1;
     if (image.depth() != 32 || seed.x() < 0 || seed.y() < 0 || seed.x() >= width ||
         seed.y() >= height)
         return 0;
-    nextEpoch(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+    if (visited_.size() != (pixels + 63) / 64)
+        visited_.assign((pixels + 63) / 64, 0);
 
     uchar* const bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     const QRgb stop = border & kRgbMask;
     auto row = [&](int y) { return reinterpret_cast<QRgb*>(bits + y * stride); };
-    auto mark = [&](int x, int y) -> std::uint16_t& {
-        return visited_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                        static_cast<std::size_t>(x)];
+    auto index = [&](int x, int y) {
+        return static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+               static_cast<std::size_t>(x);
+    };
+    auto marked = [&](int x, int y) {
+        return (visited_[index(x, y) / 64] >> (index(x, y) % 64)) & 1;
     };
     auto inside = [&](int x, int y) {
         return x >= 0 && x < width && y >= 0 && y < height && (row(y)[x] & kRgbMask) != stop &&
-               mark(x, y) != epoch_;
+               !marked(x, y);
     };
     int painted = 0;
+    left_ = width;
+    top_ = height;
+    right_ = -1;
+    bottom_ = -1;
     auto paint = [&](int x, int y) {
         row(y)[x] = tile[static_cast<std::size_t>((y & 7) * 8 + (x & 7))] | kOpaque;
-        mark(x, y) = epoch_;
+        visited_[index(x, y) / 64] |= std::uint64_t{1} << (index(x, y) % 64);
         ++painted;
+        left_ = std::min(left_, x);
+        right_ = std::max(right_, x);
+        top_ = std::min(top_, y);
+        bottom_ = std::max(bottom_, y);
     };
 
     if (!inside(seed.x(), seed.y()))
@@ -83,6 +94,7 @@ int FloodFill::fill(QImage& image, QPoint seed, QRgb border, const Tile& tile) {
             x = x1;
         }
     }
+    clearMarks(width);
     return painted;
 }
 

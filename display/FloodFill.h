@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QPoint>
+#include <QRect>
 #include <array>
 #include <cstdint>
 #include <vector>
@@ -20,6 +21,8 @@ public:
     // colour from `tile` at the pixel's position. Returns the number of pixels
     // painted; a seed outside the image or on the border paints nothing.
     int fill(QImage& image, QPoint seed, QRgb border, const Tile& tile);
+    // The box of the pixels the last fill painted; empty when it painted none.
+    QRect paintedBounds() const { return {QPoint(left_, top_), QPoint(right_, bottom_)}; }
 
 private:
     struct Span {
@@ -29,14 +32,15 @@ private:
         int dy;
     };
 
-    void nextEpoch(std::size_t pixels);
+    // Clears the marks of the last fill, which all lie in its painted box.
+    void clearMarks(int width);
 
-    // Pixels already painted by the current fill carry the current epoch, so
+    // One bit per pixel, set for the pixels the current fill has painted, so
     // a fill passes through pixels that already have the brush colour and
-    // still ends; the buffer is cleared only when the epoch wraps.
-    std::vector<std::uint16_t> visited_;
-    std::uint16_t epoch_ = 0;
+    // still ends. All clear between fills.
+    std::vector<std::uint64_t> visited_;
     std::vector<Span> stack_;
+    int left_ = 0, top_ = 0, right_ = -1, bottom_ = -1;
 };
 
 } // namespace vorn

@@ -12,7 +12,8 @@ constexpr std::int32_t CalibrationTimeoutTicks = 30;
 MonitorScreen::MonitorScreen(Canvas& canvas, TyreStateTable& state, const MonitorSettings& settings,
                              MonitorEffects& effects)
     : state_(state), effects_(effects), digits_(canvas), picture_(canvas), icons_(canvas, state),
-      wheels_(digits_, state, settings), alarm_(state, effects), tyres_(canvas, state, alarm_) {}
+      wheels_(digits_, state, settings), alarm_(state, settings, effects),
+      tyres_(canvas, state, alarm_) {}
 
 // The tyre icon sees the status bits computed for its wheel in the same pass.
 void MonitorScreen::RefreshDisplay() {

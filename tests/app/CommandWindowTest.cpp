@@ -75,21 +75,6 @@ TEST(WindowCommands, ClicksOnTheWindowSendAndTheUnitsAnswersCloseTheLoop) {
     EXPECT_EQ(w.Button4->text(), "AUTOTX OFF");
 }
 
-TEST(WindowCommands, BrandPanelDuringAnAlarmOnlyAcknowledges) {
-    WindowFixture f;
-    TFmain& w = f.open();
-    w.state().AlarmActive = 1;
-    w.setBrandColour(PanelColour::Red);
-    w.setBrandCaption("ALARM !");
-    w.Panel9Click();
-    EXPECT_EQ(f.unit.read(50), QByteArray());
-    EXPECT_EQ(w.state().AlarmActive, 0);
-    EXPECT_EQ(w.Panel9->caption(), "KESSIDO");
-    EXPECT_EQ(w.Panel9->color(), QColor(166, 202, 240));
-    w.Panel9Click();
-    EXPECT_EQ(f.unit.read(), "$LEND#");
-}
-
 TEST(WindowCommands, AutoCalAndFactoryFollowTheUnitsState) {
     WindowFixture f;
     TFmain& w = f.open();

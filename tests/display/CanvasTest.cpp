@@ -17,15 +17,16 @@ TEST(Canvas, FillStaysInsideItsBorderAndPassesThroughItsOwnColour) {
                                QPoint(100, 50)});
     canvas.setPenColour(colour::Red);
     canvas.polyline(std::array{QPoint(51, 100), QPoint(149, 100)});
-    canvas.takeChanged();
+    canvas.takeDirty();
     canvas.setBrushColour(colour::Red);
     // Seeds off the image, or on the border, fill nothing.
-    for (QPoint seed : {QPoint(480, 476), QPoint(-1, 10), QPoint(INT_MIN, 0), QPoint(100, 50)})
+    for (QPoint seed :
+         {QPoint(480, 0), QPoint(0, 600), QPoint(-1, 10), QPoint(INT_MIN, 0), QPoint(100, 50)})
         canvas.floodFill(seed, colour::Black);
-    EXPECT_FALSE(canvas.takeChanged());
+    EXPECT_TRUE(canvas.takeDirty().isEmpty());
 
     canvas.floodFill({100, 80}, colour::Black);
-    EXPECT_TRUE(canvas.takeChanged());
+    EXPECT_EQ(canvas.takeDirty(), QRegion(QRect(QPoint(51, 51), QPoint(149, 149))));
     EXPECT_EQ(at(canvas, {100, 52}), colour::Red);
     EXPECT_EQ(at(canvas, {100, 148}), colour::Red); // beyond the red bar
     EXPECT_EQ(at(canvas, {60, 60}), colour::White);

@@ -2,6 +2,7 @@
 
 #include "display/Colours.h"
 #include "display/MonitorScreen.h"
+#include "display/SevenSegment.h"
 
 #include <QRect>
 #include <algorithm>
@@ -16,7 +17,8 @@ inline QRgb at(const Canvas& canvas, QPoint p) {
 }
 
 // The smallest rectangle holding every pixel of `area` that is not white.
-inline QRect drawnBounds(const Canvas& canvas, QRect area = {0, 0, 480, 476}) {
+inline QRect drawnBounds(const Canvas& canvas, QRect area = {}) {
+    area = area.isEmpty() ? canvas.image().rect() : area;
     QRect bounds;
     for (int y = area.top(); y <= area.bottom(); ++y)
         for (int x = area.left(); x <= area.right(); ++x)
@@ -40,38 +42,52 @@ inline char letter(QRgb rgb) {
     return "LRNWK?"[std::ranges::find(colours, rgb) - colours.begin()];
 }
 
-// Origin of a digit cell, worked out here rather than taken from the code.
-inline QPoint cellOrigin(int wheel, int row, int column) {
-    const int pairY[] = {0, 0, 260, 260, 440, 440};
-    return {20 + 36 * column + (wheel % 2) * 330, 31 + 60 * row + pairY[wheel]};
+// The lit pixels of `box`, as the colour of each, 0 for white or an outline.
+inline std::vector<QRgb> litPixels(const QImage& image, QRect box) {
+    std::vector<QRgb> lit;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x) {
+            const QRgb p = image.pixel(x, y) | 0xFF000000;
+            lit.push_back(
+                std::set{colour::Black, colour::White, colour::MediumGrey}.contains(p) ? 0 : p);
+        }
+    return lit;
 }
 
-// Reads three cells back from the pixels, a segment being lit when the pixel
-// where its fill starts is neither white nor black: digits, ' ' blank, '-'
-// minus, '?' other shapes, '.' after a lit point, then a space and the
-// letter of the lit segments' colour.
-inline std::string readRow(const Canvas& canvas, int wheel, int row) {
-    // Fill points of DP, G, F, E, D, C, B, A from the cell origin.
-    const QPoint seeds[] = {{30, 40}, {10, 18}, {0, 15},  {0, 30},
-                            {10, 36}, {20, 30}, {20, 10}, {10, -3}};
-    // Lit segments A (64) to G (1) of "0123456789 -".
-    const std::array masks = {0x7E, 0x30, 0x6D, 0x79, 0x33, 0x5B, 0x5F, 0x72, 0x7F, 0x7B, 0, 1};
+// Reads three cells of a row back from the pixels of `image` (the canvas or
+// the window as shown): digits, ' ' blank, '-' minus, '?' anything else, '.'
+// after a lit point, then a space and the letter of the lit colour. Each
+// cell is found by the box a lit "8." draws there on a scratch canvas, and
+// each reading by comparing its lit pixels with the candidates drawn there.
+inline std::string readRow(const QImage& image, int wheel, int row) {
+    const std::string names = "0123456789 -";
+    Canvas scratch;
+    SevenSegmentRenderer digits(scratch);
     std::string text;
-    QRgb litColour = 0;
+    QRgb colour = 0;
     for (int column = 0; column < 3; ++column) {
-        int lit = 0;
-        for (int bit = 0; bit < 8; ++bit) {
-            const QRgb pixel = at(canvas, cellOrigin(wheel, row, column) + seeds[bit]);
-            if (pixel != colour::White && pixel != colour::Black) {
-                litColour = pixel;
-                lit |= 1 << bit;
-            }
+        const int cell = layout::CellNumber(wheel, row, column);
+        digits.setDecimalPointRequest(1);
+        digits.DrawDigitCell(GlyphCode(8), cell, colour::Lime);
+        const QRect box = scratch.takeDirty().boundingRect() & image.rect();
+        const std::vector<QRgb> shown = litPixels(image, box);
+        const auto lit = std::ranges::find_if(shown, [](QRgb p) { return p != 0; });
+        colour = lit == shown.end() ? colour : *lit;
+        std::string read = "?";
+        for (std::size_t i = 0; i < names.size() * 2 && read == "?"; ++i) {
+            const std::size_t glyph = i % names.size(); // 10 and 11 are blank and minus
+            digits.setDecimalPointRequest(i >= names.size() ? 1 : 0);
+            digits.DrawDigitCell(GlyphCode(glyph < 10 ? int(glyph) : int(glyph) + 6), cell,
+                                 colour ? colour : colour::Lime);
+            if (litPixels(scratch.image(), box) == shown)
+                read = names.substr(glyph, 1) + (i >= names.size() ? "." : "");
         }
-        text += "0123456789 -?"[std::ranges::find(masks, lit >> 1) - masks.begin()];
-        if (lit & 1)
-            text += '.';
+        text += read;
     }
-    return text + ' ' + letter(litColour);
+    return text + ' ' + letter(colour);
+}
+inline std::string readRow(const Canvas& canvas, int wheel, int row) {
+    return readRow(canvas.image(), wheel, row);
 }
 
 // Records what the display tells the window.

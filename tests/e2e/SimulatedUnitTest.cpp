@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QHelpEvent>
 #include <QProcess>
+#include <QTest>
 #include <QThread>
 #include <QToolTip>
 #include <gtest/gtest.h>
@@ -45,36 +46,25 @@ private:
     QProcess process_;
 };
 
-// Ticks in real time until `done`, at most `ms`.
-bool runUntil(TFmain& w, const std::function<bool()>& done, int ms = 5000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QThread::msleep(100);
-        QCoreApplication::processEvents();
-        tick(w);
-    }
-    return done();
-}
-
+// The window's own timers run here: nothing calls a handler.
 TEST(SimulatedUnit, TheSimulatorsReportsShowAndItsRepliesSwitchTheModes) {
     WindowFixture f;
     SimulatorProcess unit(f.dir.path(), "steady");
     TFmain& w = f.open();
     ASSERT_TRUE(w.serialOpen());
     const auto reading = [&](int wheel) { return w.state().TyrePressure[wheel]; };
-    EXPECT_TRUE(runUntil(w, [&] { return reading(0) > 40 && reading(0) < 400; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reading(0) > 40 && reading(0) < 400; }));
     EXPECT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
 
     w.BitBtn1Click();
     w.Button3Click();
-    EXPECT_TRUE(runUntil(w, [&] { return w.Panel9->caption() == "Learn ID"; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.Panel9->caption() == "Learn ID"; }));
     EXPECT_EQ(reading(2), NoReading);
     w.Panel5Click(); // learns wheel 2, which reports again
-    EXPECT_TRUE(runUntil(w, [&] { return reading(2) < 400; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return reading(2) < 400; }));
     EXPECT_EQ(reading(0), NoReading);
     w.Panel9Click();
-    EXPECT_TRUE(runUntil(w, [&] { return w.state().MonitorMode == 0; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.state().MonitorMode == 0; }));
     EXPECT_EQ(w.Panel9->caption(), "KESSIDO");
 }
 
@@ -94,17 +84,6 @@ struct ModelOnTheLine {
     WindowFixture& fixture;
     sim::UnitModel model;
 };
-
-TEST(SimulatedUnit, ASlowLeakRaisesTheAlarm) {
-    WindowFixture f;
-    TFmain& w = f.open();
-    ModelOnTheLine unit(f, sim::Scenario::SlowLeak);
-    unit.run(milliseconds{5000});
-    EXPECT_EQ(w.state().AlarmActive, 0);
-    unit.run(milliseconds{20000});
-    EXPECT_EQ(w.Panel9->caption(), "ALARM !");
-    EXPECT_FALSE(f.tones.played.empty());
-}
 
 TEST(SimulatedUnit, ASlowLeakIsKeptInTheHistoryAsAFallingLineAndAnAlarm) {
     WindowFixture f;

@@ -96,7 +96,7 @@ TEST(FrameParser, EachSerialInputGivesItsEffectsAndTableChanges) {
         {"$FAC#", "factory=Yellow, factory=1"},
         {"$TEST#$LEND#", "brand=Red, brand 'Test Mode', brand=SkyBlue, brand 'KESSIDO', "
                          "factory=ButtonFace, alarm=0, reset"},
-        // Sensor reports: the worked examples, wheels 0 to 15, and a half psi from "4" up.
+        // Sensor reports: the long and the short form, wheels 0 to 15, and a half psi from "4" up.
         {"$001520418D#$201403C6D#", "w0=65/65 s1 b0, w2=64/60 s1 b0"},
         {"$C01220409C#$F01220409F#", "w12=64/64 s1 b0, w15=64/64 s1 b0"},
         {"$011420408C#$A7222040A2#", "w0=65/64 s1 b1, w10=64/64 s0 b7"},

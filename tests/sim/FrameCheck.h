@@ -1,7 +1,8 @@
 #pragma once
 
-// Reads the unit's frames by the rules the program applies to what it reads,
-// written apart from the unit's own encoder.
+// Reads the unit's frames with the program's own parser.
+#include "protocol/FrameParser.h"
+
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -21,35 +22,39 @@ struct Checked {
     int temperatureRaw = 0;
 };
 
-// The value of hexadecimal digits, or -1 when `s` holds any other character.
-inline int hex(std::string_view s, std::string_view digits = "0123456789ABCDEF") {
-    return s.find_first_not_of(digits) == s.npos ? std::stoi(std::string(s), nullptr, 16) : -1;
+// The value of hexadecimal digits.
+inline int hex(std::string_view s) {
+    return std::stoi(std::string(s), nullptr, 16);
 }
 
-// The last two characters: the byte sum of the others modulo 256 in upper-case hex.
-inline bool checksumMatches(std::string_view b) {
-    unsigned sum = 0;
-    for (const char c : b.substr(0, b.size() - 2))
-        sum += static_cast<unsigned char>(c);
-    return hex(b.substr(b.size() - 2)) == static_cast<int>(sum % 256);
-}
+// Notes whether the parser did anything a user would see or hear.
+struct Seen : MonitorEffects {
+    void setBrandCaption(std::string_view) override { any = true; }
+    void setBrandColour(PanelColour) override { any = true; }
+    PanelColour brandColour() const override { return PanelColour::SkyBlue; }
+    void setCalibrationCaption(std::string_view) override { any = true; }
+    void setCalibrationColour(PanelColour) override { any = true; }
+    void setFactoryColour(PanelColour) override { any = true; }
+    void setFrequencyText(std::string_view) override { any = true; }
+    void playTone(int, int) override { any = true; }
+    void sensorStored(int w, ReportLink) override { wheel = w; }
+    bool any = false;
+    int wheel = -1;
+};
 
-inline Checked check(std::string_view b) {
-    const std::string_view replies[] = {"LEARN", "TEST", "TEST1", "TESTRF", "FAC",
-                                        "LEND",  "CAL0", "CAL1",  "CAL2"};
-    const std::string_view anyHex = "0123456789ABCDEFabcdef";
-    if (std::ranges::find(replies, b) != std::end(replies) ||
-        (b.size() == 7 && b.starts_with("FRX") && hex(b.substr(3), anyHex) >= 0) ||
-        (b.size() == 8 && b.starts_with("TR") && hex(b.substr(2), anyHex) >= 0))
-        return {Kind::Reply};
-    if (b.size() == 10 && checksumMatches(b) && hex(b.substr(0, 1)) >= 0 &&
-        hex(b.substr(4, 4)) >= 0)
-        return {Kind::LongReport, hex(b.substr(0, 1)), 2 * hex(b.substr(4, 2)) + (b[3] >= '4'),
-                hex(b.substr(6, 2))};
-    if (b.size() == 9 && checksumMatches(b) && b[0] >= '0' && b[0] <= '3' &&
-        hex(b.substr(3, 4)) >= 0)
-        return {Kind::ShortReport, b[0] - '0', hex(b.substr(3, 2)), hex(b.substr(5, 2))};
-    return {Kind::Invalid};
+// One body, framed and fed to a fresh parser as the serial line brings it.
+inline Checked check(std::string_view body) {
+    TyreStateTable table;
+    Seen seen;
+    FrameParser parser(table, seen);
+    const std::string frame = "$" + std::string(body) + "#";
+    parser.feedSerial({reinterpret_cast<const std::uint8_t*>(frame.data()), frame.size()});
+    if (seen.wheel >= 0) {
+        const auto w = static_cast<std::size_t>(seen.wheel);
+        return {body.size() == 9 ? Kind::ShortReport : Kind::LongReport, seen.wheel,
+                table.TyrePressure[w], table.TyreTemperature[w]};
+    }
+    return {seen.any ? Kind::Reply : Kind::Invalid};
 }
 
 // Cuts a serial byte stream into frame bodies as the program's framing does:

@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
 
@@ -8,10 +7,11 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // Neither the tests nor the programs they start touch the user's data
-    // folder (the reading history lives there).
-    const QTemporaryDir dataHome;
-    qputenv("XDG_DATA_HOME", dataHome.path().toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
+    // and configuration folders (the history, the view, the broker), and no
+    // two test processes share them: each test runs in a process of its own.
+    const QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
     QApplication app(argc, argv);
     testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
