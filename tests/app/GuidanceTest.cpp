@@ -23,6 +23,8 @@ TEST(CommandLine, HelpVersionAndMistakesNeedNoDisplayNorSettings) {
         {{"--version"}, 0, "vorn " VORN_VERSION, ""},
         {{"--no-such-option"}, 2, "", "Unknown option 'no-such-option'"},
         {{"stray"}, 2, "", "Unexpected argument 'stray'"},
+        {{"--history-days", "soon"}, 2, "", "--history-days takes a whole number"},
+        {{"--history-days"}, 2, "", "Missing value after '--history-days'"},
     };
     test::WorkDir empty; // no setdata.txt
     for (const auto& c : cases) {
