@@ -9,7 +9,7 @@
 #include "display/MonitorSettings.h"
 #include "link/DeviceChangeWatcher.h"
 #include "link/HidBackend.h"
-#include "link/SerialLink.h"
+#include "link/SerialSession.h"
 #include "link/TonePlayer.h"
 #include "link/UsbConnectionMonitor.h"
 #include "link/UsbHidDevice.h"
@@ -20,8 +20,8 @@
 #include "protocol/TyreStateTable.h"
 
 #include <QLabel>
-#include <QMenu>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -210,6 +210,7 @@ private:
     void showAbout();
     void LoadSettings();
     void OpenSerialLink();
+    void SerialLost(const QString& line);
     // The brand panel's tag shows the monitor mode the unit last reported.
     void SyncModeTag() { Panel9->setTag(state_.MonitorMode); }
     void SetUnitCaptions();
@@ -243,7 +244,7 @@ private:
     TyreStateTable state_;
     Canvas canvas_;
     UsbConnectionMonitor usbMonitor_;
-    SerialLink serial_;
+    SerialSession serial_{services_.workDir};
     command::UsbOutReport UsbOutReport{}; // rewritten whole for every command
     FrameParser parser_{state_, *this};
     MonitorScreen screen_{canvas_, state_, settings_, *this};
