@@ -180,6 +180,7 @@ void TFmain::UsbDetach() {
     if (UsbConnected && UsbThread)
         UsbThread->pause();
     UsbConnected = false;
+    usb_.DiscardPendingWrites(); // nothing goes to USB while it is not connected
 }
 
 void TFmain::UsbReceive(const QByteArray& report) {
