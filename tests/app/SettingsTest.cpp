@@ -182,6 +182,30 @@ TEST(SettingsWindow, AnInterruptedSaveLeavesTheOldFileWhole) {
     EXPECT_EQ(QDir(f.dir.path()).entryList({"setdata*"}, QDir::Files), QStringList{"setdata.txt"});
 }
 
+// The folder refuses the temporary file of an atomic save (as the kernel
+// sees it for an ordinary user), but setdata.txt itself may be written.
+TEST(SettingsFile, AFolderThatTakesNoNewFileGetsTheFileWrittenInPlace) {
+    test::WorkDir dir;
+    dir.writeSettings(test::defaultSettings());
+    const QString path = dir.file("setdata.txt");
+    const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup |
+                     QFile::ReadOther | QFile::WriteOther;
+    ASSERT_TRUE(QFile::setPermissions(path, all));
+    const auto entered = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), entered));
+    bool saved = false;
+    test::runUnprivileged([&] {
+        try {
+            saveSettingsFile(path, SettingsText::fromBytes("27\n45\n"));
+            saved = true;
+        } catch (const std::runtime_error&) {
+        }
+    });
+    QFile::setPermissions(dir.path(), entered | QFile::WriteOwner);
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(dir.read("setdata.txt"), "27\r\n45\r\n");
+}
+
 TEST(SettingsPanel, StepsWrapAtBothInclusiveEndsOfEachColumn) {
     const struct {
         PendingValue which;
