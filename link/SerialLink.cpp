@@ -22,6 +22,31 @@ QString errnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// The fault an errno from opening or using a device stands for.
+SerialFault serialFaultFromErrno(int error) {
+    switch (error) {
+    case 0:
+        return SerialFault::None;
+    case ENOENT:
+    case ENOTDIR:
+    case ELOOP:
+        return SerialFault::NotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return SerialFault::NoPermission;
+    case EBUSY:
+        return SerialFault::Busy;
+    case ENXIO:
+    case ENODEV:
+    case EIO:
+    case ENOTTY:
+        return SerialFault::NoPort;
+    default:
+        return SerialFault::DeviceError;
+    }
+}
+
 #ifdef Q_OS_UNIX
 struct Fd {
     explicit Fd(int fd) : fd(fd) {}
@@ -55,30 +80,6 @@ SerialOpenResult probeDevice(const QString& location) {
 #endif
 
 } // namespace
-
-SerialFault serialFaultFromErrno(int error) {
-    switch (error) {
-    case 0:
-        return SerialFault::None;
-    case ENOENT:
-    case ENOTDIR:
-    case ELOOP:
-        return SerialFault::NotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return SerialFault::NoPermission;
-    case EBUSY:
-        return SerialFault::Busy;
-    case ENXIO:
-    case ENODEV:
-    case EIO:
-    case ENOTTY:
-        return SerialFault::NoPort;
-    default:
-        return SerialFault::DeviceError;
-    }
-}
 
 SerialOpenResult diagnoseSerialOpenFailure(const QString& location, int qtError,
                                            const QString& qtReason) {

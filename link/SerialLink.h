@@ -28,9 +28,6 @@ struct SerialOpenResult {
     bool opened() const { return fault == SerialFault::None; }
 };
 
-// The fault an errno from opening or using a device stands for.
-SerialFault serialFaultFromErrno(int error);
-
 // Why a port that QSerialPort could not open failed: the device is opened
 // again by itself to hear the system's reason; only when the device itself
 // can be used is Qt's failure put down to a lock (busy) or the line settings.
