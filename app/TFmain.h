@@ -20,8 +20,8 @@
 #include "protocol/TyreStateTable.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
