@@ -159,8 +159,11 @@ SerialOpenResult SerialLink::open(const QString& location) {
 void SerialLink::watch() {
     connect(port_.get(), &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
         // Line errors are cleared and reception goes on; only a dead handle ends the link.
-        if (e == QSerialPort::ResourceError || e == QSerialPort::DeviceNotFoundError ||
-            (e != QSerialPort::NoError && handleDead()))
+        if (e == QSerialPort::NoError)
+            return;
+        if (handleDead())
+            scheduleLoss(QStringLiteral("the line hung up"));
+        else if (e == QSerialPort::ResourceError || e == QSerialPort::DeviceNotFoundError)
             scheduleLoss(port_->errorString());
     });
 #ifdef Q_OS_UNIX

@@ -39,9 +39,9 @@ void SerialSession::deviceChanged() {
 
 void SerialSession::lookForReturn() {
     pollsToLook_ = kRetryPolls;
-    // A link in the working folder may come back pointing elsewhere (the
-    // simulated unit makes a new terminal each run).
-    location_ = resolveSerialPortName(name_, workDir_);
+    // The same path as was lost: a link in the working folder that comes back
+    // pointing at a new terminal is followed, and the system port is not
+    // taken for it while the link is away.
     if (!QFileInfo::exists(location_) || !link_.open(location_).opened())
         return;
     lost_ = false;
