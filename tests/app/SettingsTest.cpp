@@ -186,13 +186,10 @@ TEST(SettingsWindow, AnInterruptedSaveLeavesTheOldFileWhole) {
 // sees it for an ordinary user), but setdata.txt itself may be written.
 TEST(SettingsFile, AFolderThatTakesNoNewFileGetsTheFileWrittenInPlace) {
     test::WorkDir dir;
-    dir.writeSettings(test::defaultSettings());
     const QString path = dir.file("setdata.txt");
-    const auto all = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup |
-                     QFile::ReadOther | QFile::WriteOther;
-    ASSERT_TRUE(QFile::setPermissions(path, all));
-    const auto entered = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
-    ASSERT_TRUE(QFile::setPermissions(dir.path(), entered));
+    dir.write("setdata.txt", "26\r\n");
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::Permissions(0x6666)));       // rw for all
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::Permissions(0x5505))); // r-x, no write
     bool saved = false;
     test::runUnprivileged([&] {
         try {
@@ -201,7 +198,7 @@ TEST(SettingsFile, AFolderThatTakesNoNewFileGetsTheFileWrittenInPlace) {
         } catch (const std::runtime_error&) {
         }
     });
-    QFile::setPermissions(dir.path(), entered | QFile::WriteOwner);
+    QFile::setPermissions(dir.path(), QFile::Permissions(0x7700)); // removable again
     EXPECT_TRUE(saved);
     EXPECT_EQ(dir.read("setdata.txt"), "27\r\n45\r\n");
 }
