@@ -73,7 +73,8 @@ SerialOpenResult probeDevice(const QString& location) {
     termios line{};
     if (::tcgetattr(fd.fd, &line) != 0) {
         const int error = errno;
-        return {SerialFault::NoPort, errnoText(error)};
+        return {SerialFault::NoPort,
+                QStringLiteral("not a serial port (%1)").arg(errnoText(error))};
     }
     return {};
 }
