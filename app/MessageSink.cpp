@@ -6,6 +6,11 @@
 
 namespace vorn {
 
+void MessageSink::note(const QString& line) {
+    std::fprintf(stderr, "%s\n", qUtf8Printable(line));
+    std::fflush(stderr);
+}
+
 void DesktopMessageSink::show(const QString& text, const QString& caption) {
     std::fprintf(stderr, "vorn: %s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
     std::fflush(stderr);

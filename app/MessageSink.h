@@ -10,6 +10,8 @@ class MessageSink {
 public:
     virtual ~MessageSink() = default;
     virtual void show(const QString& text, const QString& caption) = 0;
+    // One line for standard error, no box: for what may happen many times.
+    virtual void note(const QString& line);
 };
 
 // Writes every message to standard error and shows it in a modal box, except

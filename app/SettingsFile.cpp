@@ -95,6 +95,8 @@ SettingsText loadSettingsFile(const QString& path) {
 
 void saveSettingsFile(const QString& path, const SettingsText& text) {
     QSaveFile file(path);
+    // A folder that takes no new file but lets setdata.txt be written: write it in place.
+    file.setDirectWriteFallback(true);
     const QByteArray bytes = text.toBytes();
     // Unbuffered, so that a short write is seen here; a buffered one only
     // fails at commit, which does not notice it.

@@ -37,6 +37,9 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     watcher_ = new DeviceChangeWatcher(this);
     connect(watcher_, &DeviceChangeWatcher::deviceChanged, this,
             [this] { FormWndProc(kDeviceChangeMessage); });
+    if (!watcher_->isActive())
+        services_.messages->note(QStringLiteral(
+            "vorn: no udev monitor could be made: plugging and unplugging will not be noticed"));
     // 3. Settings; a missing or bad file throws and the window is never shown.
     LoadSettings();
     // 4. The serial link, when a COM port is chosen.
@@ -122,20 +125,27 @@ void TFmain::OpenSerialLink() {
     const int choice = RadioGroup3->itemIndex();
     if (choice == kUsbChoice)
         return;
-    const QString location = resolveSerialPortName(comPortName(choice), services_.workDir);
-    switch (serial_.open(location)) {
-    case SerialLink::OpenResult::Opened:
-        break;
-    case SerialLink::OpenResult::OpenFailed:
-        services_.messages->show(QStringLiteral("open com(RS232) error"),
-                                 QStringLiteral("Comm Error"));
-        break;
-    case SerialLink::OpenResult::SetFailed:
+    connect(&serial_, &SerialSession::lost, this, &TFmain::SerialLost);
+    connect(&serial_, &SerialSession::reopened, this,
+            [this](const QString& line) { services_.messages->note(line); });
+    const SerialOpenResult result = serial_.open(comPortName(choice));
+    if (result.opened())
+        return;
+    services_.messages->note(serialFailureLine(serial_.portName(), serial_.location(), result));
+    if (result.fault == SerialFault::SettingsRefused) {
         // The unit's own wording: it names com1 whatever port was chosen.
         services_.messages->show(QStringLiteral("com1(RS232) set error"),
                                  QStringLiteral("Set Error"));
-        break;
+    } else {
+        services_.messages->show(QStringLiteral("open com(RS232) error"),
+                                 QStringLiteral("Comm Error"));
     }
+}
+
+// The device went away: no box, since a unit may come and go many times.
+void TFmain::SerialLost(const QString& line) {
+    services_.messages->note(line);
+    Panel11->setCaption(UsbConnected ? QStringLiteral("USB CONNECTED") : QString());
 }
 
 void TFmain::FormCreate() {
@@ -175,6 +185,7 @@ void TFmain::FormWndProc(unsigned message) {
     if (message != kDeviceChangeMessage)
         return;
     usbMonitor_.deviceChanged();
+    serial_.deviceChanged();
     UsbDetach();
 }
 
@@ -188,6 +199,7 @@ void TFmain::UsbDetach() {
     if (UsbConnected && UsbThread)
         UsbThread->pause();
     UsbConnected = false;
+    usb_.DiscardPendingWrites(); // nothing goes to USB while it is not connected
 }
 
 void TFmain::UsbReceive(const QByteArray& report) {
@@ -209,8 +221,6 @@ void TFmain::ShowCanvasChanges() {
 }
 
 void TFmain::Timer2Timer() {
-    if (!serial_.isOpen())
-        return;
     const QByteArray bytes = serial_.poll();
     if (bytes.isEmpty())
         return;

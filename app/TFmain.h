@@ -9,7 +9,7 @@
 #include "display/MonitorSettings.h"
 #include "link/DeviceChangeWatcher.h"
 #include "link/HidBackend.h"
-#include "link/SerialLink.h"
+#include "link/SerialSession.h"
 #include "link/TonePlayer.h"
 #include "link/UsbConnectionMonitor.h"
 #include "link/UsbHidDevice.h"
@@ -219,6 +219,7 @@ private:
     void applyView();
     void LoadSettings();
     void OpenSerialLink();
+    void SerialLost(const QString& line);
     // The brand panel's tag shows the monitor mode the unit last reported.
     void SyncModeTag() { Panel9->setTag(state_.MonitorMode); }
     void SetUnitCaptions();
@@ -252,7 +253,7 @@ private:
     TyreStateTable state_;
     Canvas canvas_;
     UsbConnectionMonitor usbMonitor_;
-    SerialLink serial_;
+    SerialSession serial_{services_.workDir};
     command::UsbOutReport UsbOutReport{}; // rewritten whole for every command
     FrameParser parser_{state_, *this};
     MonitorScreen screen_{canvas_, state_, settings_, *this};

@@ -19,6 +19,7 @@ struct Device {
     std::deque<Report> input;
     std::vector<Report> written;
     int failingOpens = 0;
+    int opensBeforeUnplug = -1; // -1: never
     FakeHid::OutputHook hook;
 };
 
@@ -32,6 +33,22 @@ struct FakeHid::State {
     std::deque<Device> devices; // in listing order
     std::uint64_t lastInstance = 0;
     std::uint64_t readCalls = 0;
+    bool holdReads = false;
+    bool holdWrites = false;
+    int readsHeld = 0;
+    int writesHeld = 0;
+    int openHandles = 0;
+
+    // Waits while `hold` is set; true when it did wait.
+    bool waitWhileHeld(std::unique_lock<std::mutex>& lock, const bool& hold, int& held) {
+        if (!hold)
+            return false;
+        ++held;
+        inputChanged.notify_all();
+        inputChanged.wait(lock, [&] { return !hold; });
+        --held;
+        return true;
+    }
 
     Device* find(const std::string& path) {
         const auto it = std::find_if(devices.begin(), devices.end(),
@@ -47,12 +64,23 @@ struct FakeHid::State {
 
 class FakeHid::Handle : public HidHandle {
 public:
+    // Made with the state's mutex held.
     Handle(std::shared_ptr<State> state, std::string path, std::uint64_t instance)
-        : state_(std::move(state)), path_(std::move(path)), instance_(instance) {}
+        : state_(std::move(state)), path_(std::move(path)), instance_(instance) {
+        ++state_->openHandles;
+    }
+    ~Handle() override {
+        std::lock_guard lock(state_->mutex);
+        --state_->openHandles;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
 
     int read(std::span<std::uint8_t> buffer, int timeoutMs) override {
         std::unique_lock lock(state_->mutex);
         ++state_->readCalls;
+        if (state_->waitWhileHeld(lock, state_->holdReads, state_->readsHeld))
+            return state_->current(path_, instance_) ? 0 : -1;
         const auto ready = [this] {
             const Device* d = state_->current(path_, instance_);
             return !d || !d->input.empty();
@@ -76,7 +104,8 @@ public:
     int write(std::span<const std::uint8_t> report) override {
         OutputHook hook;
         {
-            std::lock_guard lock(state_->mutex);
+            std::unique_lock lock(state_->mutex);
+            state_->waitWhileHeld(lock, state_->holdWrites, state_->writesHeld);
             Device* d = state_->current(path_, instance_);
             if (!d)
                 return -1;
@@ -168,6 +197,43 @@ void FakeHid::setOutputHook(const std::string& path, OutputHook hook) {
         d->hook = std::move(hook);
 }
 
+void FakeHid::unplugAfterOpens(const std::string& path, int opens) {
+    std::lock_guard lock(state_->mutex);
+    if (Device* d = state_->find(path))
+        d->opensBeforeUnplug = std::max(opens, 0);
+}
+
+void FakeHid::holdReads(bool hold) {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->holdReads = hold;
+    }
+    state_->inputChanged.notify_all();
+}
+
+void FakeHid::holdWrites(bool hold) {
+    {
+        std::lock_guard lock(state_->mutex);
+        state_->holdWrites = hold;
+    }
+    state_->inputChanged.notify_all();
+}
+
+int FakeHid::readsHeld() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->readsHeld;
+}
+
+int FakeHid::writesHeld() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->writesHeld;
+}
+
+int FakeHid::openHandles() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->openHandles;
+}
+
 std::uint64_t FakeHid::readCalls() const {
     std::lock_guard lock(state_->mutex);
     return state_->readCalls;
@@ -191,7 +257,14 @@ std::unique_ptr<HidHandle> FakeHid::open(const std::string& path) {
         --d->failingOpens;
         return nullptr;
     }
-    return std::make_unique<Handle>(state_, path, d->instance);
+    auto handle = std::make_unique<Handle>(state_, path, d->instance);
+    if (d->opensBeforeUnplug > 0 && --d->opensBeforeUnplug == 0) {
+        d->present = false; // as unplug(), already holding the lock
+        d->input.clear();
+        d->opensBeforeUnplug = -1;
+        state_->inputChanged.notify_all();
+    }
+    return handle;
 }
 
 } // namespace vorn

@@ -37,6 +37,17 @@ public:
     void replug(const std::string& path);
     // The next `count` opens of `path` fail.
     void failOpens(const std::string& path, int count);
+    // The device vanishes (is unplugged) right after its next `opens` opens.
+    void unplugAfterOpens(const std::string& path, int opens);
+    // While held, every read (or write) that starts waits, whatever its
+    // time-out, until released: a device the kernel is stuck on. A held read
+    // then returns with nothing.
+    void holdReads(bool hold);
+    void holdWrites(bool hold);
+    int readsHeld() const;
+    int writesHeld() const;
+    // Handles not yet destroyed, on every device.
+    int openHandles() const;
 
     // Queues one input report on the present instance. False (and nothing
     // queued) when the device is absent, its queue is full, or the report is

@@ -28,10 +28,12 @@ bool UsbHidDevice::FindUsbDevice() {
         // A stale or refused entry does not open; the next one may.
         if (!backend_.open(entry.path))
             continue;
-        read_.reset();
-        read_ = backend_.open(entry.path);
-        write_.reset();
-        write_ = backend_.open(entry.path);
+        auto read = backend_.open(entry.path);
+        auto write = backend_.open(entry.path);
+        if (!read || !write)
+            return false; // gone between the opens: no connection over a missing handle
+        read_ = std::move(read);
+        writer_.setHandle(std::move(write));
         return true;
     }
     return false;
@@ -55,12 +57,12 @@ bool UsbHidDevice::UsbReadReport(UsbInReport& out) {
 }
 
 bool UsbHidDevice::UsbWriteReport(std::span<const std::uint8_t, kUsbOutReportSize> report) {
-    if (!write_)
+    if (!writer_.hasHandle())
         return false;
-    std::array<std::uint8_t, kUsbOutReportSize> bytes{};
+    UsbWriter::Report bytes{};
     std::copy(report.begin(), report.end(), bytes.begin());
     bytes[0] = 0;
-    return write_->write(bytes) == static_cast<int>(kUsbOutReportSize);
+    return writer_.send(bytes);
 }
 
 } // namespace vorn

@@ -1,5 +1,7 @@
 #include "tests/app/WindowFixture.h"
 
+#include <QAbstractEventDispatcher>
+#include <QEventLoop>
 #include <gtest/gtest.h>
 
 namespace vorn {
@@ -17,8 +19,8 @@ TEST(WindowSerialLink, OpensTheChosenPortOrSaysWhyNot) {
     } cases[] = {
         {"0", nullptr, "", "", true}, // COM1: the fixture's terminal
         {"1", "/nonexistent/tty", "open com(RS232) error", "Comm Error", false},
-        // An ordinary file opens but takes no line settings.
-        {"1", "setdata.txt", "com1(RS232) set error", "Set Error", false},
+        // An ordinary file is no port at all.
+        {"1", "setdata.txt", "open com(RS232) error", "Comm Error", false},
         {"4", nullptr, "", "", false}, // USB: no serial port at all
         {"-7", nullptr, "open com(RS232) error", "Comm Error", false},
     };
@@ -37,6 +39,8 @@ TEST(WindowSerialLink, OpensTheChosenPortOrSaysWhyNot) {
         ASSERT_EQ(f.messages.shown.size(), 1u) << c.port;
         EXPECT_EQ(f.messages.shown[0].text, c.text);
         EXPECT_EQ(f.messages.shown[0].caption, c.caption);
+        ASSERT_FALSE(f.messages.noted.empty()); // and why, on standard error
+        EXPECT_TRUE(c.linkTo == nullptr || f.messages.noted.back().contains(f.dir.file("COM2")));
     }
 }
 
@@ -64,6 +68,56 @@ TEST(WindowSerialLink, FramesFromTheLineReachTheStateTableAndThePanels) {
     EXPECT_EQ(w.Edit4->text(), "2CAB");
     EXPECT_EQ(w.Panel18->color(), QColor(255, 255, 0));
     EXPECT_EQ(f.tones.played.size(), 1u);
+}
+
+// The unit is switched off (its side of the line closes) and comes back
+// under the same name on a new terminal, twice.
+TEST(WindowSerialLink, AHungUpLineIsClosedIdlesAndReopensWhenItsNameReturns) {
+    WindowFixture f;
+    TFmain& w = f.open();
+    for (QTimer* t : {w.Timer1, w.Timer2, w.Timer3})
+        t->stop(); // only the line may wake the event loop
+    f.unit.write("$001520418D#");
+    w.Timer2Timer();
+    ASSERT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
+    f.unit.hangUp();
+    int wakeUps = 0;
+    QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
+                     w.Panel11, [&] { ++wakeUps; });
+    QEventLoop loop;
+    QTimer::singleShot(300, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_LT(wakeUps, 10); // a handle left watched wakes it thousands of times
+    EXPECT_FALSE(w.serialOpen());
+    EXPECT_EQ(w.Panel11->caption(), "");
+    EXPECT_TRUE(f.messages.shown.empty());
+    ASSERT_FALSE(f.messages.noted.empty());
+    EXPECT_TRUE(f.messages.noted.back().contains(f.dir.file("COM1")));
+
+    for (const bool broadcast : {false, true}) {
+        QFile::remove(f.dir.file("COM1"));
+        for (int tick = 0; tick < SerialSession::kRetryPolls; ++tick)
+            w.Timer2Timer(); // a look while the link is away takes no other port
+        EXPECT_FALSE(w.serialOpen());
+        test::PseudoTerminal unit;
+        QFile::link(unit.devicePath(), f.dir.file("COM1"));
+        if (broadcast)
+            w.FormWndProc(kDeviceChangeMessage); // looked for at the next poll
+        else
+            for (int tick = 1; tick < SerialSession::kRetryPolls; ++tick)
+                w.Timer2Timer(); // looked for only every 2 s
+        EXPECT_FALSE(w.serialOpen());
+        w.Timer2Timer();
+        EXPECT_TRUE(w.serialOpen());
+        unit.write("$001520418D#");
+        w.Timer2Timer();
+        EXPECT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
+        w.Button3Click();
+        EXPECT_EQ(unit.read(), "$LEARN#");
+        unit.hangUp();
+        w.Timer2Timer(); // the poll sees it too
+        EXPECT_FALSE(w.serialOpen());
+    }
 }
 
 TEST(WindowSerialLink, MoreThanAHundredWaitingBytesAreDiscardedWhole) {

@@ -151,6 +151,27 @@ TEST(SettingsWindow, AnInterruptedSaveLeavesTheOldFileWhole) {
     EXPECT_EQ(QDir(f.dir.path()).entryList({"setdata*"}, QDir::Files), QStringList{"setdata.txt"});
 }
 
+// The folder refuses the temporary file of an atomic save (as the kernel
+// sees it for an ordinary user), but setdata.txt itself may be written.
+TEST(SettingsFile, AFolderThatTakesNoNewFileGetsTheFileWrittenInPlace) {
+    test::WorkDir dir;
+    const QString path = dir.file("setdata.txt");
+    dir.write("setdata.txt", "26\r\n");
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::Permissions(0x6666)));       // rw for all
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::Permissions(0x5505))); // r-x, no write
+    bool saved = false;
+    test::runUnprivileged([&] {
+        try {
+            saveSettingsFile(path, SettingsText::fromBytes("27\n45\n"));
+            saved = true;
+        } catch (const std::runtime_error&) {
+        }
+    });
+    QFile::setPermissions(dir.path(), QFile::Permissions(0x7700)); // removable again
+    EXPECT_TRUE(saved);
+    EXPECT_EQ(dir.read("setdata.txt"), "27\r\n45\r\n");
+}
+
 TEST(SettingsPanel, StepsWrapAtBothInclusiveEndsOfEachColumn) {
     const struct {
         PendingValue which;

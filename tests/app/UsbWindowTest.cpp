@@ -82,8 +82,8 @@ TEST(WindowUsb, WithBothLinksUpCommandsGoToBothAndFramesComeFromBoth) {
     w.Button3Click();
     w.Panel5Click();
     EXPECT_EQ(f.unit.read(), "$LEARN#$W2#");
+    ASSERT_TRUE(waitFor([&] { return f.hid.writtenReports(kUnitPath).size() == 2; }));
     const auto written = f.hid.writtenReports(kUnitPath);
-    ASSERT_EQ(written.size(), 2u);
     EXPECT_EQ(written[0], std::vector<std::uint8_t>({0, 'L', 'E', 'A', 'R', 'N', 0, 0, 0}));
     EXPECT_EQ(written[1], std::vector<std::uint8_t>({0, 'W', '2', 0, 0, 0, 0, 0, 0}));
     f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
@@ -91,6 +91,46 @@ TEST(WindowUsb, WithBothLinksUpCommandsGoToBothAndFramesComeFromBoth) {
     w.Timer2Timer();
     EXPECT_TRUE(waitFor([&] { return w.state().TyrePressure[0] == 65; }));
     EXPECT_EQ(w.state().TyrePressure[2], 64);
+}
+
+// Plugged in but not yet found (before the eleventh tick, and after a
+// broadcast) nothing goes to USB; once found, a device stuck on a write holds
+// up neither the clicks nor the window's close.
+TEST(WindowUsb, CommandsGoOutOnlyOnceFoundAndNeverWaitForAStuckDevice) {
+    UsbFixture f;
+    TFmain& w = f.open();
+    f.ticks(10);
+    w.Panel1Click(); // W0
+    f.ticks(1);
+    ASSERT_TRUE(w.usbConnected());
+    f.broadcast();
+    w.Panel3Click(); // W1
+    f.ticks(11);
+    f.hid.holdWrites(true);
+    w.Panel5Click(); // W2: returns while its write is stuck
+    ASSERT_TRUE(waitFor([&] { return f.hid.writesHeld() == 1; }));
+    f.window.reset();
+    f.hid.holdWrites(false);
+    EXPECT_TRUE(waitFor([&] { return f.hid.openHandles() == 0; })); // the writer let go
+    const std::vector<std::vector<std::uint8_t>> sent{{0, 'W', '2', 0, 0, 0, 0, 0, 0}};
+    EXPECT_EQ(f.hid.writtenReports(kUnitPath), sent);
+}
+
+// A read that holds the receive thread past the search's bounded wait for it
+// to pause: the search stays due and runs on a later tick.
+TEST(WindowUsb, ASearchWaitsForAStuckReadOnLaterTicks) {
+    UsbFixture f;
+    TFmain& w = f.open();
+    f.ticks(11);
+    f.hid.holdReads(true);
+    ASSERT_TRUE(waitFor([&] { return f.hid.readsHeld() == 1; }));
+    f.broadcast();
+    f.ticks(12);
+    EXPECT_FALSE(w.usbConnected());
+    EXPECT_EQ(w.Panel11->caption(), "USB CONNECTED"); // no search has run to change it
+    f.hid.holdReads(false);
+    f.ticks(1);
+    EXPECT_TRUE(w.usbConnected());
 }
 
 } // namespace

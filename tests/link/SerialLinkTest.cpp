@@ -2,11 +2,15 @@
 
 #include "link/SerialPortName.h"
 #include "tests/support/PseudoTerminal.h"
+#include "tests/support/TestSupport.h"
 
 #include <QFile>
+#include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace vorn {
 namespace {
@@ -27,19 +31,60 @@ TEST(SerialPortName, ALinkInTheWorkingFolderEvenDanglingWinsOverTheSystemPort) {
         EXPECT_EQ(resolveSerialPortName(comPortName(choice), dir.path()), resolved[choice + 1]);
 }
 
-TEST(SerialLink, OpenFailuresTellAbsentPortsFromRefusedSettings) {
-    SerialLink link;
-    EXPECT_EQ(link.open(""), SerialLink::OpenResult::OpenFailed);
-    EXPECT_EQ(link.open("/nonexistent/COM1"), SerialLink::OpenResult::OpenFailed);
-    QTemporaryFile notALine; // opens, but takes no line settings
-    ASSERT_TRUE(notALine.open());
-    EXPECT_EQ(link.open(notALine.fileName()), SerialLink::OpenResult::SetFailed);
+// What a user is told when the port does not open: the path, the system's
+// reason and the hint that fits. Real kernel objects, apart from the refused
+// settings, which no terminal here refuses.
+TEST(SerialLink, OpenFailuresNameTheFaultTheSystemsReasonAndAHint) {
+    QTemporaryDir dir;
+    const QString regular = dir.filePath("file"), locked = dir.filePath("locked");
+    const QString noPort = dir.filePath("ttyS70");
+    for (const QString& path : {regular, locked})
+        QFile(path).open(QIODevice::WriteOnly);
+    QFile::setPermissions(locked, {});
+    const bool madeNode = ::mknod(QFile::encodeName(noPort).constData(), S_IFCHR | 0600,
+                                  makedev(4, 70)) == 0; // a UART number with no UART (as root)
+    test::PseudoTerminal heldLine, freeLine;
+    SerialLink holder; // another program that has the port open
+    ASSERT_TRUE(holder.open(heldLine.devicePath()).opened());
+
+    const auto openAsNobody = [](const QString& path) {
+        SerialOpenResult result;
+        test::runUnprivileged([&] { result = SerialLink().open(path); });
+        return result;
+    };
+    const struct {
+        QString path;
+        SerialOpenResult result;
+        SerialFault fault;
+        const char* reason;
+        const char* hint;
+    } cases[] = {
+        {dir.filePath("COM1"), SerialLink().open(dir.filePath("COM1")), SerialFault::NotFound,
+         "No such file", "`ln -s /dev/ttyUSB0 COM1`"},
+        {regular, SerialLink().open(regular), SerialFault::NoPort, "", "ln -s"},
+        {noPort, madeNode ? SerialLink().open(noPort) : SerialOpenResult{SerialFault::NoPort, {}},
+         SerialFault::NoPort, "", "ln -s"},
+        {locked, openAsNobody(locked), SerialFault::NoPermission, "Permission denied", "dialout"},
+        {heldLine.devicePath(), SerialLink().open(heldLine.devicePath()), SerialFault::Busy, "",
+         "another program holds it"},
+        {freeLine.devicePath(),
+         diagnoseSerialOpenFailure(freeLine.devicePath(), QSerialPort::UnsupportedOperationError,
+                                   "Invalid argument"),
+         SerialFault::SettingsRefused, "Invalid argument", "refused 9600 baud 8N1"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.result.fault, c.fault) << c.path.toStdString();
+        const QString line = serialFailureLine("COM1", c.path, c.result);
+        EXPECT_TRUE(line.contains(c.path) && line.contains(c.reason) && line.contains(c.hint))
+            << line.toStdString();
+    }
+    EXPECT_EQ(SerialLink().open("").fault, SerialFault::NotFound);
 }
 
 TEST(SerialLink, PollReadsWhatWaitsInOrderDiscardsMoreThanAHundredBytesAndWritesReachTheLine) {
     test::PseudoTerminal unit;
     SerialLink link;
-    ASSERT_EQ(link.open(unit.devicePath()), SerialLink::OpenResult::Opened);
+    ASSERT_TRUE(link.open(unit.devicePath()).opened());
     unit.write("$LEARN#");
     EXPECT_EQ(link.poll(), "$LEARN#");
     const QByteArray hundred(100, 'x');

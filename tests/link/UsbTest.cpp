@@ -1,6 +1,7 @@
 #include "link/DeviceChangeWatcher.h"
 #include "link/FakeHid.h"
 #include "link/UsbConnectionMonitor.h"
+#include "link/UsbWriter.h"
 #include "link/rxusbth.h"
 
 #include <QtCore/qtestsupport_core.h>
@@ -91,7 +92,43 @@ TEST(UsbHidDevice, WritesNineBytesWithReportNumberZero) {
     const std::array<std::uint8_t, 9> command{0x7f, 'L', 'E', 'A', 'R', 'N', 0, 0, 0};
     EXPECT_TRUE(link.device.UsbWriteReport(command));
     const std::vector<Bytes> sent{{0, 'L', 'E', 'A', 'R', 'N', 0, 0, 0}};
-    EXPECT_EQ(link.fake.writtenReports(unitA.path), sent);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return link.fake.writtenReports(unitA.path) == sent; }));
+}
+
+// The device vanishes after the first or the second open of a search.
+TEST(UsbHidDevice, ADeviceGoneBetweenTheSearchsOpensFailsTheWholeSearch) {
+    for (const int opens : {1, 2}) {
+        FakeHid fake;
+        fake.plug(unitA);
+        UsbHidDevice device(fake);
+        fake.unplugAfterOpens(unitA.path, opens);
+        EXPECT_FALSE(device.FindUsbDevice()) << opens;
+        EXPECT_FALSE(device.UsbWriteReport(std::array<std::uint8_t, 9>{})) << opens;
+        EXPECT_EQ(fake.openHandles(), 0) << opens;
+    }
+}
+
+// A device the kernel is stuck on: a write that does not return until released.
+TEST(UsbWriter, AStuckWriteHoldsUpNobodyLateReportsAreDroppedTheRestGoInOrder) {
+    FakeHid fake;
+    fake.plug(unitA);
+    const auto report = [](int n) { return UsbWriter::Report{0, static_cast<std::uint8_t>(n)}; };
+    UsbWriter writer;
+    writer.setHandle(fake.open(unitA.path));
+    fake.holdWrites(true);
+    writer.send(report(1));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fake.writesHeld() == 1; }));
+    // Clicked while it is stuck: two whose 100 ms are over by the time it
+    // takes reports again, two stamped ahead so that no slow machine makes
+    // them late.
+    const auto now = UsbWriter::Clock::now();
+    for (const auto& [n, at] :
+         {std::pair{2, now - 150ms}, {3, now + 1s}, {4, now - 101ms}, {5, now + 1s}})
+        EXPECT_TRUE(writer.send(report(n), at));
+    fake.holdWrites(false);
+    const std::vector<Bytes> sent{
+        {0, 1, 0, 0, 0, 0, 0, 0, 0}, {0, 3, 0, 0, 0, 0, 0, 0, 0}, {0, 5, 0, 0, 0, 0, 0, 0, 0}};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fake.writtenReports(unitA.path) == sent; }));
 }
 
 TEST(HidapiBackend, APathThatDoesNotExistGivesNoHandle) {
@@ -171,6 +208,8 @@ TEST(UsbReceiveStress, ReplugsWhileStreamingKeepQueuedReportsWholeAndInOrder) {
         ASSERT_TRUE(link.device.FindUsbDevice());
         link.thread.resume();
         EXPECT_TRUE(link.device.UsbWriteReport(command));
+        ASSERT_TRUE(QTest::qWaitFor( // out before the next unplug
+            [&] { return link.fake.writtenReports(unitA.path).size() == cycle + 1u; }));
         EXPECT_TRUE(cycle % 100 != 0 || // now and then: reception starts again
                     QTest::qWaitFor([&, n = received.size()] { return received.size() > n; }));
     }

@@ -20,6 +20,12 @@ PseudoTerminal::~PseudoTerminal() {
         ::close(master_);
 }
 
+void PseudoTerminal::hangUp() {
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = -1;
+}
+
 void PseudoTerminal::write(const QByteArray& bytes) const {
     qsizetype done = 0;
     while (done < bytes.size()) {

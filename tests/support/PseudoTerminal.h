@@ -18,6 +18,8 @@ public:
     void write(const QByteArray& bytes) const;
     // What the program wrote, waiting up to `ms` for the first byte.
     QByteArray read(int ms = 200) const;
+    // Closes the unit's side, as a unit that is switched off or unplugged.
+    void hangUp();
 
 private:
     int master_ = -1;

@@ -2,6 +2,9 @@
 
 #include <QFile>
 #include <stdexcept>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
 
 namespace vorn::test {
 
@@ -28,6 +31,17 @@ void WorkDir::writeSettings(const QStringList& lines) const {
     for (const QString& line : lines)
         bytes += line.toLatin1() + "\r\n";
     write(QStringLiteral("setdata.txt"), bytes);
+}
+
+void runUnprivileged(const std::function<void()>& work) {
+    std::thread([&work] {
+        // Raw system calls: the C library's wrappers would change every thread.
+        constexpr long kNobody = 65534;
+        ::syscall(SYS_setgroups, 0, nullptr);
+        ::syscall(SYS_setresgid, kNobody, kNobody, kNobody);
+        ::syscall(SYS_setresuid, kNobody, kNobody, kNobody);
+        work();
+    }).join();
 }
 
 QStringList defaultSettings() {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <functional>
 
 namespace vorn::test {
 
@@ -21,6 +22,11 @@ public:
 private:
     QTemporaryDir dir_;
 };
+
+// Runs `work` on a thread of its own with the rights of user and group
+// 65534 (nobody), even when the tests run as root: that thread alone drops
+// them, so the kernel's own permission checks apply to what it opens.
+void runUnprivileged(const std::function<void()>& work);
 
 // The eight lines of a fresh installation.
 QStringList defaultSettings();
