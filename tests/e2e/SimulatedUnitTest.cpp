@@ -4,11 +4,7 @@
 #include "tests/app/WindowFixture.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFileInfo>
 #include <QHelpEvent>
-#include <QProcess>
-#include <QTest>
 #include <QThread>
 #include <QToolTip>
 #include <gtest/gtest.h>
@@ -25,48 +21,6 @@ void tick(TFmain& w) {
     w.Timer2Timer();
     w.Timer3Timer();
     w.Timer1Timer();
-}
-
-// The real simulator as a user starts it, the window beside it, in real time.
-class SimulatorProcess {
-public:
-    SimulatorProcess(const QString& folder, const QString& scenario) {
-        QFile::remove(folder + "/COM1");
-        process_.start(VORN_UNIT_SIM, {"--folder", folder, "--scenario", scenario});
-        QElapsedTimer clock;
-        clock.start();
-        while (!QFileInfo(folder + "/COM1").isSymLink() && clock.elapsed() < 5000)
-            QThread::msleep(20);
-    }
-    ~SimulatorProcess() {
-        process_.terminate();
-        process_.waitForFinished(3000);
-    }
-
-private:
-    QProcess process_;
-};
-
-// The window's own timers run here: nothing calls a handler.
-TEST(SimulatedUnit, TheSimulatorsReportsShowAndItsRepliesSwitchTheModes) {
-    WindowFixture f;
-    SimulatorProcess unit(f.dir.path(), "steady");
-    TFmain& w = f.open();
-    ASSERT_TRUE(w.serialOpen());
-    const auto reading = [&](int wheel) { return w.state().TyrePressure[wheel]; };
-    EXPECT_TRUE(QTest::qWaitFor([&] { return reading(0) > 40 && reading(0) < 400; }));
-    EXPECT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
-
-    w.BitBtn1Click();
-    w.Button3Click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.Panel9->caption() == "Learn ID"; }));
-    EXPECT_EQ(reading(2), NoReading);
-    w.Panel5Click(); // learns wheel 2, which reports again
-    EXPECT_TRUE(QTest::qWaitFor([&] { return reading(2) < 400; }));
-    EXPECT_EQ(reading(0), NoReading);
-    w.Panel9Click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.state().MonitorMode == 0; }));
-    EXPECT_EQ(w.Panel9->caption(), "KESSIDO");
 }
 
 // The simulated unit on the window's own pseudo-terminal, on a clock the test drives.

@@ -15,20 +15,23 @@
 namespace vorn {
 namespace {
 
-TEST(SerialPortName, ChoicesNameTheFourComPortsAndUsb) {
-    const char* expected[] = {"", "COM1", "COM2", "COM3", "COM4", "USB", ""};
-    for (int choice = -1; choice <= 5; ++choice)
-        EXPECT_EQ(comPortName(choice), expected[choice + 1]) << choice;
-}
-
-TEST(SerialPortName, ALinkInTheWorkingFolderEvenDanglingWinsOverTheSystemPort) {
+// Each choice's name, then the port it opens: a link in the working folder,
+// even a dangling one (the simulator not up yet), wins over the system port.
+TEST(SerialPortName, ChoicesNameTheComPortsAndUsbAndALinkInTheWorkingFolderWins) {
     QTemporaryDir dir;
     ASSERT_TRUE(QFile::link("/dev/null", dir.filePath("COM2")));
-    ASSERT_TRUE(QFile::link(dir.filePath("gone"), dir.filePath("COM3"))); // simulator not up yet
-    const QString resolved[] = {"", "/dev/ttyS0", dir.filePath("COM2"), dir.filePath("COM3"),
-                                "/dev/ttyS3"};
-    for (int choice = -1; choice < 4; ++choice)
-        EXPECT_EQ(resolveSerialPortName(comPortName(choice), dir.path()), resolved[choice + 1]);
+    ASSERT_TRUE(QFile::link(dir.filePath("gone"), dir.filePath("COM3")));
+    // "here": the link of that name in the working folder.
+    const std::pair<QString, QString> cases[] = {
+        {"", ""},         {"COM1", "/dev/ttyS0"}, {"COM2", "here"},
+        {"COM3", "here"}, {"COM4", "/dev/ttyS3"}, {"USB", "USB"},
+        {"", ""}};
+    for (int choice = -1; choice <= 5; ++choice) {
+        const auto& [name, port] = cases[choice + 1];
+        EXPECT_EQ(comPortName(choice), name) << choice;
+        EXPECT_EQ(resolveSerialPortName(name, dir.path()),
+                  port == "here" ? dir.filePath(name) : port);
+    }
 }
 
 // What a user is told when the port does not open: the path, the system's

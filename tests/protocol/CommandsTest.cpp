@@ -22,18 +22,22 @@ TEST(Commands, SerialAndUsbFormsOfCommandTexts) {
     }
 }
 
-// Text, step selection (-1 none), then Freq Set, Freq + and Freq -; RF Save
-// goes only with valid text.
+// Text, step selection (-1 none: a typed step, no step at all), then Freq Set,
+// Freq + and Freq - (past an end: the other end); RF Save goes only with valid
+// text: one to four hexadecimal digits, nothing else.
 TEST(Commands, RadioTuningButtonsFromTheFrequencyText) {
     const std::tuple<const char*, int, Maybe, Maybe, Maybe> cases[] = {
         {"2CAA", 9, "FRX2CAA", "FRX2CB4", "FRX2CA0"},
         {"2caa", 0, "FRX2caa", "FRX2CAB", "FRX2CA9"},
-        {"7", 9, "FRX0007", "FRX0011", "FRXFFFF"}, // past an end: the other end
+        {"7", 9, "FRX0007", "FRX0011", "FRXFFFF"},
         {"FFFE", 9, "FRXFFFE", "FRX0000", "FRXFFF4"},
-        {"2CAA", -1, "FRX2CAA", "FRX2CAA", "FRX2CAA"}, // typed step: no step at all
+        {"2CAA", -1, "FRX2CAA", "FRX2CAA", "FRX2CAA"},
         {"2CAA0", 9, {}, {}, {}},
         {"2CAG", 9, {}, {}, {}},
-    };
+        {"", 9, {}, {}, {}},
+        {" 7", 9, {}, {}, {}},
+        {"-1", 9, {}, {}, {}},
+        {"G2345", 9, {}, {}, {}}};
     for (const auto& [text, step, set, up, down] : cases) {
         EXPECT_EQ(command::frequencySet(text), set) << text;
         EXPECT_EQ(command::frequencyStep(text, step, true), up) << text;
@@ -42,12 +46,13 @@ TEST(Commands, RadioTuningButtonsFromTheFrequencyText) {
     }
 }
 
+// Clicks so far (-1 after wrapping round), then the command and the caption.
 TEST(Commands, AutomaticTransmissionAlternatesFromOn) {
-    EXPECT_EQ(command::autotxStep(0).command, "T1");
-    EXPECT_EQ(command::autotxStep(0).caption, "AUTOTX OFF");
-    EXPECT_EQ(command::autotxStep(1).command, "T0");
-    EXPECT_EQ(command::autotxStep(1).caption, "AUTOTX ON");
-    EXPECT_EQ(command::autotxStep(-1).command, "T0"); // after wrapping round
+    for (const auto& [clicks, text, caption] :
+         {std::tuple{0, "T1", "AUTOTX OFF"}, {1, "T0", "AUTOTX ON"}, {-1, "T0", "AUTOTX ON"}}) {
+        EXPECT_EQ(command::autotxStep(clicks).command, text) << clicks;
+        EXPECT_EQ(command::autotxStep(clicks).caption, caption) << clicks;
+    }
 }
 
 } // namespace

@@ -10,13 +10,18 @@ constexpr auto TestMode = static_cast<std::int32_t>(MonitorModeValue::Test);
 constexpr std::int32_t Alarms = status::LowPressure | status::HighTemperature;
 constexpr std::int32_t Oldest = std::numeric_limits<std::int32_t>::max();
 
-TEST(TyreStateTable, AReportSetsOrClearsOnlyTheSensorBitAndRestartsTheAge) {
+// FrameParserTest sees the readings of wheels 0 to 5 cleared by a reset and the rest kept.
+TEST(TyreStateTable, AReportSetsOrClearsOnlyTheSensorBitAndAResetKeepsStatusAndBattery) {
     TyreStateTable t;
     t.TyreStatus[1] = Alarms;
     t.TyreReportAge[1] = 42;
     t.StoreSensorReport(1, 5, true, 65, 66);
     EXPECT_EQ(t.TyreStatus[1], Alarms | status::SensorFlag);
     EXPECT_EQ(t.TyreReportAge[1], 0);
+    t.ResetReadings();
+    EXPECT_EQ(t.TyreStatus[1], Alarms | status::SensorFlag);
+    EXPECT_EQ(t.TyreBattery[1], 5);
+    EXPECT_EQ(t.TyreTemperature[6], ZeroCelsius); // as every wheel starts
     t.StoreSensorReport(1, 0, false, 10, 20);
     EXPECT_EQ(t.TyreStatus[1], Alarms);
 }
@@ -29,16 +34,6 @@ TEST(TyreStateTable, AReportForAWheelOutsideTheTableChangesNothing) {
                        &TyreStateTable::TyreStatus, &TyreStateTable::TyreBattery,
                        &TyreStateTable::TyreReportAge})
         EXPECT_EQ(t.*array, TyreStateTable().*array);
-}
-
-// FrameParserTest sees the readings of wheels 0 to 5 cleared and the rest kept.
-TEST(TyreStateTable, ResetReadingsKeepsStatusAndBattery) {
-    TyreStateTable t;
-    t.StoreSensorReport(5, 3, true, 64, 60);
-    t.ResetReadings();
-    EXPECT_EQ(t.TyreStatus[5], status::SensorFlag);
-    EXPECT_EQ(t.TyreBattery[5], 3);
-    EXPECT_EQ(t.TyreTemperature[6], ZeroCelsius); // as every wheel starts
 }
 
 // Mode, ticks, the age the wheels start from, and whether wheels 0 to 3 lost
