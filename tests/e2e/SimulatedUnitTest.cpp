@@ -5,10 +5,8 @@
 
 #include <QCoreApplication>
 #include <QHelpEvent>
-#include <QThread>
 #include <QToolTip>
 #include <gtest/gtest.h>
-#include <mutex>
 
 namespace vorn {
 namespace {
@@ -88,45 +86,6 @@ TEST(SimulatedUnit, NoiseAndFloodsAreSurvivedAndCleanFramesStillApplied) {
             EXPECT_LT(w.state().TyrePressure[wheel], 100) << wheel;
         }
     }
-}
-
-// The simulated unit behind the USB fake: commands reach it as 9-byte
-// reports, its frames come back as 17-byte reports.
-TEST(SimulatedUnit, ServedOnTheUsbFakeItIsFoundReportsAndHearsCommands) {
-    // Commands arrive on the USB writer's thread; the model takes them on this one.
-    std::mutex heardMutex;
-    std::vector<std::vector<std::uint8_t>> heard;
-    sim::UnitModel model(sim::UnitConfig{.wheels = 6});
-    WindowFixture f({"26", "45", "70", "0", "0", "4", "0", "0"}); // USB only
-    const std::string path = "/dev/hidraw-unit";
-    f.hid.plug({path, kUnitVendorId, kUnitProductId, 0});
-    f.hid.setOutputHook(path, [&](std::span<const std::uint8_t> r) {
-        std::lock_guard lock(heardMutex);
-        heard.emplace_back(r.begin(), r.end());
-    });
-    TFmain& w = f.open();
-    const auto stepUntil = [&](const std::function<bool()>& done) {
-        for (int i = 0; i < 300 && !done(); ++i) {
-            QThread::msleep(10);
-            {
-                std::lock_guard lock(heardMutex);
-                for (const auto& report : heard)
-                    model.receiveUsbReport(report);
-                heard.clear();
-            }
-            model.advance(milliseconds{100});
-            for (const auto& report : model.takeUsbReports())
-                f.hid.pushReport(path, report);
-            QCoreApplication::processEvents();
-            tick(w);
-        }
-        return done();
-    };
-    EXPECT_TRUE(stepUntil([&] { return w.usbConnected(); }));
-    EXPECT_TRUE(stepUntil([&] { return w.state().TyrePressure[5] > 40; }));
-    w.Button3Click();
-    EXPECT_TRUE(stepUntil([&] { return model.mode() == sim::UnitMode::Learning; }));
-    EXPECT_TRUE(stepUntil([&] { return w.Panel9->caption() == "Learn ID"; }));
 }
 
 } // namespace
