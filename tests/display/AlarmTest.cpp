@@ -35,15 +35,13 @@ TEST(Alarm, LowWheelRaisesOnceTonesPerFlipAndReturnsAfterAcknowledgeOnAChange) {
     EXPECT_EQ(rig.state.AlarmActive, 1);
     EXPECT_EQ(rig.effects.brand, PanelColour::Red);
     EXPECT_EQ(rig.effects.brandCaptions, Captions{"ALARM !"});
-    rig.ticks(8);
-    EXPECT_TRUE(rig.effects.tones.empty());
-    rig.ticks(1); // the ninth tick flips the phase, and the antenna shows
-    EXPECT_EQ(rig.effects.tones, (std::vector<std::pair<int, int>>{{2000, 100}}));
+    // Every ninth tick flips the phase and sounds; in phase 1 the antenna shows.
+    for (const auto& [ticks, tones] : {std::pair{8, 0u}, {1, 1u}, {17, 2u}, {1, 3u}}) {
+        rig.ticks(ticks);
+        EXPECT_EQ(rig.effects.tones.size(), tones) << ticks;
+    }
+    EXPECT_EQ(rig.effects.tones[0], (std::pair{2000, 100}));
     EXPECT_EQ(at(rig.canvas, {70, 190}), colour::Black);
-    rig.ticks(17);
-    EXPECT_EQ(rig.effects.tones.size(), 2u);
-    rig.ticks(1);
-    EXPECT_EQ(rig.effects.tones.size(), 3u);
     EXPECT_EQ(rig.effects.brandCaptions.size(), 1u); // raised once while it persists
 
     rig.state.AlarmActive = 0; // the brand panel click
