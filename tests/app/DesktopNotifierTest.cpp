@@ -4,11 +4,9 @@
 
 #include "tests/app/WindowFixture.h"
 
-#include <QCoreApplication>
 #include <QDBusConnection>
-#include <QElapsedTimer>
 #include <QProcess>
-#include <QThread>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace vorn {
@@ -46,9 +44,7 @@ class SessionBus {
 public:
     SessionBus() {
         daemon_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
-        QElapsedTimer clock;
-        clock.start();
-        while (!daemon_.canReadLine() && clock.elapsed() < 5000)
+        for (int tries = 0; !daemon_.canReadLine() && tries < 50; ++tries)
             daemon_.waitForReadyRead(100);
         address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
         QDBusConnection service = QDBusConnection::connectToBus(address_, "service");
@@ -72,16 +68,6 @@ private:
     QString address_;
 };
 
-bool waitFor(const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < 5000) {
-        QCoreApplication::processEvents();
-        QThread::msleep(5);
-    }
-    return done();
-}
-
 // Readings stored for `wheels` as the parser stores them, then one refresh.
 void refreshWith(TFmain& w, std::initializer_list<std::array<int, 3>> wheels) {
     for (const auto& [wheel, halfPsi, celsius] : wheels)
@@ -100,7 +86,7 @@ TEST(DesktopNotifier, AnAlarmIsOneCriticalNoticeReplacedAsWheelsJoinAndClosedOnA
 
     // Two wheels in one refresh: the second waits for the first one's number.
     refreshWith(w, {{2, 40, 25}, {3, 64, 80}});
-    ASSERT_TRUE(waitFor([&] { return notified.size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notified.size() == 2; }));
     EXPECT_EQ(notified[0].summary, "Tyre alarm");
     EXPECT_EQ(notified[0].body, "wheel 2: low pressure, 20.0 psi");
     EXPECT_EQ(notified[0].replacesId, 0u);
@@ -111,14 +97,14 @@ TEST(DesktopNotifier, AnAlarmIsOneCriticalNoticeReplacedAsWheelsJoinAndClosedOnA
     EXPECT_EQ(notified[1].replacesId, 101u);
 
     w.Panel9Click();
-    ASSERT_TRUE(waitFor([&] { return closed.size() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed.size() == 1; }));
     EXPECT_EQ(closed[0], 101u);
 
     // A new alarm is a new notice; acknowledged before the service answered,
     // it is closed as soon as its number is known.
     refreshWith(w, {{0, 100, 25}});
     w.Panel9Click();
-    ASSERT_TRUE(waitFor([&] { return closed.size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed.size() == 2; }));
     EXPECT_EQ(notified.size(), 3u);
     EXPECT_EQ(notified[2].replacesId, 0u);
     EXPECT_EQ(notified[2].body, "wheel 0: high pressure, 50.0 psi");

@@ -44,14 +44,6 @@ TEST(WindowSerialLink, OpensTheChosenPortOrSaysWhyNot) {
     }
 }
 
-} // namespace
-} // namespace vorn
-
-namespace vorn {
-namespace {
-
-using test::WindowFixture;
-
 TEST(WindowSerialLink, FramesFromTheLineReachTheStateTableAndThePanels) {
     WindowFixture f;
     TFmain& w = f.open();
@@ -118,18 +110,6 @@ TEST(WindowSerialLink, AHungUpLineIsClosedIdlesAndReopensWhenItsNameReturns) {
         w.Timer2Timer(); // the poll sees it too
         EXPECT_FALSE(w.serialOpen());
     }
-}
-
-TEST(WindowSerialLink, MoreThanAHundredWaitingBytesAreDiscardedWhole) {
-    WindowFixture f;
-    TFmain& w = f.open();
-    f.unit.write(QByteArray(90, 'x') + "$001520418D#");
-    w.Timer2Timer();
-    EXPECT_EQ(w.state().TyrePressure[0], 0);
-    EXPECT_EQ(w.Panel11->caption(), "");
-    f.unit.write("$001520418D#");
-    w.Timer2Timer();
-    EXPECT_EQ(w.state().TyrePressure[0], 65);
 }
 
 } // namespace

@@ -36,9 +36,11 @@ TEST(Startup, GoodSettingsKeepItRunningAndMissingOrBadOnesEndItWithTheirText) {
     const struct {
         QStringList lines; // none: no file at all
         QString text;      // on standard error; empty: it keeps running
-    } cases[] = {{{}, "Cannot open file %1/setdata.txt"},
-                 {{"26", "45", "seventy"}, "%1/setdata.txt, line 3: 'seventy' is not a valid integer value"},
-                 {test::defaultSettings(), ""}};
+    } cases[] = {
+        {{}, "Cannot open file %1/setdata.txt"},
+        {{"26", "45", "seventy"}, "%1/setdata.txt, line 3: 'seventy' is not a valid integer value"},
+        {{"26", "45", "70", "0", "0", "0", "0"}, "line 8: '' is not a valid integer value"},
+        {test::defaultSettings(), ""}};
     for (const auto& c : cases) {
         test::WorkDir dir;
         if (!c.lines.isEmpty())

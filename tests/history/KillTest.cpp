@@ -15,16 +15,10 @@ TEST(HistoryKill, AKilledWriterLeavesASoundFileWithEveryCommittedBatch) {
     writer.start(QStringLiteral(VORN_KILL_HELPER), {path});
     ASSERT_TRUE(writer.waitForStarted());
     qulonglong committed = 0;
-    QByteArray pending;
     const auto readCommitted = [&] {
-        pending += writer.readAllStandardOutput();
-        while (pending.contains('\n')) {
-            const qsizetype end = pending.indexOf('\n');
-            const QByteArray line = pending.left(end);
-            pending.remove(0, end + 1);
-            if (line.startsWith("committed "))
+        for (QByteArray line; writer.canReadLine();)
+            if ((line = writer.readLine().trimmed()).startsWith("committed "))
                 committed = line.mid(10).toULongLong();
-        }
     };
     // Heavy writing for a while: tens of thousands of rows in many batches.
     while (committed < 30'000 && writer.waitForReadyRead(5000))
