@@ -60,7 +60,8 @@ TEST(HistoryWindow, ShowsEachWheelReducedWithTheThresholdsAndTheAlarm) {
                window.shownRange() == std::pair(kNow - kHour, kNow);
     }));
 
-    // What the reducer makes of the same rows, in bar.
+    // What the reducer makes of the same rows, in bar, then the last value
+    // held up to now if it came earlier.
     history::HistoryStore store;
     store.open(path, history::OpenMode::ReadOnly);
     const int columns = window.shownColumns();
@@ -69,20 +70,19 @@ TEST(HistoryWindow, ShowsEachWheelReducedWithTheThresholdsAndTheAlarm) {
         auto* line = qobject_cast<QLineSeries*>(
             seriesNamed(window.pressureChart(), QStringLiteral("Wheel %1").arg(wheel)));
         ASSERT_NE(line, nullptr) << wheel;
-        const auto& want = expected.wheels.at(wheel).pressure;
-        // The reduced points, then the last value held up to now if it came earlier.
-        const int held = line->count() - static_cast<int>(want.size());
-        ASSERT_TRUE(held == 0 || held == 1) << wheel;
+        QList<QPointF> want;
+        for (const history::ChartPoint& p : expected.wheels.at(wheel).pressure)
+            want.append({double(p.time), pressureInUnit(int(p.value), 1).value / 100.0});
+        QList<QPointF> shown = line->points();
+        ASSERT_FALSE(shown.isEmpty());
+        EXPECT_EQ(shown.back().x(), kNow);
+        if (shown.size() == want.size() + 1)
+            shown.removeLast();
+        EXPECT_EQ(shown, want) << wheel;
         EXPECT_LE(line->count(), 2 * columns + 1);
-        EXPECT_EQ(line->at(line->count() - 1).x(), kNow);
-        for (int i = 0; i < line->count() - held; ++i) {
-            const UnitPressure bar = pressureInUnit(static_cast<int>(want[i].value), 1);
-            EXPECT_EQ(line->at(i), QPointF(want[i].time, bar.value / 100.0)) << wheel << i;
-        }
     }
     auto* leak = qobject_cast<QLineSeries*>(seriesNamed(window.pressureChart(), "Wheel 1"));
     EXPECT_GT(leak->at(0).y(), leak->at(leak->count() - 1).y());
-
     const struct {
         QChart* chart;
         const char* name;
