@@ -14,18 +14,37 @@ namespace {
 
 using test::WindowFixture;
 
-class RecordingNotifications : public QObject {
+// A private dbus-daemon with this recording notification service on it.
+class NotificationBus : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 public:
+    NotificationBus() {
+        daemon_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
+        for (int tries = 0; !daemon_.canReadLine() && tries < 50; ++tries)
+            daemon_.waitForReadyRead(100);
+        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
+        QDBusConnection service = QDBusConnection::connectToBus(address_, "service");
+        registered = service.registerObject("/org/freedesktop/Notifications", this,
+                                            QDBusConnection::ExportAllSlots) &&
+                     service.registerService("org.freedesktop.Notifications");
+    }
+    ~NotificationBus() override {
+        QDBusConnection::disconnectFromBus("service");
+        QDBusConnection::disconnectFromBus("client");
+        daemon_.terminate();
+        daemon_.waitForFinished();
+    }
+    QDBusConnection client() const { return QDBusConnection::connectToBus(address_, "client"); }
+
     struct Notice {
         uint replacesId;
-        QString summary;
-        QString body;
+        QString summary, body;
         QVariantMap hints;
     };
     std::vector<Notice> notified;
     std::vector<uint> closed;
+    bool registered = false;
 
 public slots:
     uint Notify(const QString&, uint replacesId, const QString&, const QString& summary,
@@ -37,33 +56,6 @@ public slots:
 
 private:
     uint lastId_ = 100;
-};
-
-// A private dbus-daemon with the recording service on it.
-class SessionBus {
-public:
-    SessionBus() {
-        daemon_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
-        for (int tries = 0; !daemon_.canReadLine() && tries < 50; ++tries)
-            daemon_.waitForReadyRead(100);
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        QDBusConnection service = QDBusConnection::connectToBus(address_, "service");
-        service.registerObject("/org/freedesktop/Notifications", &recorder,
-                               QDBusConnection::ExportAllSlots);
-        registered = service.registerService("org.freedesktop.Notifications");
-    }
-    ~SessionBus() {
-        QDBusConnection::disconnectFromBus("service");
-        QDBusConnection::disconnectFromBus("client");
-        daemon_.terminate();
-        daemon_.waitForFinished();
-    }
-    QDBusConnection client() const { return QDBusConnection::connectToBus(address_, "client"); }
-
-    RecordingNotifications recorder;
-    bool registered = false;
-
-private:
     QProcess daemon_;
     QString address_;
 };
@@ -76,13 +68,13 @@ void refreshWith(TFmain& w, std::initializer_list<std::array<int, 3>> wheels) {
 }
 
 TEST(DesktopNotifier, AnAlarmIsOneCriticalNoticeReplacedAsWheelsJoinAndClosedOnAcknowledge) {
-    SessionBus bus;
+    NotificationBus bus;
     ASSERT_TRUE(bus.registered);
     WindowFixture f;
     TFmain& w = f.open();
     new DesktopNotifier(w, bus.client());
-    const auto& notified = bus.recorder.notified;
-    const auto& closed = bus.recorder.closed;
+    const auto& notified = bus.notified;
+    const auto& closed = bus.closed;
 
     // Two wheels in one refresh: the second waits for the first one's number.
     refreshWith(w, {{2, 40, 25}, {3, 64, 80}});

@@ -98,8 +98,6 @@ TEST(SettingsWindow, ASaveThatCannotBeWrittenIsShownAndKeepsThePanelOpen) {
     ASSERT_EQ(f.messages.shown.size(), 1u);
     EXPECT_EQ(f.messages.shown[0].text, "Cannot create file " + path);
     EXPECT_EQ(w.settings().LowPressureSet, 27); // taken over before the save
-    EXPECT_EQ(w.settings().PressureUnitIndex, 0);
-    EXPECT_EQ(w.Panel1->caption(), "Psi");
     EXPECT_TRUE(w.Panel10->isVisible());
     QTest::mouseClick(w.Button2, Qt::LeftButton); // the program carries on
     EXPECT_FALSE(w.Panel10->isVisible());

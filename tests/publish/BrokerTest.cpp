@@ -96,11 +96,7 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBroker) {
     vorn.report(1, 40, 50); // 20.0 psi: below the low threshold
     const QJsonObject wheel0 = json(live.waitFor("vorn/van/wheel/0/state", "normal"));
     EXPECT_EQ(wheel0["pressure_psi"].toDouble(), 32.0);
-    EXPECT_EQ(wheel0["pressure"].toDouble(), 32.0);
-    EXPECT_EQ(wheel0["unit"].toString(), "psi");
-    EXPECT_EQ(wheel0["temperature_c"].toInt(), 25);
-    EXPECT_EQ(wheel0["hot"].toBool(true), false);
-    EXPECT_TRUE(wheel0["last_report"].toString().endsWith('Z'));
+    EXPECT_EQ(wheel0["temperature_c"].toInt(), 25); // the rest of it: WheelPayload.*
     EXPECT_FALSE(live.waitFor("vorn/van/wheel/1/state", "\"status\":\"low\"").topic.empty());
     EXPECT_FALSE(live.waitFor("vorn/van/alarm", R"({"state":"ON","wheel":1})").topic.empty());
 
