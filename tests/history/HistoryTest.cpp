@@ -43,14 +43,14 @@ std::vector<Reading> readAll(const QString& path) {
 struct ManualWriter {
     explicit ManualWriter(const QString& path, std::size_t capacity = 1000, int days = 400,
                           TimeMs now = 1000 * kMsPerDay) {
-        WriterConfig config;
-        config.path = path;
-        config.batchEvery = hours{1};
-        config.capacity = capacity;
-        config.retentionDays = days;
-        config.clock = [now] { return now; };
-        config.report = [this](const QString& line) { reports.push_back(line); };
-        writer = std::make_unique<HistoryWriter>(config);
+        writer = std::make_unique<HistoryWriter>(
+            WriterConfig{path,
+                         days,
+                         hours{1},
+                         capacity,
+                         [now] { return now; },
+                         [this](const QString& line) { reports.push_back(line); },
+                         {}});
         writer->waitUntilOpen(milliseconds{5000});
     }
     std::vector<QString> reports;

@@ -37,21 +37,13 @@ int probe(int port, bool bind) {
     return bind ? ntohs(a.sin_port) : ok;
 }
 
-int freePort() {
-    return probe(0, true);
-}
-
-bool accepts(int port) {
-    return probe(port, false) != 0;
-}
-
 } // namespace
 
 void endsWithTheTest(QProcess& child) {
     child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
-Broker::Broker() : plainPort_(freePort()), tlsPort_(freePort()) {
+Broker::Broker() : plainPort_(probe(0, true)), tlsPort_(probe(0, true)) {
     QProcess make;
     make.setWorkingDirectory(dir_.path());
     make.start("sh", {"-c", kMakeFiles, kUser, kPassword});
@@ -78,9 +70,9 @@ void Broker::start() {
     process_.start("mosquitto", {"-c", file("mosquitto.conf")});
     QElapsedTimer clock;
     clock.start();
-    while (!(accepts(plainPort_) && accepts(tlsPort_)) && clock.elapsed() < 10000)
+    while (!(probe(plainPort_, false) && probe(tlsPort_, false)) && clock.elapsed() < 10000)
         QThread::msleep(20);
-    if (!accepts(plainPort_))
+    if (!probe(plainPort_, false))
         throw std::runtime_error("mosquitto did not start: " +
                                  process_.readAllStandardError().toStdString());
 }
