@@ -113,8 +113,7 @@ TEST(SettingsWindow, AnInterruptedSaveLeavesTheOldFileWhole) {
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 10;
+    const rlimit small{10, old.rlim_max};
     setrlimit(RLIMIT_FSIZE, &small);
     EXPECT_THROW(w.Button1Click(), std::runtime_error);
     setrlimit(RLIMIT_FSIZE, &old);
@@ -131,16 +130,9 @@ TEST(SettingsFile, AFolderThatTakesNoNewFileGetsTheFileWrittenInPlace) {
     dir.write("setdata.txt", "26\r\n");
     ASSERT_TRUE(QFile::setPermissions(path, QFile::Permissions(0x6666)));       // rw for all
     ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::Permissions(0x5505))); // r-x, no write
-    bool saved = false;
-    test::runUnprivileged([&] {
-        try {
-            saveSettingsFile(path, SettingsText::fromBytes("27\n45\n"));
-            saved = true;
-        } catch (const std::runtime_error&) {
-        }
-    });
+    test::runUnprivileged(
+        [&] { EXPECT_NO_THROW(saveSettingsFile(path, SettingsText::fromBytes("27\n45\n"))); });
     QFile::setPermissions(dir.path(), QFile::Permissions(0x7700)); // removable again
-    EXPECT_TRUE(saved);
     EXPECT_EQ(dir.read("setdata.txt"), "27\r\n45\r\n");
 }
 

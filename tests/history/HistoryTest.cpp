@@ -19,16 +19,20 @@ Reading reading(TimeMs time, int wheel, std::int32_t pressure, std::int32_t temp
     return {time, wheel, pressure, temperature, 0, true, ReportLink::Serial};
 }
 
-// Runs SQL on the file through a connection of its own.
-void rawSql(const QString& path, const QString& sql) {
-    {
-        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+// A connection of its own to the file, for SQL behind the store's back.
+struct RawConnection {
+    explicit RawConnection(const QString& path) {
         db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery(db).exec(sql);
+        EXPECT_TRUE(db.open());
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
-}
+    ~RawConnection() {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    }
+    void exec(const QString& sql) { QSqlQuery(db).exec(sql); }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+};
 
 std::vector<Reading> readAll(const QString& path) {
     HistoryStore store;
@@ -76,13 +80,11 @@ TEST(HistoryStore, OpensFreshFilesAndRefusesBrokenNewerOrLockedOnes) {
     const QString corrupt = dir.file("corrupt.sqlite");
     const QString locked = dir.file("locked.sqlite");
     { HistoryStore().open(newer, OpenMode::ReadWrite); }
-    rawSql(newer, "PRAGMA user_version=2");
+    RawConnection(newer).exec("PRAGMA user_version=2");
     dir.write("corrupt.sqlite", QByteArray(8192, 'x'));
     { HistoryStore().open(locked, OpenMode::ReadWrite); }
-    auto holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
-    holder.setDatabaseName(locked);
-    ASSERT_TRUE(holder.open());
-    QSqlQuery(holder).exec("BEGIN EXCLUSIVE");
+    RawConnection holder(locked);
+    holder.exec("BEGIN EXCLUSIVE");
     const struct {
         QString path;
         OpenResult::State state;
@@ -101,10 +103,6 @@ TEST(HistoryStore, OpensFreshFilesAndRefusesBrokenNewerOrLockedOnes) {
         EXPECT_TRUE(result.reason.contains(c.reason)) << result.reason.toStdString();
         EXPECT_EQ(store.writable(), c.state == OpenResult::State::Writable);
     }
-    QSqlQuery(holder).exec("ROLLBACK");
-    holder.close();
-    holder = QSqlDatabase();
-    QSqlDatabase::removeDatabase("holder");
     EXPECT_EQ(QFile(corrupt).size(), 8192) << "a broken file is left as it was";
 }
 
@@ -157,7 +155,7 @@ TEST(HistoryWriter, ANewerFileIsLeftUntouchedAndSaidOnce) {
     const test::WorkDir dir;
     const QString path = dir.file("h.sqlite");
     { HistoryStore().open(path, OpenMode::ReadWrite); }
-    rawSql(path, "PRAGMA user_version=7");
+    RawConnection(path).exec("PRAGMA user_version=7");
     ManualWriter w(path);
     w.writer->addReading(reading(1, 0, 60));
     w.writer->flush(milliseconds{1000});
@@ -206,15 +204,12 @@ TEST(Reducer, LongRangesReadTheSummariesAndKeepTheSameExtremes) {
 }
 
 TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {
-    const struct {
-        QString text;
-        QByteArray field;
-    } fields[] = {{"plain", "plain"},
-                  {"a,b", "\"a,b\""},
-                  {"say \"hi\"", "\"say \"\"hi\"\"\""},
-                  {"two\nlines", "\"two\nlines\""}};
-    for (const auto& f : fields)
-        EXPECT_EQ(csvField(f.text), f.field);
+    for (const auto& [text, field] :
+         std::vector<std::pair<QString, QByteArray>>{{"plain", "plain"},
+                                                     {"a,b", "\"a,b\""},
+                                                     {"say \"hi\"", "\"say \"\"hi\"\"\""},
+                                                     {"two\nlines", "\"two\nlines\""}})
+        EXPECT_EQ(csvField(text), field);
 
     const struct {
         int unit;
