@@ -28,19 +28,16 @@ TEST(HistoryKill, AKilledWriterLeavesASoundFileWithEveryCommittedBatch) {
     readCommitted();
     ASSERT_GE(committed, 30'000u);
 
-    auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kill-check"));
-    db.setDatabaseName(path);
-    ASSERT_TRUE(db.open());
     {
+        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(path);
         QSqlQuery check(db);
-        ASSERT_TRUE(check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next());
+        ASSERT_TRUE(db.open() && check.exec("PRAGMA integrity_check") && check.next());
         EXPECT_EQ(check.value(0).toString(), QStringLiteral("ok"));
         ASSERT_TRUE(check.exec(QStringLiteral("SELECT COUNT(*) FROM readings")) && check.next());
         EXPECT_GE(check.value(0).toULongLong(), committed);
     }
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("kill-check"));
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
 }
 
 } // namespace
