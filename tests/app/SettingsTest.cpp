@@ -137,18 +137,15 @@ TEST(SettingsFile, AFolderThatTakesNoNewFileGetsTheFileWrittenInPlace) {
 }
 
 TEST(SettingsPanel, StepsWrapAtBothInclusiveEndsOfEachColumn) {
+    using enum PendingValue;
     const struct {
         PendingValue which;
-        std::int32_t from;
-        int delta;
-        std::int32_t to;
+        std::int32_t from, delta, to;
     } cases[] = {
-        {PendingValue::LowPressure, 44, +1, 20},     {PendingValue::LowPressure, 20, -1, 44},
-        {PendingValue::LowPressure, 43, +1, 44},     {PendingValue::HighPressure, 60, +1, 27},
-        {PendingValue::HighPressure, 27, -1, 60},    {PendingValue::HighPressure, 28, -1, 27},
-        {PendingValue::HighTemp, 100, +1, 50},       {PendingValue::HighTemp, 50, -1, 100},
-        {PendingValue::HighTemp, 99, +1, 100},       {PendingValue::LowPressure, 50, -1, 49},
-        {PendingValue::HighTemp, INT32_MAX, +1, 50}, {PendingValue::HighTemp, INT32_MIN, -1, 100},
+        {LowPressure, 44, +1, 20},  {LowPressure, 20, -1, 44},     {LowPressure, 43, +1, 44},
+        {HighPressure, 60, +1, 27}, {HighPressure, 27, -1, 60},    {HighPressure, 28, -1, 27},
+        {HighTemp, 100, +1, 50},    {HighTemp, 50, -1, 100},       {HighTemp, 99, +1, 100},
+        {LowPressure, 50, -1, 49},  {HighTemp, INT32_MAX, +1, 50}, {HighTemp, INT32_MIN, -1, 100},
     };
     for (const auto& c : cases)
         EXPECT_EQ(stepPending(c.from, c.delta, stepRange(c.which)), c.to) << c.from << c.delta;

@@ -40,16 +40,14 @@ struct UserFolderRun {
     QProcess process;
 };
 
-TEST(UserFolder, AMissingFolderIsMadeWithTheDefaultSettingsAndTheProgramRunsThere) {
+// Once without the folder, then with a file of the user's own and the unit's port.
+TEST(UserFolder, AMissingFolderIsMadeWithTheDefaultsAndAnExistingOneIsKeptAndItsPortOpened) {
     test::WorkDir home;
-    UserFolderRun run(home.path());
-    EXPECT_FALSE(run.process.waitForFinished(1500)) << run.errors().toStdString();
-    EXPECT_EQ(home.read(QStringLiteral("VORN/setdata.txt")), kDefaultFile);
-}
-
-TEST(UserFolder, AnExistingFileIsKeptByteForByteAndTheComLinkThereIsOpened) {
-    test::WorkDir home;
-    ASSERT_TRUE(QDir(home.path()).mkpath(QStringLiteral("VORN")));
+    {
+        UserFolderRun run(home.path());
+        EXPECT_FALSE(run.process.waitForFinished(1500)) << run.errors().toStdString();
+        EXPECT_EQ(home.read(QStringLiteral("VORN/setdata.txt")), kDefaultFile);
+    }
     const QByteArray mine = "30\r\n45\r\n70\r\n1\r\n0\r\n0\r\n0\r\n0\r\nmy note\n";
     home.write(QStringLiteral("VORN/setdata.txt"), mine);
     test::PseudoTerminal unit;

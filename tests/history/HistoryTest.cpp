@@ -73,7 +73,7 @@ TEST(Decimator, KeepsEveryChangeAndASteadyWheelOnceAMinute) {
     EXPECT_FALSE(d.keep(reading(0, 16, 63))) << "no such wheel";
 }
 
-TEST(HistoryStore, OpensFreshFilesAndRefusesBrokenNewerOrLockedOnes) {
+TEST(HistoryStore, OpensFreshFilesRefusesBrokenNewerOrLockedOnesAndNoWriterTouchesThem) {
     const test::WorkDir dir;
     const QString fresh = dir.file("fresh.sqlite");
     const QString newer = dir.file("newer.sqlite");
@@ -104,6 +104,12 @@ TEST(HistoryStore, OpensFreshFilesAndRefusesBrokenNewerOrLockedOnes) {
         EXPECT_EQ(store.writable(), c.state == OpenResult::State::Writable);
     }
     EXPECT_EQ(QFile(corrupt).size(), 8192) << "a broken file is left as it was";
+    ManualWriter w(newer); // the writer says so once and leaves it untouched
+    w.writer->addReading(reading(1, 0, 60));
+    w.writer->flush(milliseconds{1000});
+    EXPECT_EQ(w.writer->status().state, HistoryWriter::State::ReadOnly);
+    EXPECT_EQ(w.reports.size(), 1u);
+    EXPECT_TRUE(readAll(newer).empty());
 }
 
 TEST(HistoryWriter, WritesInBatchesAndDropsTheOldestWhenTheQueueIsFull) {
@@ -149,19 +155,6 @@ TEST(HistoryWriter, RemovesRowsOlderThanTheRetentionAtStart) {
     HistoryStore store;
     store.open(path, OpenMode::ReadOnly);
     EXPECT_TRUE(store.events(0, now).empty());
-}
-
-TEST(HistoryWriter, ANewerFileIsLeftUntouchedAndSaidOnce) {
-    const test::WorkDir dir;
-    const QString path = dir.file("h.sqlite");
-    { HistoryStore().open(path, OpenMode::ReadWrite); }
-    RawConnection(path).exec("PRAGMA user_version=7");
-    ManualWriter w(path);
-    w.writer->addReading(reading(1, 0, 60));
-    w.writer->flush(milliseconds{1000});
-    EXPECT_EQ(w.writer->status().state, HistoryWriter::State::ReadOnly);
-    EXPECT_EQ(w.reports.size(), 1u);
-    EXPECT_TRUE(readAll(path).empty());
 }
 
 TEST(Reducer, KeepsEachColumnsMinimumAndMaximumInTimeOrder) {
