@@ -75,14 +75,12 @@ TEST(Decimator, KeepsEveryChangeAndASteadyWheelOnceAMinute) {
 
 TEST(HistoryStore, OpensFreshFilesRefusesBrokenNewerOrLockedOnesAndNoWriterTouchesThem) {
     const test::WorkDir dir;
-    const QString fresh = dir.file("fresh.sqlite");
-    const QString newer = dir.file("newer.sqlite");
-    const QString corrupt = dir.file("corrupt.sqlite");
-    const QString locked = dir.file("locked.sqlite");
-    { HistoryStore().open(newer, OpenMode::ReadWrite); }
+    const QString newer = dir.file("newer.sqlite"), corrupt = dir.file("corrupt.sqlite"),
+                  locked = dir.file("locked.sqlite");
+    for (const QString& path : {newer, locked})
+        HistoryStore().open(path, OpenMode::ReadWrite);
     RawConnection(newer).exec("PRAGMA user_version=2");
     dir.write("corrupt.sqlite", QByteArray(8192, 'x'));
-    { HistoryStore().open(locked, OpenMode::ReadWrite); }
     RawConnection holder(locked);
     holder.exec("BEGIN EXCLUSIVE");
     const struct {
@@ -90,7 +88,7 @@ TEST(HistoryStore, OpensFreshFilesRefusesBrokenNewerOrLockedOnesAndNoWriterTouch
         OpenResult::State state;
         QString reason;
     } cases[] = {
-        {fresh, OpenResult::State::Writable, ""},
+        {dir.file("fresh.sqlite"), OpenResult::State::Writable, ""},
         {newer, OpenResult::State::ReadOnly, "newer version (2)"},
         {corrupt, OpenResult::State::Failed, "not a database"},
         {locked, OpenResult::State::Failed, "locked"},
