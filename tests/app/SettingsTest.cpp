@@ -17,11 +17,16 @@ TEST(SettingsText, EveryLineEndReadsAsOneAndWritesAsCrLf) {
     const struct {
         QByteArray in, out;
     } cases[] = {
-        {"1\r\n2\r\n", "1\r\n2\r\n"},       {"1\n2\n", "1\r\n2\r\n"},
-        {"1\r2\r", "1\r\n2\r\n"},           {"1\n2", "1\r\n2\r\n"},
-        {"1\n\r2", "1\r\n\r\n2\r\n"},       {"", ""},
+        {"1\r\n2\r\n", "1\r\n2\r\n"},
+        {"1\n2\n", "1\r\n2\r\n"},
+        {"1\r2\r", "1\r\n2\r\n"},
+        {"1\n2", "1\r\n2\r\n"},
+        {"1\n\r2", "1\r\n\r\n2\r\n"},
+        {"", ""},
         {"x\xe9\x01y\n", "x\xe9\x01y\r\n"}, // bytes kept one to one
-        {"\xEF\xBB\xBF" "26\r\n", "26\r\n"}, // a byte-order mark is read past, not saved
+        {"\xEF\xBB\xBF"
+         "26\r\n",
+         "26\r\n"}, // a byte-order mark is read past, not saved
     };
     for (const auto& c : cases)
         EXPECT_EQ(SettingsText::fromBytes(c.in).toBytes(), c.out) << c.in.toStdString();
@@ -80,37 +85,6 @@ TEST(SettingsWindow, StoredChoicesAreClampedToTheirControlsAndSavedBackSo) {
     }
 }
 
-TEST(SettingsWindow, AMissingOrBadFileEndsStartUpWithItsText) {
-    WindowFixture missing;
-    QFile::remove(missing.dir.file("setdata.txt"));
-    EXPECT_THAT([&] { missing.open(); },
-                ThrowsMessage<std::runtime_error>("Cannot open file " +
-                                                  missing.dir.file("setdata.txt").toStdString()));
-    const struct {
-        QStringList lines;
-        std::string text;
-    } bad[] = {
-        {{"26", "45", "x70", "0", "0", "0", "0", "0"}, "'x70' is not a valid integer value"},
-        {{"26", "45", "70", "0", "0", "0", "0"}, "'' is not a valid integer value"},
-        {{"26", "45", "70", "0", "0", "0", "4294967296"},
-         "'4294967296' is not a valid integer value"},
-    };
-    for (const auto& b : bad) {
-        WindowFixture f(b.lines);
-        EXPECT_THAT([&] { f.open(); }, ThrowsMessage<std::runtime_error>(b.text));
-    }
-}
-
-TEST(SettingsWindow, SaveKeepsLinesAfterTheEighthAndWritesCrLf) {
-    WindowFixture f;
-    f.dir.write("setdata.txt", "30\n50\n80\n1\n1\n2\n3\n1\nnine stays\n  ten, too \n");
-    TFmain& w = f.open();
-    w.BitBtn1Click();
-    w.Button1Click();
-    EXPECT_EQ(f.savedSettings(),
-              "30\r\n50\r\n80\r\n1\r\n1\r\n2\r\n3\r\n1\r\nnine stays\r\n  ten, too \r\n");
-}
-
 TEST(SettingsWindow, ASaveThatCannotBeWrittenIsShownAndKeepsThePanelOpen) {
     WindowFixture f;
     TFmain& w = f.open();
@@ -124,8 +98,6 @@ TEST(SettingsWindow, ASaveThatCannotBeWrittenIsShownAndKeepsThePanelOpen) {
     ASSERT_EQ(f.messages.shown.size(), 1u);
     EXPECT_EQ(f.messages.shown[0].text, "Cannot create file " + path);
     EXPECT_EQ(w.settings().LowPressureSet, 27); // taken over before the save
-    EXPECT_EQ(w.settings().PressureUnitIndex, 0);
-    EXPECT_EQ(w.Panel1->caption(), "Psi");
     EXPECT_TRUE(w.Panel10->isVisible());
     QTest::mouseClick(w.Button2, Qt::LeftButton); // the program carries on
     EXPECT_FALSE(w.Panel10->isVisible());
@@ -141,8 +113,7 @@ TEST(SettingsWindow, AnInterruptedSaveLeavesTheOldFileWhole) {
     rlimit old{};
     getrlimit(RLIMIT_FSIZE, &old);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 10;
+    const rlimit small{10, old.rlim_max};
     setrlimit(RLIMIT_FSIZE, &small);
     EXPECT_THROW(w.Button1Click(), std::runtime_error);
     setrlimit(RLIMIT_FSIZE, &old);
@@ -159,39 +130,30 @@ TEST(SettingsFile, AFolderThatTakesNoNewFileGetsTheFileWrittenInPlace) {
     dir.write("setdata.txt", "26\r\n");
     ASSERT_TRUE(QFile::setPermissions(path, QFile::Permissions(0x6666)));       // rw for all
     ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::Permissions(0x5505))); // r-x, no write
-    bool saved = false;
-    test::runUnprivileged([&] {
-        try {
-            saveSettingsFile(path, SettingsText::fromBytes("27\n45\n"));
-            saved = true;
-        } catch (const std::runtime_error&) {
-        }
-    });
+    test::runUnprivileged(
+        [&] { EXPECT_NO_THROW(saveSettingsFile(path, SettingsText::fromBytes("27\n45\n"))); });
     QFile::setPermissions(dir.path(), QFile::Permissions(0x7700)); // removable again
-    EXPECT_TRUE(saved);
     EXPECT_EQ(dir.read("setdata.txt"), "27\r\n45\r\n");
 }
 
 TEST(SettingsPanel, StepsWrapAtBothInclusiveEndsOfEachColumn) {
+    using enum PendingValue;
     const struct {
         PendingValue which;
-        std::int32_t from;
-        int delta;
-        std::int32_t to;
+        std::int32_t from, delta, to;
     } cases[] = {
-        {PendingValue::LowPressure, 44, +1, 20},     {PendingValue::LowPressure, 20, -1, 44},
-        {PendingValue::LowPressure, 43, +1, 44},     {PendingValue::HighPressure, 60, +1, 27},
-        {PendingValue::HighPressure, 27, -1, 60},    {PendingValue::HighPressure, 28, -1, 27},
-        {PendingValue::HighTemp, 100, +1, 50},       {PendingValue::HighTemp, 50, -1, 100},
-        {PendingValue::HighTemp, 99, +1, 100},       {PendingValue::LowPressure, 50, -1, 49},
-        {PendingValue::HighTemp, INT32_MAX, +1, 50}, {PendingValue::HighTemp, INT32_MIN, -1, 100},
+        {LowPressure, 44, +1, 20},  {LowPressure, 20, -1, 44},     {LowPressure, 43, +1, 44},
+        {HighPressure, 60, +1, 27}, {HighPressure, 27, -1, 60},    {HighPressure, 28, -1, 27},
+        {HighTemp, 100, +1, 50},    {HighTemp, 50, -1, 100},       {HighTemp, 99, +1, 100},
+        {LowPressure, 50, -1, 49},  {HighTemp, INT32_MAX, +1, 50}, {HighTemp, INT32_MIN, -1, 100},
     };
     for (const auto& c : cases)
         EXPECT_EQ(stepPending(c.from, c.delta, stepRange(c.which)), c.to) << c.from << c.delta;
 }
 
-TEST(SettingsPanel, NothingTakesEffectBeforeSaveAndTypedThresholdsAreNeverStored) {
-    WindowFixture f({"10", "45", "70", "0", "0", "0", "0", "0"});
+TEST(SettingsPanel, NothingTakesEffectBeforeSaveTypedThresholdsAreNeverStoredAndLaterLinesKept) {
+    // Lines after the eighth are no setting, but a save keeps them.
+    WindowFixture f({"10", "45", "70", "0", "0", "0", "0", "0", "nine stays", "  ten, too "});
     TFmain& w = f.open();
     w.show();
     w.BitBtn1Click();
@@ -209,10 +171,11 @@ TEST(SettingsPanel, NothingTakesEffectBeforeSaveAndTypedThresholdsAreNeverStored
     EXPECT_EQ(w.Edit1->text(), "44");
     QTest::keyClicks(w.Edit1, "abc");
     EXPECT_EQ(w.Edit1->text(), "44"); // read-only: the arrows are the only way
-    w.Button1Click(); // the unit chosen before Exit is applied too
+    w.Button1Click();                 // the unit chosen before Exit is applied too
     EXPECT_EQ(w.settings().LowPressureSet, 44);
     EXPECT_EQ(w.settings().PressureUnitIndex, 2);
-    EXPECT_EQ(f.savedSettings(), "44\r\n45\r\n70\r\n2\r\n0\r\n0\r\n0\r\n0\r\n");
+    EXPECT_EQ(f.savedSettings(),
+              "44\r\n45\r\n70\r\n2\r\n0\r\n0\r\n0\r\n0\r\nnine stays\r\n  ten, too \r\n");
 }
 
 TEST(SettingsPanel, UnitCaptionsFollowEveryChoiceIncludingNone) {

@@ -1,7 +1,6 @@
 #include "tests/app/WindowFixture.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace vorn {
@@ -17,15 +16,6 @@ std::vector<std::uint8_t> usbReport(std::string_view frame) {
     return r;
 }
 
-// Lets queued reports from the receive thread reach the window.
-bool waitFor(const std::function<bool()>& done, int ms = 2000) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    return done();
-}
-
 struct UsbFixture : WindowFixture {
     UsbFixture() { hid.plug({kUnitPath, kUnitVendorId, kUnitProductId, 0}); }
     void ticks(int n) {
@@ -35,7 +25,7 @@ struct UsbFixture : WindowFixture {
     void broadcast() { window->FormWndProc(kDeviceChangeMessage); }
 };
 
-TEST(WindowUsb, FoundOnTheEleventhTickLostOnUnplugFoundAgainOnReplug) {
+TEST(WindowUsb, FoundOnTheEleventhTickLostOnUnplugAndReopenedOnAnyDevicesBroadcast) {
     UsbFixture f;
     TFmain& w = f.open();
     f.ticks(10);
@@ -55,48 +45,25 @@ TEST(WindowUsb, FoundOnTheEleventhTickLostOnUnplugFoundAgainOnReplug) {
     f.broadcast();
     f.ticks(11);
     EXPECT_EQ(w.Panel11->caption(), "USB CONNECTED");
-}
-
-TEST(WindowUsb, AnyDevicesBroadcastReopensTheHandles) {
-    UsbFixture f;
-    TFmain& w = f.open();
-    f.ticks(11);
     // The unit comes back as a new instance without the system saying so:
     // the old handles read nothing.
     f.hid.replug(kUnitPath);
     f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
-    waitFor([] { return false; }, 300);
+    QTest::qWait(300); // time for a report to arrive, if it could
     EXPECT_EQ(w.state().TyrePressure[0], 0);
     // Some other device is plugged in: the unit is searched for and reopened.
     f.hid.plug({"/dev/hidraw-mouse", 0x046d, 0xc077, 0});
     f.broadcast();
     f.ticks(11);
     f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
-    EXPECT_TRUE(waitFor([&] { return w.state().TyrePressure[0] == 65; }));
-}
-
-TEST(WindowUsb, WithBothLinksUpCommandsGoToBothAndFramesComeFromBoth) {
-    UsbFixture f;
-    TFmain& w = f.open();
-    f.ticks(11);
-    w.Button3Click();
-    w.Panel5Click();
-    EXPECT_EQ(f.unit.read(), "$LEARN#$W2#");
-    ASSERT_TRUE(waitFor([&] { return f.hid.writtenReports(kUnitPath).size() == 2; }));
-    const auto written = f.hid.writtenReports(kUnitPath);
-    EXPECT_EQ(written[0], std::vector<std::uint8_t>({0, 'L', 'E', 'A', 'R', 'N', 0, 0, 0}));
-    EXPECT_EQ(written[1], std::vector<std::uint8_t>({0, 'W', '2', 0, 0, 0, 0, 0, 0}));
-    f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
-    f.unit.write("$201403C6D#");
-    w.Timer2Timer();
-    EXPECT_TRUE(waitFor([&] { return w.state().TyrePressure[0] == 65; }));
-    EXPECT_EQ(w.state().TyrePressure[2], 64);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.state().TyrePressure[0] == 65; }));
 }
 
 // Plugged in but not yet found (before the eleventh tick, and after a
-// broadcast) nothing goes to USB; once found, a device stuck on a write holds
-// up neither the clicks nor the window's close.
-TEST(WindowUsb, CommandsGoOutOnlyOnceFoundAndNeverWaitForAStuckDevice) {
+// broadcast) nothing goes to USB; once found, commands go to both links and
+// frames come from both, and a device stuck on a write holds up neither the
+// clicks nor the window's close.
+TEST(WindowUsb, CommandsGoToBothLinksOnceFoundAndNeverWaitForAStuckDevice) {
     UsbFixture f;
     TFmain& w = f.open();
     f.ticks(10);
@@ -106,14 +73,25 @@ TEST(WindowUsb, CommandsGoOutOnlyOnceFoundAndNeverWaitForAStuckDevice) {
     f.broadcast();
     w.Panel3Click(); // W1
     f.ticks(11);
+    w.Button3Click();
+    w.Panel5Click();
+    EXPECT_EQ(f.unit.read(), "$W0#$W1#$LEARN#$W2#");
+    const std::vector<std::uint8_t> learn{0, 'L', 'E', 'A', 'R', 'N', 0, 0, 0};
+    const std::vector<std::uint8_t> w2{0, 'W', '2', 0, 0, 0, 0, 0, 0};
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.hid.writtenReports(kUnitPath).size() == 2; }));
+    EXPECT_EQ(f.hid.writtenReports(kUnitPath), (std::vector{learn, w2}));
+    f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
+    f.unit.write("$201403C6D#");
+    w.Timer2Timer();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.state().TyrePressure[0] == 65; }));
+    EXPECT_EQ(w.state().TyrePressure[2], 64);
     f.hid.holdWrites(true);
     w.Panel5Click(); // W2: returns while its write is stuck
-    ASSERT_TRUE(waitFor([&] { return f.hid.writesHeld() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.hid.writesHeld() == 1; }));
     f.window.reset();
     f.hid.holdWrites(false);
-    EXPECT_TRUE(waitFor([&] { return f.hid.openHandles() == 0; })); // the writer let go
-    const std::vector<std::vector<std::uint8_t>> sent{{0, 'W', '2', 0, 0, 0, 0, 0, 0}};
-    EXPECT_EQ(f.hid.writtenReports(kUnitPath), sent);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return f.hid.openHandles() == 0; })); // the writer let go
+    EXPECT_EQ(f.hid.writtenReports(kUnitPath), (std::vector{learn, w2, w2}));
 }
 
 // A read that holds the receive thread past the search's bounded wait for it
@@ -123,7 +101,7 @@ TEST(WindowUsb, ASearchWaitsForAStuckReadOnLaterTicks) {
     TFmain& w = f.open();
     f.ticks(11);
     f.hid.holdReads(true);
-    ASSERT_TRUE(waitFor([&] { return f.hid.readsHeld() == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return f.hid.readsHeld() == 1; }));
     f.broadcast();
     f.ticks(12);
     EXPECT_FALSE(w.usbConnected());

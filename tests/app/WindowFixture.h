@@ -16,14 +16,13 @@ namespace vorn::test {
 
 class RecordingMessageSink : public MessageSink {
 public:
+    struct Message {
+        QString text, caption;
+    };
     void show(const QString& text, const QString& caption) override {
         shown.push_back({text, caption});
     }
     void note(const QString& line) override { noted.push_back(line); }
-    struct Message {
-        QString text;
-        QString caption;
-    };
     std::vector<Message> shown;
     std::vector<QString> noted;
 };

@@ -19,16 +19,20 @@ Reading reading(TimeMs time, int wheel, std::int32_t pressure, std::int32_t temp
     return {time, wheel, pressure, temperature, 0, true, ReportLink::Serial};
 }
 
-// Runs SQL on the file through a connection of its own.
-void rawSql(const QString& path, const QString& sql) {
-    {
-        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+// A connection of its own to the file, for SQL behind the store's back.
+struct RawConnection {
+    explicit RawConnection(const QString& path) {
         db.setDatabaseName(path);
-        ASSERT_TRUE(db.open());
-        QSqlQuery(db).exec(sql);
+        EXPECT_TRUE(db.open());
     }
-    QSqlDatabase::removeDatabase(QStringLiteral("raw"));
-}
+    ~RawConnection() {
+        db.close();
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    }
+    void exec(const QString& sql) { QSqlQuery(db).exec(sql); }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+};
 
 std::vector<Reading> readAll(const QString& path) {
     HistoryStore store;
@@ -43,14 +47,14 @@ std::vector<Reading> readAll(const QString& path) {
 struct ManualWriter {
     explicit ManualWriter(const QString& path, std::size_t capacity = 1000, int days = 400,
                           TimeMs now = 1000 * kMsPerDay) {
-        WriterConfig config;
-        config.path = path;
-        config.batchEvery = hours{1};
-        config.capacity = capacity;
-        config.retentionDays = days;
-        config.clock = [now] { return now; };
-        config.report = [this](const QString& line) { reports.push_back(line); };
-        writer = std::make_unique<HistoryWriter>(config);
+        writer = std::make_unique<HistoryWriter>(
+            WriterConfig{path,
+                         days,
+                         hours{1},
+                         capacity,
+                         [now] { return now; },
+                         [this](const QString& line) { reports.push_back(line); },
+                         {}});
         writer->waitUntilOpen(milliseconds{5000});
     }
     std::vector<QString> reports;
@@ -69,26 +73,22 @@ TEST(Decimator, KeepsEveryChangeAndASteadyWheelOnceAMinute) {
     EXPECT_FALSE(d.keep(reading(0, 16, 63))) << "no such wheel";
 }
 
-TEST(HistoryStore, OpensFreshFilesAndRefusesBrokenNewerOrLockedOnes) {
+TEST(HistoryStore, OpensFreshFilesRefusesBrokenNewerOrLockedOnesAndNoWriterTouchesThem) {
     const test::WorkDir dir;
-    const QString fresh = dir.file("fresh.sqlite");
-    const QString newer = dir.file("newer.sqlite");
-    const QString corrupt = dir.file("corrupt.sqlite");
-    const QString locked = dir.file("locked.sqlite");
-    { HistoryStore().open(newer, OpenMode::ReadWrite); }
-    rawSql(newer, "PRAGMA user_version=2");
+    const QString newer = dir.file("newer.sqlite"), corrupt = dir.file("corrupt.sqlite"),
+                  locked = dir.file("locked.sqlite");
+    for (const QString& path : {newer, locked})
+        HistoryStore().open(path, OpenMode::ReadWrite);
+    RawConnection(newer).exec("PRAGMA user_version=2");
     dir.write("corrupt.sqlite", QByteArray(8192, 'x'));
-    { HistoryStore().open(locked, OpenMode::ReadWrite); }
-    auto holder = QSqlDatabase::addDatabase("QSQLITE", "holder");
-    holder.setDatabaseName(locked);
-    ASSERT_TRUE(holder.open());
-    QSqlQuery(holder).exec("BEGIN EXCLUSIVE");
+    RawConnection holder(locked);
+    holder.exec("BEGIN EXCLUSIVE");
     const struct {
         QString path;
         OpenResult::State state;
         QString reason;
     } cases[] = {
-        {fresh, OpenResult::State::Writable, ""},
+        {dir.file("fresh.sqlite"), OpenResult::State::Writable, ""},
         {newer, OpenResult::State::ReadOnly, "newer version (2)"},
         {corrupt, OpenResult::State::Failed, "not a database"},
         {locked, OpenResult::State::Failed, "locked"},
@@ -101,11 +101,13 @@ TEST(HistoryStore, OpensFreshFilesAndRefusesBrokenNewerOrLockedOnes) {
         EXPECT_TRUE(result.reason.contains(c.reason)) << result.reason.toStdString();
         EXPECT_EQ(store.writable(), c.state == OpenResult::State::Writable);
     }
-    QSqlQuery(holder).exec("ROLLBACK");
-    holder.close();
-    holder = QSqlDatabase();
-    QSqlDatabase::removeDatabase("holder");
     EXPECT_EQ(QFile(corrupt).size(), 8192) << "a broken file is left as it was";
+    ManualWriter w(newer); // the writer says so once and leaves it untouched
+    w.writer->addReading(reading(1, 0, 60));
+    w.writer->flush(milliseconds{1000});
+    EXPECT_EQ(w.writer->status().state, HistoryWriter::State::ReadOnly);
+    EXPECT_EQ(w.reports.size(), 1u);
+    EXPECT_TRUE(readAll(newer).empty());
 }
 
 TEST(HistoryWriter, WritesInBatchesAndDropsTheOldestWhenTheQueueIsFull) {
@@ -145,6 +147,7 @@ TEST(HistoryWriter, RemovesRowsOlderThanTheRetentionAtStart) {
     } cases[] = {{400, 2}, {100, 1}};
     for (const auto& c : cases) {
         ManualWriter w(path, 1000, c.days, now);
+        ASSERT_TRUE(w.writer->flush(milliseconds{5000})); // the removal runs just after the open
         EXPECT_EQ(readAll(path).size(), c.left) << c.days;
     }
     HistoryStore store;
@@ -152,42 +155,11 @@ TEST(HistoryWriter, RemovesRowsOlderThanTheRetentionAtStart) {
     EXPECT_TRUE(store.events(0, now).empty());
 }
 
-TEST(HistoryWriter, ANewerFileIsLeftUntouchedAndSaidOnce) {
-    const test::WorkDir dir;
-    const QString path = dir.file("h.sqlite");
-    { HistoryStore().open(path, OpenMode::ReadWrite); }
-    rawSql(path, "PRAGMA user_version=7");
-    ManualWriter w(path);
-    w.writer->addReading(reading(1, 0, 60));
-    w.writer->flush(milliseconds{1000});
-    EXPECT_EQ(w.writer->status().state, HistoryWriter::State::ReadOnly);
-    EXPECT_EQ(w.reports.size(), 1u);
-    EXPECT_TRUE(readAll(path).empty());
-}
-
 TEST(Reducer, KeepsEachColumnsMinimumAndMaximumInTimeOrder) {
     ColumnReducer r(0, 100, 2);
-    for (auto [t, v] : {std::pair{0, 5}, {10, 1}, {20, 9}, {30, 4}, {60, 3}, {70, 3}, {80, 2}})
+    for (auto [t, v] : {std::pair{0, 5}, {10, 1}, {20, 9}, {30, 4}, {60, -3}, {70, -3}, {80, -2}})
         r.add(t, v);
-    EXPECT_EQ(r.finish(), (std::vector<ChartPoint>{{10, 1}, {20, 9}, {60, 3}, {80, 2}}));
-
-    std::mt19937 random(7);
-    ColumnReducer wide(0, 1'000'000, 100);
-    double low = 1e9, high = -1e9;
-    for (TimeMs t = 0; t < 1'000'000; t += 10) {
-        const double v = std::uniform_real_distribution<>(-50, 50)(random);
-        low = std::min(low, v);
-        high = std::max(high, v);
-        wide.add(t, v);
-    }
-    const std::vector<ChartPoint> points = wide.finish();
-    EXPECT_LE(points.size(), 200u);
-    EXPECT_TRUE(std::is_sorted(points.begin(), points.end(),
-                               [](auto& a, auto& b) { return a.time < b.time; }));
-    const auto [mn, mx] = std::minmax_element(points.begin(), points.end(),
-                                              [](auto& a, auto& b) { return a.value < b.value; });
-    EXPECT_EQ(mn->value, low);
-    EXPECT_EQ(mx->value, high);
+    EXPECT_EQ(r.finish(), (std::vector<ChartPoint>{{10, 1}, {20, 9}, {60, -3}, {80, -2}}));
 }
 
 TEST(Reducer, LongRangesReadTheSummariesAndKeepTheSameExtremes) {
@@ -198,40 +170,37 @@ TEST(Reducer, LongRangesReadTheSummariesAndKeepTheSameExtremes) {
     constexpr TimeMs to = from + 3 * kMsPerDay;
     constexpr int columns = 12; // six hours a column: hourly summaries
     std::mt19937 random(3);
-    std::map<int, std::pair<int, int>> extremes; // column -> wheel 1's lowest and highest
+    using Extremes = std::map<int, std::pair<int, int>>; // column -> wheel 1's lowest and highest
+    const auto widen = [&](Extremes& m, TimeMs t, int v) {
+        auto [it, fresh] =
+            m.try_emplace(static_cast<int>((t - from) * columns / (to - from)), v, v);
+        it->second = {std::min(it->second.first, v), std::max(it->second.second, v)};
+    };
+    Extremes extremes;
     for (TimeMs day = from; day < to; day += kMsPerDay) {
         std::vector<Reading> batch; // one batch a day, so summaries are merged across batches
         for (TimeMs t = day; t < day + kMsPerDay; t += 10'000) {
             const int p = std::uniform_int_distribution<>(20, 90)(random);
             batch.push_back(reading(t, 1, p));
-            const int column = static_cast<int>((t - from) * columns / (to - from));
-            auto [it, fresh] = extremes.try_emplace(column, p, p);
-            it->second = {std::min(it->second.first, p), std::max(it->second.second, p)};
+            widen(extremes, t, p);
         }
         ASSERT_TRUE(store.write(batch, {}));
     }
     const ChartData data = loadChart(store, from, to, columns);
-    std::map<int, std::pair<int, int>> shown;
-    for (const ChartPoint& p : data.wheels.at(1).pressure) {
-        const int column = static_cast<int>((p.time - from) * columns / (to - from));
-        const int v = static_cast<int>(p.value);
-        auto [it, fresh] = shown.try_emplace(column, v, v);
-        it->second = {std::min(it->second.first, v), std::max(it->second.second, v)};
-    }
+    Extremes shown;
+    for (const ChartPoint& p : data.wheels.at(1).pressure)
+        widen(shown, p.time, static_cast<int>(p.value));
     EXPECT_EQ(shown, extremes);
     EXPECT_LE(data.wheels.at(1).pressure.size(), 2u * columns);
 }
 
 TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {
-    const struct {
-        QString text;
-        QByteArray field;
-    } fields[] = {{"plain", "plain"},
-                  {"a,b", "\"a,b\""},
-                  {"say \"hi\"", "\"say \"\"hi\"\"\""},
-                  {"two\nlines", "\"two\nlines\""}};
-    for (const auto& f : fields)
-        EXPECT_EQ(csvField(f.text), f.field);
+    for (const auto& [text, field] :
+         std::vector<std::pair<QString, QByteArray>>{{"plain", "plain"},
+                                                     {"a,b", "\"a,b\""},
+                                                     {"say \"hi\"", "\"say \"\"hi\"\"\""},
+                                                     {"two\nlines", "\"two\nlines\""}})
+        EXPECT_EQ(csvField(text), field);
 
     const struct {
         int unit;

@@ -15,16 +15,10 @@ TEST(HistoryKill, AKilledWriterLeavesASoundFileWithEveryCommittedBatch) {
     writer.start(QStringLiteral(VORN_KILL_HELPER), {path});
     ASSERT_TRUE(writer.waitForStarted());
     qulonglong committed = 0;
-    QByteArray pending;
     const auto readCommitted = [&] {
-        pending += writer.readAllStandardOutput();
-        while (pending.contains('\n')) {
-            const qsizetype end = pending.indexOf('\n');
-            const QByteArray line = pending.left(end);
-            pending.remove(0, end + 1);
-            if (line.startsWith("committed "))
+        for (QByteArray line; writer.canReadLine();)
+            if ((line = writer.readLine().trimmed()).startsWith("committed "))
                 committed = line.mid(10).toULongLong();
-        }
     };
     // Heavy writing for a while: tens of thousands of rows in many batches.
     while (committed < 30'000 && writer.waitForReadyRead(5000))
@@ -34,19 +28,16 @@ TEST(HistoryKill, AKilledWriterLeavesASoundFileWithEveryCommittedBatch) {
     readCommitted();
     ASSERT_GE(committed, 30'000u);
 
-    auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kill-check"));
-    db.setDatabaseName(path);
-    ASSERT_TRUE(db.open());
     {
+        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("check"));
+        db.setDatabaseName(path);
         QSqlQuery check(db);
-        ASSERT_TRUE(check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next());
+        ASSERT_TRUE(db.open() && check.exec("PRAGMA integrity_check") && check.next());
         EXPECT_EQ(check.value(0).toString(), QStringLiteral("ok"));
         ASSERT_TRUE(check.exec(QStringLiteral("SELECT COUNT(*) FROM readings")) && check.next());
         EXPECT_GE(check.value(0).toULongLong(), committed);
     }
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(QStringLiteral("kill-check"));
+    QSqlDatabase::removeDatabase(QStringLiteral("check"));
 }
 
 } // namespace

@@ -6,7 +6,6 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <mosquitto.h>
-#include <netinet/in.h>
 #include <pwd.h>
 #include <stdexcept>
 #include <sys/prctl.h>
@@ -14,72 +13,28 @@
 #include <unistd.h>
 
 namespace vorn::test {
-
 namespace {
 
-int socketTo(int port, bool bindIt) {
+// The CAs, the server's certificate for the loopback address, the client's,
+// and the user's password file.
+constexpr const char* kMakeFiles = R"(set -e
+k="-newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2"
+for ca in ca other; do openssl req -x509 $k -keyout $ca.key -out $ca.crt -subj "/CN=VORN test $ca"; done
+for who in server client; do openssl req -x509 $k -CA ca.crt -CAkey ca.key -keyout $who.key \
+  -out $who.crt -subj /CN=$who -addext subjectAltName=IP:127.0.0.1,DNS:localhost; done
+mosquitto_passwd -c -b passwd "$0" "$1")";
+
+// Binds port 0 (any free one) and gives its number, or connects to `port`
+// and says whether it was accepted.
+int probe(int port, bool bind) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const auto* p = reinterpret_cast<const sockaddr*>(&a);
-    const int rc = bindIt ? ::bind(fd, p, sizeof a) : ::connect(fd, p, sizeof a);
-    if (rc != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-int freePort() {
-    const int fd = socketTo(0, true);
-    sockaddr_in a{};
+    sockaddr_in a{AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
     socklen_t size = sizeof a;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    auto* p = reinterpret_cast<sockaddr*>(&a);
+    const bool ok = bind ? ::bind(fd, p, size) == 0 && ::getsockname(fd, p, &size) == 0
+                         : ::connect(fd, p, size) == 0;
     ::close(fd);
-    return ntohs(a.sin_port);
-}
-
-bool accepts(int port) {
-    const int fd = socketTo(port, false);
-    if (fd >= 0)
-        ::close(fd);
-    return fd >= 0;
-}
-
-void run(const QString& program, const QStringList& args, const QString& dir) {
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(program, args);
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        throw std::runtime_error((program + " failed: " + p.readAllStandardError()).toStdString());
-}
-
-void makeCertificates(const QString& dir) {
-    const QString openssl = QStringLiteral("openssl");
-    const QStringList key{"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
-    for (const QString ca : {"ca", "other"})
-        run(openssl,
-            QStringList{"req", "-x509"} + key +
-                QStringList{"-keyout", ca + ".key", "-out", ca + ".crt", "-days", "2", "-subj",
-                            "/CN=VORN test " + ca},
-            dir);
-    QFile ext(dir + "/server.ext");
-    ext.open(QIODevice::WriteOnly);
-    ext.write("subjectAltName=IP:127.0.0.1,DNS:localhost\n");
-    ext.close();
-    // The server's certificate names the loopback address; the client's is ours.
-    for (const QString who : {"server", "client"}) {
-        run(openssl,
-            QStringList{"req"} + key +
-                QStringList{"-keyout", who + ".key", "-out", who + ".csr", "-subj", "/CN=" + who},
-            dir);
-        run(openssl,
-            {"x509", "-req", "-in", who + ".csr", "-CA", "ca.crt", "-CAkey", "ca.key",
-             "-CAcreateserial", "-out", who + ".crt", "-days", "2", "-extfile", "server.ext"},
-            dir);
-    }
+    return bind ? ntohs(a.sin_port) : ok;
 }
 
 } // namespace
@@ -88,29 +43,26 @@ void endsWithTheTest(QProcess& child) {
     child.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
 }
 
-Broker::Broker() : plainPort_(freePort()), tlsPort_(freePort()) {
-    const QString d = dir_.path();
-    makeCertificates(d);
-    run("mosquitto_passwd", {"-c", "-b", "passwd", kUser, kPassword}, d);
+Broker::Broker() : plainPort_(probe(0, true)), tlsPort_(probe(0, true)) {
+    QProcess make;
+    make.setWorkingDirectory(dir_.path());
+    make.start("sh", {"-c", kMakeFiles, kUser, kPassword});
+    if (!make.waitForFinished(30000) || make.exitCode() != 0)
+        throw std::runtime_error("certificates: " + make.readAllStandardError().toStdString());
     QFile conf(file("mosquitto.conf"));
     conf.open(QIODevice::WriteOnly);
     const passwd* me = ::getpwuid(::geteuid());
     // Started as root, mosquitto would otherwise drop to a user who cannot read our folder.
-    conf.write(
-        QStringLiteral("user %1\nallow_anonymous false\npassword_file %2/passwd\n"
-                       "listener %3 127.0.0.1\n"
-                       "listener %4 127.0.0.1\ncafile %2/ca.crt\n"
-                       "certfile %2/server.crt\nkeyfile %2/server.key\nrequire_certificate true\n")
-            .arg(QString::fromLocal8Bit(me ? me->pw_name : "root"), d)
-            .arg(plainPort_)
-            .arg(tlsPort_)
-            .toUtf8());
+    conf.write(QStringLiteral("user %1\nallow_anonymous false\npassword_file %2/passwd\n"
+                              "listener %3 127.0.0.1\nlistener %4 127.0.0.1\ncafile %2/ca.crt\n"
+                              "certfile %2/server.crt\nkeyfile %2/server.key\n"
+                              "require_certificate true\n")
+                   .arg(QString::fromLocal8Bit(me ? me->pw_name : "root"), dir_.path())
+                   .arg(plainPort_)
+                   .arg(tlsPort_)
+                   .toUtf8());
     conf.close();
     start();
-}
-
-Broker::~Broker() {
-    stop();
 }
 
 void Broker::start() {
@@ -118,34 +70,33 @@ void Broker::start() {
     process_.start("mosquitto", {"-c", file("mosquitto.conf")});
     QElapsedTimer clock;
     clock.start();
-    while (!(accepts(plainPort_) && accepts(tlsPort_)) && clock.elapsed() < 10000)
+    while (!(probe(plainPort_, false) && probe(tlsPort_, false)) && clock.elapsed() < 10000)
         QThread::msleep(20);
-    if (!accepts(plainPort_))
+    if (!probe(plainPort_, false))
         throw std::runtime_error("mosquitto did not start: " +
                                  process_.readAllStandardError().toStdString());
 }
 
 void Broker::stop() {
-    if (process_.state() == QProcess::NotRunning)
-        return;
     process_.kill();
     process_.waitForFinished(5000);
 }
 
-Subscriber::Subscriber(int port, std::vector<std::string> filters) : filters_(std::move(filters)) {
-    mosquitto_lib_init();
-    client_ = mosquitto_new(nullptr, true, this);
+Subscriber::Subscriber(int port, std::vector<std::string> filters)
+    : filters_(std::move(filters)),
+      client_((mosquitto_lib_init(), mosquitto_new(nullptr, true, this))) {
     mosquitto_username_pw_set(client_, Broker::kUser, Broker::kPassword);
-    mosquitto_connect_callback_set(client_, [](mosquitto*, void* self, int rc) {
-        if (rc == 0)
-            static_cast<Subscriber*>(self)->onConnect();
+    mosquitto_connect_callback_set(client_, [](mosquitto* m, void* self, int rc) {
+        for (const std::string& f : static_cast<Subscriber*>(self)->filters_)
+            if (rc == 0)
+                mosquitto_subscribe(m, nullptr, f.c_str(), 1);
     });
     mosquitto_message_callback_set(client_, [](mosquitto*, void* self, const mosquitto_message* m) {
-        static_cast<Subscriber*>(self)->onMessage(
-            {m->topic,
-             std::string(static_cast<const char*>(m->payload),
-                         static_cast<std::size_t>(m->payloadlen)),
-             m->retain});
+        auto* me = static_cast<Subscriber*>(self);
+        const std::lock_guard lock(me->mutex_);
+        me->received_.push_back({m->topic,
+                                 std::string(static_cast<const char*>(m->payload), m->payloadlen),
+                                 m->retain});
     });
     mosquitto_connect_async(client_, "127.0.0.1", port, 30);
     mosquitto_loop_start(client_);
@@ -157,44 +108,24 @@ Subscriber::~Subscriber() {
     mosquitto_destroy(client_);
 }
 
-void Subscriber::onConnect() {
-    for (const std::string& f : filters_)
-        mosquitto_subscribe(client_, nullptr, f.c_str(), 1);
-}
-
-void Subscriber::onMessage(Received r) {
-    const std::lock_guard lock(mutex_);
-    received_.push_back(std::move(r));
-}
-
 std::vector<Received> Subscriber::all() {
     const std::lock_guard lock(mutex_);
     return received_;
 }
 
-Received Subscriber::waitFor(const std::function<bool(const Received&)>& match, std::size_t from,
-                             int ms) {
+Received Subscriber::waitFor(const std::string& topicPart, const std::string& payloadPart,
+                             std::size_t from, int ms) {
     QElapsedTimer clock;
     clock.start();
     do {
-        {
-            const std::lock_guard lock(mutex_);
-            for (std::size_t i = from; i < received_.size(); ++i)
-                if (match(received_[i]))
-                    return received_[i];
-        }
+        const std::vector<Received> got = all();
+        for (std::size_t i = from; i < got.size(); ++i)
+            if (got[i].topic.find(topicPart) != std::string::npos &&
+                got[i].payload.find(payloadPart) != std::string::npos)
+                return got[i];
         QThread::msleep(20);
     } while (clock.elapsed() < ms);
     return {};
-}
-
-Received Subscriber::waitFor(const std::string& topic, const std::string& payloadPart,
-                             std::size_t from, int ms) {
-    return waitFor(
-        [&](const Received& r) {
-            return r.topic == topic && r.payload.find(payloadPart) != std::string::npos;
-        },
-        from, ms);
 }
 
 } // namespace vorn::test

@@ -3,7 +3,6 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
-#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,12 +24,8 @@ class Broker {
 public:
     static constexpr const char* kUser = "vorn";
     static constexpr const char* kPassword = "secret";
-
     Broker();
-    ~Broker();
-    Broker(const Broker&) = delete;
-    Broker& operator=(const Broker&) = delete;
-
+    ~Broker() { stop(); }
     void start();
     void stop();
     int plainPort() const { return plainPort_; }
@@ -39,14 +34,12 @@ public:
 
 private:
     QTemporaryDir dir_;
-    int plainPort_ = 0;
-    int tlsPort_ = 0;
+    int plainPort_, tlsPort_;
     QProcess process_;
 };
 
 struct Received {
-    std::string topic;
-    std::string payload;
+    std::string topic, payload;
     bool retained = false;
 };
 
@@ -56,23 +49,16 @@ class Subscriber {
 public:
     Subscriber(int port, std::vector<std::string> filters);
     ~Subscriber();
-    Subscriber(const Subscriber&) = delete;
-    Subscriber& operator=(const Subscriber&) = delete;
-
-    // The first message from index `from` on that satisfies `match`, waiting
-    // up to `ms`; an empty topic when none came.
-    Received waitFor(const std::function<bool(const Received&)>& match, std::size_t from = 0,
-                     int ms = 8000);
-    Received waitFor(const std::string& topic, const std::string& payloadPart, std::size_t from = 0,
-                     int ms = 8000);
+    // The first message from index `from` on whose topic holds `topicPart`
+    // and payload holds `payloadPart`, waiting up to `ms`; an empty topic
+    // when none came.
+    Received waitFor(const std::string& topicPart, const std::string& payloadPart = {},
+                     std::size_t from = 0, int ms = 8000);
     std::vector<Received> all();
-
-    void onConnect();
-    void onMessage(Received r);
 
 private:
     std::vector<std::string> filters_;
-    mosquitto* client_ = nullptr;
+    mosquitto* client_;
     std::mutex mutex_; // guards received_
     std::vector<Received> received_;
 };

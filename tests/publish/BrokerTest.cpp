@@ -12,7 +12,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QThread>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <set>
@@ -32,17 +31,17 @@ class Headless {
 public:
     // `tls`: the TLS port with `ca` and the client certificate; otherwise the plain port.
     Headless(const Broker& broker, bool tls, const QString& ca = {},
-             const QByteArray& password = Broker::kPassword, QFile::Permissions mode = {}) {
+             const QByteArray& password = Broker::kPassword,
+             QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner) {
         dir.writeSettings(test::defaultSettings());
         QFile::link(unit.devicePath(), dir.file("COM1"));
-        const QString pw = dir.file("password");
         dir.write("password", password + "\n");
-        QFile::setPermissions(pw, mode ? mode : QFile::ReadOwner | QFile::WriteOwner);
+        QFile::setPermissions(dir.file("password"), mode);
         // The broker in the per-user settings file, its port on the command line.
         QDir(dir.path()).mkpath("config/VORN");
         dir.write("config/VORN/vorn.conf", "[mqtt]\nhost=127.0.0.1\nuser=vorn\nunit=van\n"
                                            "password_file=" +
-                                               pw.toUtf8() + "\n");
+                                               dir.file("password").toUtf8());
         QStringList args{"--headless", "--mqtt-port",
                          QString::number(tls ? broker.tlsPort() : broker.plainPort())};
         if (tls)
@@ -54,12 +53,8 @@ public:
         process.setWorkingDirectory(dir.path());
         test::endsWithTheTest(process);
         process.start(VORN_BINARY, args);
-        process.waitForStarted();
     }
-    ~Headless() {
-        process.kill();
-        process.waitForFinished(5000);
-    }
+    ~Headless() { process.kill(), process.waitForFinished(5000); }
     // Standard error so far, waiting up to `ms` for it to hold `part`.
     QString waitForError(const QString& part, int ms = 8000) {
         QElapsedTimer clock;
@@ -90,9 +85,9 @@ QJsonObject json(const Received& r) {
     return QJsonDocument::fromJson(QByteArray::fromStdString(r.payload)).object();
 }
 
-TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBroker) {
+TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRestarts) {
     Broker broker;
-    Subscriber live(broker.plainPort(), {"vorn/#"});
+    Subscriber live(broker.plainPort(), {"vorn/#", "homeassistant/#"});
     Headless vorn(broker, false);
     ASSERT_FALSE(live.waitFor(kAvailability, "online").topic.empty())
         << vorn.waitForError("", 0).toStdString();
@@ -101,18 +96,14 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBroker) {
     vorn.report(1, 40, 50); // 20.0 psi: below the low threshold
     const QJsonObject wheel0 = json(live.waitFor("vorn/van/wheel/0/state", "normal"));
     EXPECT_EQ(wheel0["pressure_psi"].toDouble(), 32.0);
-    EXPECT_EQ(wheel0["pressure"].toDouble(), 32.0);
-    EXPECT_EQ(wheel0["unit"].toString(), "psi");
-    EXPECT_EQ(wheel0["temperature_c"].toInt(), 25);
-    EXPECT_EQ(wheel0["hot"].toBool(true), false);
-    EXPECT_TRUE(wheel0["last_report"].toString().endsWith('Z'));
+    EXPECT_EQ(wheel0["temperature_c"].toInt(), 25); // the rest of it: WheelPayload.*
     EXPECT_FALSE(live.waitFor("vorn/van/wheel/1/state", "\"status\":\"low\"").topic.empty());
     EXPECT_FALSE(live.waitFor("vorn/van/alarm", R"({"state":"ON","wheel":1})").topic.empty());
 
     // A subscriber that comes later gets the discovery, retained.
     Subscriber late(broker.plainPort(), {"homeassistant/#"});
     const std::size_t kEntities = 1 + 2 * 4; // the alarm; four per reported wheel
-    late.waitFor([](const Received&) { return true; }, kEntities - 1);
+    late.waitFor("", "", kEntities - 1);
     std::set<QString> ids;
     for (const Received& r : late.all()) {
         const QJsonObject config = json(r);
@@ -123,11 +114,18 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBroker) {
         ids.insert(config["unique_id"].toString());
     }
     EXPECT_EQ(ids.size(), kEntities);
-    const QJsonObject pressure = json(late.waitFor([](const Received& r) {
-        return r.topic.find("wheel1_pressure/config") != std::string::npos;
-    }));
+    const QJsonObject pressure = json(late.waitFor("wheel1_pressure/config"));
     EXPECT_EQ(pressure["device_class"].toString(), "pressure");
     EXPECT_EQ(pressure["unit_of_measurement"].toString(), "psi");
+
+    broker.stop();
+    EXPECT_TRUE(vorn.waitForError("lost the broker").contains("retrying"));
+    const std::size_t before = live.all().size();
+    broker.start();
+    EXPECT_FALSE(live.waitFor(kAvailability, "online", before, 15000).topic.empty());
+    EXPECT_FALSE(live.waitFor("vorn/van/wheel/1/state", "low", before).topic.empty());
+    EXPECT_FALSE(live.waitFor("homeassistant/sensor/vorn_van/wheel1_pressure/config", "", before)
+                     .topic.empty());
 }
 
 TEST(Broker, AKilledOrStoppedProgramLeavesOfflineBehind) {
@@ -152,8 +150,9 @@ TEST(Broker, ARefusalOrAnUntrustedServerIsSaidAndTheProgramRunsOn) {
         QFile::Permissions mode;
         QString said;
     } cases[] = {
-        {false, "", "wrong", {}, "the broker at 127.0.0.1:$PORT refused the connection"},
-        {true, "other.crt", Broker::kPassword, {}, "certificate verify failed"},
+        {false, "", "wrong", QFile::ReadOwner,
+         "the broker at 127.0.0.1:$PORT refused the connection"},
+        {true, "other.crt", Broker::kPassword, QFile::ReadOwner, "certificate verify failed"},
         {false, "", Broker::kPassword, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther,
          "password_file: '$DIR/password' is readable by other users; refusing it"},
     };
@@ -166,22 +165,6 @@ TEST(Broker, ARefusalOrAnUntrustedServerIsSaidAndTheProgramRunsOn) {
         EXPECT_EQ(vorn.process.state(), QProcess::Running);
         EXPECT_TRUE(vorn.endsCleanlyOn(SIGTERM)) << said.toStdString();
     }
-}
-
-TEST(Broker, AfterTheBrokerRestartsEverythingIsPublishedAgain) {
-    Broker broker;
-    Subscriber live(broker.plainPort(), {"vorn/#", "homeassistant/#"});
-    Headless vorn(broker, false);
-    vorn.report(2, 70, 60);
-    ASSERT_FALSE(live.waitFor("vorn/van/wheel/2/state", "35").topic.empty());
-    broker.stop();
-    EXPECT_TRUE(vorn.waitForError("lost the broker").contains("retrying"));
-    const std::size_t before = live.all().size();
-    broker.start();
-    EXPECT_FALSE(live.waitFor(kAvailability, "online", before, 15000).topic.empty());
-    EXPECT_FALSE(live.waitFor("vorn/van/wheel/2/state", "35", before).topic.empty());
-    EXPECT_FALSE(live.waitFor("homeassistant/sensor/vorn_van/wheel2_pressure/config", "", before)
-                     .topic.empty());
 }
 
 } // namespace

@@ -9,7 +9,7 @@
 namespace vorn::mqtt {
 namespace {
 
-TEST(MqttSettings, EachUnusableValueNamesItsKeyAndNoHostMeansOff) {
+TEST(MqttSettings, EachUnusableValueNamesItsKeyNoHostMeansOffAndTheUnitIsTheHostName) {
     test::WorkDir dir;
     dir.write("ca.pem", "x");
     const QString ca = dir.file("ca.pem");
@@ -38,11 +38,8 @@ TEST(MqttSettings, EachUnusableValueNamesItsKeyAndNoHostMeansOff) {
     const LoadResult off = loadSettings(empty, {}, "host");
     EXPECT_FALSE(off.settings);
     EXPECT_TRUE(off.error.isEmpty());
-}
-
-TEST(MqttSettings, TheUnitIsTheHostNameMadeATopicLevelUnlessGiven) {
-    QSettings none(test::WorkDir().file("vorn.conf"), QSettings::IniFormat);
-    const LoadResult r = loadSettings(none, {{"host", "b"}}, "pi.local");
+    // The unit is the host name made a topic level unless given.
+    const LoadResult r = loadSettings(empty, {{"host", "b"}}, "pi.local");
     ASSERT_TRUE(r.settings);
     EXPECT_EQ(r.settings->unit, "pi_local");
     EXPECT_EQ(r.settings->clientId, "vorn-pi_local");
