@@ -49,8 +49,7 @@ TEST(WindowCommands, EveryHandlerSendsItsFrameAndBuildsItsReport) {
     EXPECT_EQ(f.unit.read(50), QByteArray());
 }
 
-// The unit's answers to these are followed in SimulatedUnit.*.
-TEST(WindowCommands, ClicksSendCloseThePanelAndAutoTxTogglesWithItsCaption) {
+TEST(WindowCommands, ClicksSendCloseThePanelTheUnitsAnswerShowsAndAutoTxToggles) {
     WindowFixture f;
     TFmain& w = f.open();
     w.show();
@@ -60,6 +59,15 @@ TEST(WindowCommands, ClicksSendCloseThePanelAndAutoTxTogglesWithItsCaption) {
     EXPECT_EQ(f.unit.read(), "$LEARN#$W2#");
     EXPECT_FALSE(w.Panel10->isVisible());
     EXPECT_EQ(w.Panel9->caption(), "KESSIDO"); // nothing shows before the unit answers
+    f.unit.write("$LEARN#");
+    w.Timer2Timer();
+    EXPECT_EQ(w.Panel9->caption(), "Learn ID");
+    EXPECT_EQ(w.Panel9->tag(), 1);
+    QTest::mouseClick(w.Panel9, Qt::LeftButton);
+    EXPECT_EQ(f.unit.read(), "$LEND#");
+    f.unit.write("$LEND#");
+    w.Timer2Timer();
+    EXPECT_EQ(w.Panel9->tag(), 0);
     QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
     for (int i = 0; i < 3; ++i)
         QTest::mouseClick(w.Button4, Qt::LeftButton);
