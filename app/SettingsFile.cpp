@@ -13,8 +13,12 @@ SettingsText SettingsText::fromBytes(const QByteArray& bytes) {
     QByteArray current;
     bool pending = false; // characters (or an empty line) not yet ended
     // Editors on Windows may start the file with a UTF-8 byte-order mark; it
-    // is no part of line 1, and a save leaves it out.
-    const qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    // is no part of line 1, and a save leaves it out. Every mark at the start
+    // goes, so a saved file never starts with one and reads back the same.
+    constexpr QByteArrayView kMark("\xEF\xBB\xBF");
+    qsizetype start = 0;
+    while (bytes.sliced(start).startsWith(kMark))
+        start += kMark.size();
     for (qsizetype i = start; i < bytes.size(); ++i) {
         const char c = bytes[i];
         if (c == '\r' || c == '\n') {

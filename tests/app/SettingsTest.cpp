@@ -27,6 +27,9 @@ TEST(SettingsText, EveryLineEndReadsAsOneAndWritesAsCrLf) {
         {"\xEF\xBB\xBF"
          "26\r\n",
          "26\r\n"}, // a byte-order mark is read past, not saved
+        {"\xEF\xBB\xBF\xEF\xBB\xBF"
+         "26\n",
+         "26\r\n"}, // nor is a second one, or the saved file would not read back the same
     };
     for (const auto& c : cases)
         EXPECT_EQ(SettingsText::fromBytes(c.in).toBytes(), c.out) << c.in.toStdString();
