@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "app/BuildInfo.h"
+#include "monitor/BuildInfo.h"
 
 #include <QCommandLineParser>
 #include <algorithm>

@@ -1,8 +1,8 @@
 #include "app/DesktopNotifier.h"
 
 #include "app/CommandLine.h"
-#include "app/TFmain.h"
 #include "display/WheelEvaluation.h"
+#include "window/TFmain.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>

@@ -1,7 +1,7 @@
 #include "app/HistoryCommand.h"
 
-#include "app/SettingsFile.h"
 #include "history/CsvExport.h"
+#include "monitor/SettingsFile.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,10 +1,10 @@
 #include "app/HistoryWiring.h"
 
 #include "app/HistoryCommand.h"
-#include "app/HistoryWindow.h"
-#include "app/TFmain.h"
+#include "charts/HistoryWindow.h"
 #include "display/ScreenLayout.h"
 #include "history/CsvExport.h"
+#include "window/TFmain.h"
 
 #include <QDateTime>
 #include <QFileDialog>

@@ -1,8 +1,8 @@
 #include "app/PublishWiring.h"
 
-#include "app/TFmain.h"
 #include "publish/MqttLink.h"
 #include "publish/WheelPublisher.h"
+#include "window/TFmain.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "app/UserFolder.h"
 
 #include "app/CommandLine.h"
-#include "app/MessageSink.h"
-#include "app/SettingsFile.h"
+#include "monitor/MessageSink.h"
+#include "monitor/SettingsFile.h"
 
 #include <QDir>
 #include <QFile>

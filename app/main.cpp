@@ -3,12 +3,13 @@
 #include "app/Headless.h"
 #include "app/HistoryCommand.h"
 #include "app/HistoryWiring.h"
-#include "app/MessageSink.h"
 #include "app/PublishWiring.h"
-#include "app/TFmain.h"
 #include "app/UserFolder.h"
-#include "app/UserSettings.h"
 #include "app/VornApplication.h"
+#include "monitor/MessageSink.h"
+#include "monitor/UserSettings.h"
+#include "window/DesktopMessageSink.h"
+#include "window/TFmain.h"
 
 #include <QCoreApplication>
 #include <QDir>

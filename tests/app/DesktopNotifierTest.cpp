@@ -2,7 +2,7 @@
 // records what it is asked.
 #include "app/DesktopNotifier.h"
 
-#include "tests/app/WindowFixture.h"
+#include "tests/window/WindowFixture.h"
 
 #include <QDBusConnection>
 #include <QProcess>

@@ -1,7 +1,7 @@
 #include "app/HistoryWiring.h"
 #include "history/HistoryStore.h"
 #include "sim/UnitModel.h"
-#include "tests/app/WindowFixture.h"
+#include "tests/window/WindowFixture.h"
 
 #include <QCoreApplication>
 #include <QHelpEvent>

@@ -1,7 +1,7 @@
 // The window's height, the six-wheel view and the repaint of what changed,
 // probed on the screen as shown.
-#include "tests/app/WindowFixture.h"
 #include "tests/display/ScreenProbe.h"
+#include "tests/window/WindowFixture.h"
 
 #include <QApplication>
 #include <QPaintEvent>

@@ -1,4 +1,4 @@
-#include "app/Glyphs.h"
+#include "window/Glyphs.h"
 
 #include <QPainter>
 #include <QPixmap>

@@ -1,7 +1,7 @@
 // Construction of the main window's controls with their design texts,
 // defaults and places.
-#include "app/Glyphs.h"
-#include "app/TFmain.h"
+#include "window/Glyphs.h"
+#include "window/TFmain.h"
 
 #include <QFontDatabase>
 #include <QPixmap>

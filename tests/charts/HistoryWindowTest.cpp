@@ -1,6 +1,6 @@
 // The history as the user meets it: the window on a prepared file, and the
 // command-line export.
-#include "app/HistoryWindow.h"
+#include "charts/HistoryWindow.h"
 
 #include "history/HistoryStore.h"
 #include "protocol/PressureUnits.h"

@@ -1,6 +1,6 @@
 // What each control of the window does, for the pointer to show. The texts
 // never reach the drawn screen.
-#include "app/TFmain.h"
+#include "window/TFmain.h"
 
 namespace vorn {
 

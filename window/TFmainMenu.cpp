@@ -1,9 +1,9 @@
 // The window's context menu: the place for what the program offers beside
 // the replica of the unit. The replica's own controls never change for it.
-#include "app/BuildInfo.h"
-#include "app/TFmain.h"
-#include "app/UserSettings.h"
 #include "link/SerialPortName.h"
+#include "monitor/BuildInfo.h"
+#include "monitor/UserSettings.h"
+#include "window/TFmain.h"
 
 #include <QContextMenuEvent>
 #include <QDir>

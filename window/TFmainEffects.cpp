@@ -1,5 +1,5 @@
 // What the unit's replies and the alarm change in the window.
-#include "app/TFmain.h"
+#include "window/TFmain.h"
 
 namespace vorn {
 

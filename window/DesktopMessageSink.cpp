@@ -1,15 +1,10 @@
-#include "app/MessageSink.h"
+#include "window/DesktopMessageSink.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <cstdio>
 
 namespace vorn {
-
-void MessageSink::note(const QString& line) {
-    std::fprintf(stderr, "%s\n", qUtf8Printable(line));
-    std::fflush(stderr);
-}
 
 void DesktopMessageSink::show(const QString& text, const QString& caption) {
     std::fprintf(stderr, "vorn: %s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));

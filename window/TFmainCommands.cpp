@@ -1,7 +1,7 @@
 // The commands the window's buttons and panels send to the unit. The window
 // shows a mode only when the unit answers; these handlers change no more
 // than their own controls.
-#include "app/TFmain.h"
+#include "window/TFmain.h"
 
 namespace vorn {
 

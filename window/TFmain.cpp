@@ -1,4 +1,4 @@
-#include "app/TFmain.h"
+#include "window/TFmain.h"
 
 #include "link/SerialPortName.h"
 

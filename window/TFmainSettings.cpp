@@ -1,5 +1,5 @@
 // The settings file and the settings panel laid over the screen.
-#include "app/TFmain.h"
+#include "window/TFmain.h"
 
 #include <array>
 #include <functional>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/TFmain.h"
 #include "link/FakeHid.h"
 #include "sim/Frames.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
+#include "window/TFmain.h"
 
 #include <QFile>
 #include <QScreen>

@@ -1,4 +1,4 @@
-#include "app/SettingsFile.h"
+#include "monitor/SettingsFile.h"
 
 #include <QFile>
 #include <QSaveFile>

@@ -14,14 +14,6 @@ public:
     virtual void note(const QString& line);
 };
 
-// Writes every message to standard error and shows it in a modal box, except
-// under the offscreen platform, where nobody could press OK: there the box is
-// skipped as if OK had been pressed.
-class DesktopMessageSink : public MessageSink {
-public:
-    void show(const QString& text, const QString& caption) override;
-};
-
 // Caption of the box that shows an exception's text.
 inline const QString kExceptionCaption = QStringLiteral("VORN");
 

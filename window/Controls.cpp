@@ -1,4 +1,4 @@
-#include "app/Controls.h"
+#include "window/Controls.h"
 
 #include <QApplication>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "app/HistoryWindow.h"
+#include "charts/HistoryWindow.h"
 
 #include "history/HistoryStore.h"
 #include "protocol/PressureUnits.h"

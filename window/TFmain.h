@@ -1,9 +1,5 @@
 #pragma once
 
-#include "app/Controls.h"
-#include "app/MessageSink.h"
-#include "app/PendingThresholds.h"
-#include "app/SettingsFile.h"
 #include "display/Canvas.h"
 #include "display/MonitorScreen.h"
 #include "display/MonitorSettings.h"
@@ -14,10 +10,14 @@
 #include "link/UsbConnectionMonitor.h"
 #include "link/UsbHidDevice.h"
 #include "link/rxusbth.h"
+#include "monitor/MessageSink.h"
+#include "monitor/SettingsFile.h"
 #include "protocol/Commands.h"
 #include "protocol/FrameParser.h"
 #include "protocol/MonitorEffects.h"
 #include "protocol/TyreStateTable.h"
+#include "window/Controls.h"
+#include "window/PendingThresholds.h"
 
 #include <QLabel>
 #include <QLineEdit>

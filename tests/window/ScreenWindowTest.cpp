@@ -1,5 +1,5 @@
-#include "tests/app/WindowFixture.h"
 #include "tests/display/ScreenProbe.h"
+#include "tests/window/WindowFixture.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "tests/app/WindowFixture.h"
+#include "tests/window/WindowFixture.h"
 
 #include <QAbstractEventDispatcher>
 #include <QEventLoop>
