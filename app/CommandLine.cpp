@@ -3,6 +3,7 @@
 #include "monitor/BuildInfo.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <algorithm>
 #include <array>
 
@@ -72,8 +73,8 @@ struct HistoryOptions {
 // A whole number of days a person might mean: one day to a hundred years.
 constexpr int kMaxHistoryDays = 36500;
 
-CommandLine readOptions(const QCommandLineParser& parser, const HistoryOptions& o) {
-    const QString program = QStringLiteral("vorn");
+CommandLine readOptions(const QCommandLineParser& parser, const HistoryOptions& o,
+                        const QString& program) {
     const auto fail = [&](const QString& why) {
         return exitWith(2, {}, QStringLiteral("%1: %2 See %1 --help.\n").arg(program, why));
     };
@@ -114,10 +115,17 @@ QStringList argumentList(int argc, char** argv) {
 }
 
 CommandLine parseCommandLine(const QStringList& arguments) {
+    // vornd is the monitor without a window; both take the same options.
+    const bool daemon =
+        !arguments.isEmpty() && QFileInfo(arguments.first()).fileName() == QLatin1String("vornd");
+    const QString program = daemon ? QStringLiteral("vornd") : QStringLiteral("vorn");
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("VORN: desktop companion of a tyre-pressure monitor. It works in the "
-                       "current folder, which holds setdata.txt and the COM1 to COM4 links."));
+        (daemon ? QStringLiteral("vornd: the VORN tyre-pressure monitor without a window, as a "
+                                 "service; messages go to standard error.")
+                : QStringLiteral("VORN: desktop companion of a tyre-pressure monitor.")) +
+        QStringLiteral(" It works in the current folder, which holds setdata.txt and the COM1 to "
+                       "COM4 links."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -162,7 +170,6 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         QStringLiteral("time"));
     parser.addOptions({history, noHistory, historyDays, exportCsv, since, until});
 
-    const QString program = QStringLiteral("vorn");
     if (!parser.parse(withoutQtOptions(arguments)))
         return exitWith(2, {},
                         QStringLiteral("%1: %2 See %1 --help.\n").arg(program, parser.errorText()));
@@ -178,12 +185,12 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                         QStringLiteral("%1: Unexpected argument '%2'. See %1 --help.\n")
                             .arg(program, parser.positionalArguments().first()));
     CommandLine run =
-        readOptions(parser, {history, noHistory, historyDays, exportCsv, since, until});
+        readOptions(parser, {history, noHistory, historyDays, exportCsv, since, until}, program);
     if (run.action == CommandLine::Action::Exit)
         return run;
     run.options.userFolder = parser.isSet(userFolder);
     run.options.notify = !parser.isSet(noNotify);
-    run.options.headless = parser.isSet(headless);
+    run.options.headless = daemon || parser.isSet(headless);
     for (const MqttOption& o : kMqttOptions)
         if (parser.isSet(QString::fromLatin1(o.name)))
             run.options.mqtt.insert(QString::fromLatin1(o.key),

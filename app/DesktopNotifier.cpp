@@ -1,8 +1,8 @@
 #include "app/DesktopNotifier.h"
 
 #include "app/CommandLine.h"
-#include "display/WheelEvaluation.h"
-#include "window/TFmain.h"
+#include "monitor/MonitorCore.h"
+#include "protocol/Readout.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -20,16 +20,7 @@ constexpr std::uint8_t kUrgencyCritical = 2;
 // The digits as the screen shows them, without the zeros that only fill its
 // cells: "05.0" reads "5.0".
 QString rowText(const RowGlyphs& row) {
-    QString text;
-    for (int cell = 0; cell < static_cast<int>(row.glyphs.size()); ++cell) {
-        const int glyph = row.glyphs[static_cast<std::size_t>(cell)];
-        if (glyph >= 0 && glyph <= 9)
-            text += QChar(u'0' + glyph);
-        else if (glyph == static_cast<int>(Glyph::Minus))
-            text += u'-';
-        if (row.pointCell == cell)
-            text += u'.';
-    }
+    QString text = QString::fromStdString(RowText(row)).remove(u' ');
     while (text.size() > 1 && text[0] == u'0' && text[1].isDigit())
         text.remove(0, 1);
     return text;
@@ -74,10 +65,10 @@ QString alarmLine(int wheel, std::int32_t status, const TyreStateTable& state,
     return QStringLiteral("wheel %1: %2").arg(wheel).arg(parts.join(QStringLiteral("; ")));
 }
 
-DesktopNotifier::DesktopNotifier(TFmain& window, QDBusConnection bus)
-    : QObject(&window), window_(window), bus_(std::move(bus)) {
-    connect(&window, &TFmain::alarmWasRaised, this, &DesktopNotifier::raised);
-    connect(&window, &TFmain::alarmWasEnded, this, [this] { ended(); });
+DesktopNotifier::DesktopNotifier(MonitorCore& core, QDBusConnection bus)
+    : QObject(&core), core_(core), bus_(std::move(bus)) {
+    connect(&core, &MonitorCore::alarmWasRaised, this, &DesktopNotifier::raised);
+    connect(&core, &MonitorCore::alarmWasEnded, this, [this] { ended(); });
 }
 
 DesktopNotifier::~DesktopNotifier() {
@@ -96,7 +87,7 @@ void DesktopNotifier::raised(int wheel, std::int32_t status) {
         lines_.fill({});
     }
     lines_[static_cast<std::size_t>(wheel)] =
-        alarmLine(wheel, status, window_.state(), window_.settings());
+        alarmLine(wheel, status, core_.state(), core_.settings());
     if (waiting_)
         stale_ = true; // its number is not known yet; replacing needs it
     else
@@ -179,9 +170,9 @@ void DesktopNotifier::sayOnce(const QString& reason) {
     std::fprintf(stderr, "vorn: no desktop notification: %s\n", qUtf8Printable(reason));
 }
 
-void attachDesktopNotifier(TFmain& window, const ProgramOptions& options) {
+void attachDesktopNotifier(MonitorCore& core, const ProgramOptions& options) {
     if (options.notify)
-        new DesktopNotifier(window, QDBusConnection::sessionBus()); // owned by the window
+        new DesktopNotifier(core, QDBusConnection::sessionBus()); // owned by the monitor
 }
 
 } // namespace vorn

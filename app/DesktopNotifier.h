@@ -1,6 +1,6 @@
 #pragma once
 
-#include "display/MonitorSettings.h"
+#include "protocol/MonitorSettings.h"
 #include "protocol/TyreStateTable.h"
 
 #include <QDBusConnection>
@@ -13,7 +13,7 @@ class QDBusPendingCallWatcher;
 
 namespace vorn {
 
-class TFmain;
+class MonitorCore;
 struct ProgramOptions;
 
 // One wheel's part of the alarm notification, its reading in the unit the
@@ -29,8 +29,8 @@ QString alarmLine(int wheel, std::int32_t status, const TyreStateTable& state,
 class DesktopNotifier : public QObject {
     Q_OBJECT
 public:
-    // Lives as long as `window`, its parent.
-    DesktopNotifier(TFmain& window, QDBusConnection bus);
+    // Lives as long as `core`, its parent.
+    DesktopNotifier(MonitorCore& core, QDBusConnection bus);
     ~DesktopNotifier() override;
 
 private:
@@ -42,7 +42,7 @@ private:
     // Said once on standard error; later alarms still try.
     void sayOnce(const QString& reason);
 
-    TFmain& window_;
+    MonitorCore& core_;
     QDBusConnection bus_;
     std::array<QString, kWheelSlots> lines_{}; // the standing alarm's wheels
     quint64 alarm_ = 0;                        // counts the alarms, so a late reply finds its own
@@ -54,7 +54,7 @@ private:
     bool toldFailure_ = false;
 };
 
-// Gives `window` a notifier on the session bus unless --no-notify was given.
-void attachDesktopNotifier(TFmain& window, const ProgramOptions& options);
+// Gives `core` a notifier on the session bus unless --no-notify was given.
+void attachDesktopNotifier(MonitorCore& core, const ProgramOptions& options);
 
 } // namespace vorn

@@ -2,11 +2,12 @@
 #include "app/DesktopNotifier.h"
 #include "app/Headless.h"
 #include "app/HistoryCommand.h"
+#include "app/HistoryViews.h"
 #include "app/HistoryWiring.h"
 #include "app/PublishWiring.h"
 #include "app/UserFolder.h"
 #include "app/VornApplication.h"
-#include "monitor/MessageSink.h"
+#include "monitor/MonitorCore.h"
 #include "monitor/UserSettings.h"
 #include "window/DesktopMessageSink.h"
 #include "window/TFmain.h"
@@ -30,26 +31,24 @@ int main(int argc, char** argv) {
         const QCoreApplication core(argc, argv);
         return vorn::runCsvExportCommand(command.options, QDir::currentPath());
     }
-    const bool headless = command.options.headless;
-    if (headless)
-        vorn::useOffscreenPlatform();
+    if (command.options.headless)
+        return vorn::startHeadless(argc, argv, command.options);
 
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
-    const vorn::QuitOnSignals quitOnSignals(headless);
     const std::optional<QString> workDir = vorn::chooseWorkFolder(command.options, messages);
     if (!workDir)
         return 1;
     vorn::TonePlayer tones(vorn::makeAlsaOutput());
     const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
     try {
-        vorn::TFmain window({*workDir, &messages, &tones, hid.get()});
-        vorn::attachDesktopNotifier(window, command.options);
-        vorn::installHistory(window, command.options);
+        vorn::MonitorCore core({*workDir, &messages, &tones, hid.get()});
+        vorn::TFmain window(core, messages);
+        vorn::attachDesktopNotifier(core, command.options);
+        new vorn::HistoryViews(window, *vorn::installHistory(core, command.options));
         const auto publishing =
-            vorn::startPublishing(window, command.options, *vorn::openUserSettings());
-        if (!headless)
-            window.show();
+            vorn::startPublishing(core, command.options, *vorn::openUserSettings());
+        window.show();
         return app.exec();
     } catch (const vorn::SettingsLineError& e) {
         std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));

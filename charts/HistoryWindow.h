@@ -1,7 +1,7 @@
 #pragma once
 
-#include "display/MonitorSettings.h"
 #include "history/Reducer.h"
+#include "protocol/MonitorSettings.h"
 
 #include <QChartView>
 #include <QWidget>

@@ -9,4 +9,9 @@ void MessageSink::note(const QString& line) {
     std::fflush(stderr);
 }
 
+void StderrMessageSink::show(const QString& text, const QString& caption) {
+    std::fprintf(stderr, "vorn: %s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
+    std::fflush(stderr);
+}
+
 } // namespace vorn

@@ -14,6 +14,12 @@ public:
     virtual void note(const QString& line);
 };
 
+// Writes every message to standard error, for a program without a window.
+class StderrMessageSink : public MessageSink {
+public:
+    void show(const QString& text, const QString& caption) override;
+};
+
 // Caption of the box that shows an exception's text.
 inline const QString kExceptionCaption = QStringLiteral("VORN");
 

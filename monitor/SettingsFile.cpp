@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <array>
+#include <functional>
 #include <limits>
 #include <stdexcept>
 
@@ -107,6 +108,50 @@ void saveSettingsFile(const QString& path, const SettingsText& text) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) ||
         file.write(bytes) != bytes.size() || !file.commit())
         throw std::runtime_error(QStringLiteral("Cannot create file %1").arg(path).toStdString());
+}
+
+namespace {
+
+// How the settings panel's controls take a stored choice.
+constexpr std::int32_t radioChoice(std::int32_t value, std::int32_t items) {
+    return value >= items ? items - 1 : value < 0 ? -1 : value;
+}
+constexpr std::int32_t listChoice(std::int32_t value, std::int32_t entries) {
+    return value >= 0 && value < entries ? value : -1;
+}
+
+} // namespace
+
+SettingsRecord readSettingsRecord(const SettingsText& text, const QString& path) {
+    SettingsRecord r;
+    // Where each of lines 1 to 8 goes.
+    const std::array<std::function<void(std::int32_t)>, kSettingsLines> apply{
+        [&r](std::int32_t v) { r.LowPressureSet = v; },
+        [&r](std::int32_t v) { r.HighPressureSet = v; },
+        [&r](std::int32_t v) { r.HighTempSet = v; },
+        [&r](std::int32_t v) { r.PressureUnit = radioChoice(v, 4); },
+        [&r](std::int32_t v) { r.TemperatureUnit = radioChoice(v, 2); },
+        [&r](std::int32_t v) { r.Port = radioChoice(v, 5); },
+        [&r](std::int32_t v) { r.DataRate = listChoice(v, 8); },
+        [&r](std::int32_t v) { r.AutoTx = radioChoice(v, 2); },
+    };
+    for (int line = 0; line < kSettingsLines; ++line) {
+        try {
+            apply[static_cast<std::size_t>(line)](parseSettingInteger(text.line(line)));
+        } catch (const std::runtime_error& e) {
+            throw SettingsLineError(e, path, line + 1);
+        }
+    }
+    return r;
+}
+
+void writeSettingsRecord(SettingsText& text, const SettingsRecord& r) {
+    const std::array<std::int32_t, kSettingsLines> lines{
+        r.LowPressureSet, r.HighPressureSet, r.HighTempSet, r.PressureUnit, r.TemperatureUnit,
+        r.Port,           r.DataRate,        r.AutoTx,
+    };
+    for (int i = 0; i < kSettingsLines; ++i)
+        text.replaceLine(i, QString::number(lines[static_cast<std::size_t>(i)]));
 }
 
 QString pressureUnitCaption(int choice) {

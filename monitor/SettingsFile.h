@@ -59,6 +59,27 @@ SettingsText loadSettingsFile(const QString& path);
 // whole. Throws "Cannot create file <path>" when it cannot be written.
 void saveSettingsFile(const QString& path, const SettingsText& text);
 
+// The eight settings of the file as the program holds them: the thresholds
+// as written, the five choices as the settings panel's controls take them
+// (radio groups: below 0 none, -1, and past the last item the last; the data
+// rate: any value outside its eight entries none).
+struct SettingsRecord {
+    std::int32_t LowPressureSet = 26;  // whole psi
+    std::int32_t HighPressureSet = 45; // whole psi
+    std::int32_t HighTempSet = 70;     // whole degrees Celsius
+    std::int32_t PressureUnit = 0;     // -1 to 3: Psi, Bar, Kpa, Kg/Cm
+    std::int32_t TemperatureUnit = 0;  // -1 to 1: Degree C, Degree F
+    std::int32_t Port = 0;             // -1 to 4: COM1 to COM4, USB
+    std::int32_t DataRate = 0;         // -1 to 7: 42 ms to 5.2 s
+    std::int32_t AutoTx = 0;           // -1 to 1: on, off
+};
+
+// Lines 1 to 8 of `text`, each converted before the next; throws
+// SettingsLineError naming `path` and the line when one is no whole number.
+SettingsRecord readSettingsRecord(const SettingsText& text, const QString& path);
+// Replaces lines 1 to 8 of `text` with the record; missing lines stay missing.
+void writeSettingsRecord(SettingsText& text, const SettingsRecord& record);
+
 // Caption of the unit panels for a pressure choice (0 to 3) or a temperature
 // choice (0 to 1); empty for no choice or one without a caption.
 QString pressureUnitCaption(int choice);

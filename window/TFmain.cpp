@@ -1,8 +1,5 @@
 #include "window/TFmain.h"
 
-#include "link/SerialPortName.h"
-
-#include <QDir>
 #include <QScreen>
 #include <QShowEvent>
 #include <exception>
@@ -11,63 +8,34 @@ namespace vorn {
 
 namespace {
 
-constexpr int kUsbChoice = 4;
-// How long after the serial poll the display tick comes in each period.
-constexpr std::chrono::milliseconds kDisplayTickLag{3};
-// A read ends within 100 ms, so a loop asked to pause has parked by then.
-constexpr std::chrono::milliseconds kParkWait{150};
+QString fromLatin1(std::string_view text) {
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 } // namespace
 
-TFmain::TFmain(TFmainServices services, QWidget* parent)
-    : QWidget(parent), services_(std::move(services)),
-      settingsPath_(
-          QDir(services_.workDir).absoluteFilePath(QString::fromLatin1(kSettingsFileName))) {
-    Q_ASSERT(services_.messages);
+TFmain::TFmain(MonitorCore& core, MessageSink& messages, QWidget* parent)
+    : QWidget(parent), core_(core), messages_(messages) {
     setWindowTitle(QStringLiteral("VORN"));
-
-    // 1. Controls with their design texts; the timers count from here on, and
-    //    their handlers cope with running before construction has finished.
+    // Controls with their design texts, then what the monitor holds now.
     createControls();
     connectHandlers();
     createContextMenu();
     setToolTips();
-    startTimers();
-    // 2. Device-change broadcasts reach FormWndProc after Qt has seen them.
-    watcher_ = new DeviceChangeWatcher(this);
-    connect(watcher_, &DeviceChangeWatcher::deviceChanged, this,
-            [this] { FormWndProc(kDeviceChangeMessage); });
-    if (!watcher_->isActive())
-        services_.messages->note(QStringLiteral(
-            "vorn: no udev monitor could be made: plugging and unplugging will not be noticed"));
-    // 3. Settings; a missing or bad file throws and the window is never shown.
-    LoadSettings();
-    // 4. The serial link, when a COM port is chosen.
-    OpenSerialLink();
-    // 5. Unit captions and the unit the display uses.
-    SetUnitCaptions();
-    settings_.PressureUnitIndex = RadioGroup1->itemIndex();
-    // 6. Geometry, in the view the user chose last time.
     SetGeometry();
-    loadView();
-    // 7. Normal mode.
-    state_.MonitorMode = static_cast<std::int32_t>(MonitorModeValue::Normal);
+    ShowSettings();
+    ShowWheels();
+    ShowBrand();
+    ShowCalibration();
+    ShowFactory();
+    Edit4->setText(fromLatin1(core_.panels().frequencyText));
+    Panel11->setCaption(fromLatin1(core_.panels().linkText));
+    Button4->setText(fromLatin1(core_.panels().autotxCaption));
     SyncModeTag();
-    // 8. Qt widgets paint through a back buffer already.
-
-    FormCreate();
-}
-
-TFmain::~TFmain() {
-    // The receive loop ends before anything it reads through goes away.
-    if (UsbThread)
-        UsbThread->stop();
+    connectCore();
 }
 
 void TFmain::connectHandlers() {
-    bind(Timer1, &QTimer::timeout, &TFmain::Timer1Timer);
-    bind(Timer2, &QTimer::timeout, &TFmain::Timer2Timer);
-    bind(Timer3, &QTimer::timeout, &TFmain::Timer3Timer);
     bind(BitBtn1, &QPushButton::clicked, &TFmain::BitBtn1Click);
     bind(BitBtn2, &QPushButton::clicked, &TFmain::BitBtn2Click);
     bind(BitBtn3, &QPushButton::clicked, &TFmain::BitBtn3Click);
@@ -95,63 +63,45 @@ void TFmain::connectHandlers() {
     bind(Panel14, &Panel::clicked, &TFmain::Panel14Click);
 }
 
-// The serial poll runs just before the display tick of each period, so a
-// report is drawn in the period it arrives in rather than one later.
-// Timer1 takes its phase from a tick of Timer2 the running event loop has
-// delivered, since construction may hold the first ticks up.
-void TFmain::startTimers() {
-    Timer2->start();
-    Timer3->start();
-    connect(
-        Timer2, &QTimer::timeout, Timer1,
-        [this] {
-            const auto lag = std::chrono::milliseconds(Timer2->remainingTime()) + kDisplayTickLag;
-            QTimer::singleShot(lag, Timer1, [timer = Timer1] { timer->start(); });
-        },
-        Qt::SingleShotConnection);
+// Every change of the monitor shows at once, in the same tick that made it.
+void TFmain::connectCore() {
+    connect(&core_, &MonitorCore::refreshed, this, [this] { guarded(&TFmain::RefreshDisplay); });
+    connect(&core_, &MonitorCore::brandChanged, this, &TFmain::ShowBrand);
+    connect(&core_, &MonitorCore::modeWasEntered, this, &TFmain::SyncModeTag);
+    connect(&core_, &MonitorCore::calibrationChanged, this, &TFmain::ShowCalibration);
+    connect(&core_, &MonitorCore::factoryChanged, this, &TFmain::ShowFactory);
+    connect(&core_, &MonitorCore::frequencyReported, this,
+            [this] { Edit4->setText(fromLatin1(core_.panels().frequencyText)); });
+    connect(&core_, &MonitorCore::linkChanged, this,
+            [this] { Panel11->setCaption(fromLatin1(core_.panels().linkText)); });
+    connect(&core_, &MonitorCore::autotxChanged, this,
+            [this] { Button4->setText(fromLatin1(core_.panels().autotxCaption)); });
+    connect(&core_, &MonitorCore::settingsChanged, this, &TFmain::ShowSettings);
+    connect(&core_, &MonitorCore::wheelsChanged, this, &TFmain::ShowWheels);
 }
 
 void TFmain::guarded(void (TFmain::*handler)()) noexcept {
     try {
         (this->*handler)();
     } catch (const std::exception& e) {
-        services_.messages->show(QString::fromUtf8(e.what()), kExceptionCaption);
+        messages_.show(QString::fromUtf8(e.what()), kExceptionCaption);
     } catch (...) {
-        services_.messages->show(QStringLiteral("Unknown error"), kExceptionCaption);
+        messages_.show(QStringLiteral("Unknown error"), kExceptionCaption);
     }
 }
 
-void TFmain::OpenSerialLink() {
-    const int choice = RadioGroup3->itemIndex();
-    if (choice == kUsbChoice)
-        return;
-    connect(&serial_, &SerialSession::lost, this, &TFmain::SerialLost);
-    connect(&serial_, &SerialSession::reopened, this,
-            [this](const QString& line) { services_.messages->note(line); });
-    const SerialOpenResult result = serial_.open(comPortName(choice));
-    if (result.opened())
-        return;
-    services_.messages->note(serialFailureLine(serial_.portName(), serial_.location(), result));
-    if (result.fault == SerialFault::SettingsRefused) {
-        // The unit's own wording: it names com1 whatever port was chosen.
-        services_.messages->show(QStringLiteral("com1(RS232) set error"),
-                                 QStringLiteral("Set Error"));
-    } else {
-        services_.messages->show(QStringLiteral("open com(RS232) error"),
-                                 QStringLiteral("Comm Error"));
-    }
+void TFmain::ShowBrand() {
+    Panel9->setCaption(fromLatin1(core_.panels().brandCaption));
+    Panel9->setColor(toQColor(core_.panels().brandColour));
 }
 
-// The device went away: no box, since a unit may come and go many times.
-void TFmain::SerialLost(const QString& line) {
-    services_.messages->note(line);
-    Panel11->setCaption(UsbConnected ? QStringLiteral("USB CONNECTED") : QString());
+void TFmain::ShowCalibration() {
+    Panel17->setCaption(fromLatin1(core_.panels().calibrationCaption));
+    Panel17->setColor(toQColor(core_.panels().calibrationColour));
 }
 
-void TFmain::FormCreate() {
-    UsbThread = std::make_unique<rxusbth>([this](UsbInReport& r) { return usb_.UsbReadReport(r); });
-    connect(UsbThread.get(), &rxusbth::reportReceived, this, &TFmain::UsbReceive,
-            Qt::QueuedConnection);
+void TFmain::ShowFactory() {
+    Panel18->setColor(toQColor(core_.panels().factoryColour));
 }
 
 void TFmain::FormShow() {
@@ -181,37 +131,9 @@ void TFmain::paintEvent(QPaintEvent*) {
     FormPaint();
 }
 
-void TFmain::FormWndProc(unsigned message) {
-    if (message != kDeviceChangeMessage)
-        return;
-    usbMonitor_.deviceChanged();
-    serial_.deviceChanged();
-    UsbDetach();
-}
-
-void TFmain::UsbAttach() {
-    if (!UsbConnected)
-        UsbThread->resume();
-    UsbConnected = true;
-}
-
-void TFmain::UsbDetach() {
-    if (UsbConnected && UsbThread)
-        UsbThread->pause();
-    UsbConnected = false;
-    usb_.DiscardPendingWrites(); // nothing goes to USB while it is not connected
-}
-
-void TFmain::UsbReceive(const QByteArray& report) {
-    parser_.parseUsbReport({reinterpret_cast<const std::uint8_t*>(report.constData()),
-                            static_cast<std::size_t>(report.size())});
-    SyncModeTag();
-}
-
-void TFmain::Timer1Timer() {
-    screen_.Timer1Timer();
+void TFmain::RefreshDisplay() {
+    screen_.RefreshDisplay(core_.blinkPhase());
     ShowCanvasChanges();
-    emit refreshed();
 }
 
 void TFmain::ShowCanvasChanges() {
@@ -220,33 +142,19 @@ void TFmain::ShowCanvasChanges() {
         Image1->repaint(dirty); // the view sits at the canvas origin
 }
 
-void TFmain::Timer2Timer() {
-    const QByteArray bytes = serial_.poll();
-    if (bytes.isEmpty())
-        return;
-    Panel11->setCaption(QStringLiteral("RS232 CONNECTED"));
-    parser_.feedSerial({reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                        static_cast<std::size_t>(bytes.size())});
-    SyncModeTag();
+void TFmain::Button3Click() {
+    core_.learn();
+    Panel10->hide();
 }
 
-void TFmain::Timer3Timer() {
-    // Ticks that come while a message box holds up construction do nothing.
-    if (!UsbThread || !usbMonitor_.tick())
-        return;
-    // The search replaces the read handle, so the loop must be sitting still;
-    // it normally has long since parked. If not, try again on the next tick.
-    if (!UsbThread->waitUntilParked(kParkWait)) {
-        usbMonitor_.UsbRescanPending = true;
-        return;
-    }
-    if (usb_.FindUsbDevice()) {
-        UsbAttach();
-        Panel11->setCaption(QStringLiteral("USB CONNECTED"));
-    } else {
-        UsbDetach();
-        Panel11->setCaption(QString());
-    }
+void TFmain::Button5Click() {
+    core_.testMode();
+    Panel10->hide();
+}
+
+void TFmain::SendWheelCommand(int wheel) {
+    core_.sendWheelCommand(wheel);
+    Panel10->hide();
 }
 
 } // namespace vorn

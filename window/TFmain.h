@@ -2,20 +2,8 @@
 
 #include "display/Canvas.h"
 #include "display/MonitorScreen.h"
-#include "display/MonitorSettings.h"
-#include "link/DeviceChangeWatcher.h"
-#include "link/HidBackend.h"
-#include "link/SerialSession.h"
-#include "link/TonePlayer.h"
-#include "link/UsbConnectionMonitor.h"
-#include "link/UsbHidDevice.h"
-#include "link/rxusbth.h"
 #include "monitor/MessageSink.h"
-#include "monitor/SettingsFile.h"
-#include "protocol/Commands.h"
-#include "protocol/FrameParser.h"
-#include "protocol/MonitorEffects.h"
-#include "protocol/TyreStateTable.h"
+#include "monitor/MonitorCore.h"
 #include "window/Controls.h"
 #include "window/PendingThresholds.h"
 
@@ -24,41 +12,26 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QWidget>
 
 namespace vorn {
 
-// What the window needs from outside: where it works, where its messages
-// and its tones go.
-struct TFmainServices {
-    QString workDir;                 // holds setdata.txt and the COM links
-    MessageSink* messages = nullptr; // never null
-    ToneSink* tones = nullptr;       // never null
-    HidBackend* hid = nullptr;       // never null
-};
-
-// The device-change broadcast, as the operating system numbers it.
-inline constexpr unsigned kDeviceChangeMessage = 537;
-
-// The main window: the drawn monitor screen, its panels and the settings
-// panel laid over it. It wires the protocol, display and links together;
-// each control event is one handler named after the control.
-class TFmain : public QWidget, public MonitorEffects {
+// The main window, a view of the monitor: the drawn monitor screen, its
+// panels and the settings panel laid over it. It draws what the monitor
+// holds and turns each control event, one handler named after the control,
+// into a call of the monitor.
+class TFmain : public QWidget {
     Q_OBJECT
 public:
-    // Reads the settings; throws with the failure text when they are missing
-    // or bad, before the window is ever shown.
-    explicit TFmain(TFmainServices services, QWidget* parent = nullptr);
-    ~TFmain() override;
+    // `messages` shows what a handler throws; the window carries on.
+    TFmain(MonitorCore& core, MessageSink& messages, QWidget* parent = nullptr);
 
     // Window events.
-    void FormCreate();
     void FormShow();
     void FormPaint();
-    void Timer1Timer();
-    void Timer2Timer();
-    void Timer3Timer();
+    // The drawing of each Timer1 tick, from the state the monitor has just
+    // evaluated.
+    void RefreshDisplay();
 
     // Settings panel.
     void BitBtn1Click();
@@ -69,19 +42,21 @@ public:
     void BitBtn6Click() { AdjustPending(PendingValue::HighTemp, +1); }
     void BitBtn7Click() { AdjustPending(PendingValue::HighTemp, -1); }
     void Button1Click();
-    void Button2Click();
+    void Button2Click() { Panel10->hide(); }
 
     // Commands to the unit.
     void Button3Click();
-    void Button4Click();
+    void Button4Click() { core_.toggleAutoTx(); }
     void Button5Click();
-    void Panel9Click();
-    void Button8Click();
-    void Button6Click() { SendFrequencyStep(true); }
-    void Button7Click() { SendFrequencyStep(false); }
-    void Button10Click();
-    void Button11Click();
-    void Button9Click();
+    void Panel9Click() { core_.acknowledge(); }
+    void Button8Click() { core_.setFrequency(Edit4->text()); }
+    void Button6Click() { core_.stepFrequency(Edit4->text(), ComboBox1->itemIndex(), true); }
+    void Button7Click() { core_.stepFrequency(Edit4->text(), ComboBox1->itemIndex(), false); }
+    void Button10Click() { core_.autoCalibrate(); }
+    void Button11Click() { core_.factory(); }
+    void Button9Click() {
+        core_.sendRadioSettings(Edit4->text(), ComboBox2->itemIndex(), RadioGroup4->itemIndex());
+    }
     void Panel1Click() { SendWheelCommand(0); }
     void Panel3Click() { SendWheelCommand(1); }
     void Panel5Click() { SendWheelCommand(2); }
@@ -89,36 +64,14 @@ public:
     void Panel12Click() { SendWheelCommand(4); }
     void Panel14Click() { SendWheelCommand(5); }
 
-    TyreStateTable& state() { return state_; }
-    const MonitorSettings& settings() const { return settings_; }
+    MonitorCore& core() { return core_; }
     const PendingThresholds& pending() const { return pending_; }
     const Canvas& canvas() const { return canvas_; }
-    bool usbConnected() const { return UsbConnected; }
-    bool serialOpen() const { return serial_.isOpen(); }
-    const command::UsbOutReport& usbOutReport() const { return UsbOutReport; }
-
-    // What the unit's replies and the alarm change in the window.
-    void setBrandCaption(std::string_view caption) override;
-    void setBrandColour(PanelColour colour) override;
-    PanelColour brandColour() const override;
-    void setCalibrationCaption(std::string_view caption) override;
-    void setCalibrationColour(PanelColour colour) override;
-    void setFactoryColour(PanelColour colour) override;
-    void setFrequencyText(std::string_view text) override;
-    void playTone(int hz, int ms) override;
-    void sensorStored(int wheel, ReportLink link) override { emit readingStored(wheel, link); }
-    void alarmRaised(int wheel, std::int32_t status) override {
-        emit alarmWasRaised(wheel, status);
-    }
-    void alarmEnded(AlarmEnd how) override { emit alarmWasEnded(how); }
-    void modeEntered(MonitorModeValue mode) override { emit modeWasEntered(mode); }
 
     // The window's context menu (right-click on the drawn screen, the Menu
     // key, Shift+F10). Features beside the replica add their entries here.
     QMenu& contextMenu() { return *contextMenu_; }
-    // Which links are up, in words, for "About VORN" and the like.
-    QString linkDescription() const;
-    // Wheels 4 and 5 shown below the unit's own screen (context menu).
+    // Wheels 4 and 5 shown below the unit's own screen: a six-wheel vehicle.
     bool sixWheelView() const { return sixWheels_->isChecked(); }
     void setSixWheelView(bool on) { sixWheels_->setChecked(on); }
 
@@ -178,27 +131,6 @@ public:
     ChoiceBox* ComboBox2 = nullptr;
     RadioGroup* RadioGroup4 = nullptr;
     QPushButton* Button9 = nullptr; // RF Save
-    QTimer* Timer1 = nullptr;
-    QTimer* Timer2 = nullptr;
-    QTimer* Timer3 = nullptr;
-
-signals:
-    // For what keeps or forwards the readings beside the screen; all are
-    // emitted on the main thread after the state table has changed.
-    void readingStored(int wheel, vorn::ReportLink link);
-    void alarmWasRaised(int wheel, std::int32_t status);
-    void alarmWasEnded(vorn::AlarmEnd how);
-    void modeWasEntered(vorn::MonitorModeValue mode);
-    // After every display refresh: statuses in state() are current.
-    void refreshed();
-
-public slots:
-    // Called for window-level messages that Qt does not deliver as events;
-    // the device-change broadcast pauses USB reception and schedules a search.
-    void FormWndProc(unsigned message);
-    // One input report from the receive thread, parsed here on the main thread.
-    void UsbReceive(const QByteArray& report);
-
 protected:
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
@@ -209,34 +141,25 @@ private:
     void createSettingsPanel();
     void createTuningGroup();
     void connectHandlers();
+    void connectCore();
     void createContextMenu();
     void setToolTips();
     void showAbout();
-    void startTimers();
-    // The view chosen last time, from the per-user settings.
-    void loadView();
-    // Window height and alarm wheels for the view in effect.
+    // Window height for the vehicle's wheels.
     void applyView();
-    void LoadSettings();
-    void OpenSerialLink();
-    void SerialLost(const QString& line);
+    void ShowSettings();
+    void ShowWheels();
+    void ShowBrand();
+    void ShowCalibration();
+    void ShowFactory();
     // The brand panel's tag shows the monitor mode the unit last reported.
-    void SyncModeTag() { Panel9->setTag(state_.MonitorMode); }
-    void SetUnitCaptions();
+    void SyncModeTag() { Panel9->setTag(core_.state().MonitorMode); }
     void SetGeometry();
     void PlacePanels();
     // Shows what was drawn on the canvas since the last look.
     void ShowCanvasChanges();
     void AdjustPending(PendingValue which, int delta);
     void SendWheelCommand(int wheel);
-    void SendFrequencyStep(bool up);
-    void SendIfAny(const std::optional<std::string>& text);
-    void UsbAttach();
-    void UsbDetach();
-    // A command goes out on every link that is up; nothing waits for a reply.
-    void SendCommand(std::string_view text);
-    void SendSerial(std::string_view text);
-    void SendUsb(std::string_view text);
 
     // Runs a handler; an exception it throws is shown and the program goes on.
     void guarded(void (TFmain::*handler)()) noexcept;
@@ -245,25 +168,13 @@ private:
         connect(sender, signal, this, [this, handler] { guarded(handler); });
     }
 
-    TFmainServices services_;
-    QString settingsPath_;
-    SettingsText settingsText_;
-    MonitorSettings settings_;
+    MonitorCore& core_;
+    MessageSink& messages_;
     PendingThresholds pending_;
-    TyreStateTable state_;
     Canvas canvas_;
-    UsbConnectionMonitor usbMonitor_;
-    SerialSession serial_{services_.workDir};
-    command::UsbOutReport UsbOutReport{}; // rewritten whole for every command
-    FrameParser parser_{state_, *this};
-    MonitorScreen screen_{canvas_, state_, settings_, *this};
-    UsbHidDevice usb_{*services_.hid};
-    DeviceChangeWatcher* watcher_ = nullptr;
+    MonitorScreen screen_{canvas_, core_.state(), core_.settings()};
     QMenu* contextMenu_ = nullptr; // owned through its parent, the window
     QAction* sixWheels_ = nullptr; // owned by the menu
-    // Made by FormCreate; stopped before usb_, whose read handle it uses.
-    std::unique_ptr<rxusbth> UsbThread;
-    bool UsbConnected = false;
     bool centred_ = false;
 };
 

@@ -46,17 +46,8 @@ QLineEdit* makeEdit(QWidget* parent, const QString& text, QRect place) {
 }
 
 constexpr int kDesignClientHeight = 442;
-constexpr int kDesignAlarmWheels = 4;
 // The temperature captions' "。"; no default font has it.
 const QString kFullStopFont = QStringLiteral("Sawarabi Gothic");
-
-// Precise, so the serial poll and the display tick keep their phase.
-QTimer* makeTimer(QObject* parent) {
-    auto* timer = new QTimer(parent);
-    timer->setTimerType(Qt::PreciseTimer);
-    timer->setInterval(100);
-    return timer;
-}
 
 } // namespace
 
@@ -84,10 +75,6 @@ void TFmain::createControls() {
     Memo1->hide();
 
     createSettingsPanel();
-
-    Timer1 = makeTimer(this);
-    Timer2 = makeTimer(this);
-    Timer3 = makeTimer(this);
 }
 
 void TFmain::createSettingsPanel() {
@@ -195,14 +182,13 @@ void TFmain::SetGeometry() {
 }
 
 // The design's 480 by 476 is the outer size; its client area ends at the
-// tops of the wheel 4 and 5 panels. The six-wheel view shows the whole canvas.
+// tops of the wheel 4 and 5 panels. A six-wheel vehicle shows the whole canvas.
 void TFmain::applyView() {
-    const bool six = sixWheelView();
+    const bool six = core_.wheels() > 4;
     setFixedSize(Canvas::Width, six ? Canvas::Height : kDesignClientHeight);
     Image1->setGeometry(0, 0, width(), height());
     if (Panel10->isVisible())
         Panel10->setGeometry(Image1->geometry());
-    settings_.AlarmWheels = six ? kShownWheels : kDesignAlarmWheels;
 }
 
 void TFmain::PlacePanels() {

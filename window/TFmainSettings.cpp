@@ -1,46 +1,28 @@
-// The settings file and the settings panel laid over the screen.
+// The settings panel laid over the screen, and the captions and choices it
+// shows of the monitor's settings.
 #include "window/TFmain.h"
-
-#include <array>
-#include <functional>
 
 namespace vorn {
 
-void TFmain::LoadSettings() {
-    settingsText_ = loadSettingsFile(settingsPath_);
-    Memo1->setPlainText(settingsText_.plainText());
-    // Where each of lines 1 to 8 goes; the controls clamp what does not fit.
-    const std::array<std::function<void(std::int32_t)>, kSettingsLines> apply{
-        [this](std::int32_t v) { settings_.LowPressureSet = v; },
-        [this](std::int32_t v) { settings_.HighPressureSet = v; },
-        [this](std::int32_t v) { settings_.HighTempSet = v; },
-        [this](std::int32_t v) { RadioGroup1->setItemIndex(v); },
-        [this](std::int32_t v) { RadioGroup2->setItemIndex(v); },
-        [this](std::int32_t v) { RadioGroup3->setItemIndex(v); },
-        [this](std::int32_t v) { ComboBox2->setItemIndex(v); },
-        [this](std::int32_t v) { RadioGroup4->setItemIndex(v); },
-    };
-    // Each line takes effect before the next is converted.
-    for (int line = 0; line < kSettingsLines; ++line) {
-        try {
-            apply[static_cast<std::size_t>(line)](parseSettingInteger(settingsText_.line(line)));
-        } catch (const std::runtime_error& e) {
-            throw SettingsLineError(e, settingsPath_, line + 1);
-        }
-    }
-}
-
-void TFmain::SetUnitCaptions() {
-    const QString pressure = pressureUnitCaption(RadioGroup1->itemIndex());
+// The choices and captions as the monitor holds them; changes made on the
+// panel and not saved are given up.
+void TFmain::ShowSettings() {
+    const SettingsRecord& r = core_.record();
+    RadioGroup1->setItemIndex(r.PressureUnit);
+    RadioGroup2->setItemIndex(r.TemperatureUnit);
+    RadioGroup3->setItemIndex(r.Port);
+    ComboBox2->setItemIndex(r.DataRate);
+    RadioGroup4->setItemIndex(r.AutoTx);
+    Memo1->setPlainText(core_.settingsText().plainText());
     for (Panel* p : {Panel1, Panel3, Panel5, Panel7, Panel12, Panel14})
-        p->setCaption(pressure);
-    const QString temperature = temperatureUnitCaption(RadioGroup2->itemIndex());
+        p->setCaption(core_.panels().pressureCaption);
     for (Panel* p : {Panel2, Panel4, Panel6, Panel8, Panel13, Panel15})
-        p->setCaption(temperature);
+        p->setCaption(core_.panels().temperatureCaption);
 }
 
 void TFmain::BitBtn1Click() {
-    pending_ = {settings_.LowPressureSet, settings_.HighPressureSet, settings_.HighTempSet};
+    const MonitorSettings& s = core_.settings();
+    pending_ = {s.LowPressureSet, s.HighPressureSet, s.HighTempSet};
     Edit1->setText(QString::number(pending_.LowPressureEdit));
     Edit2->setText(QString::number(pending_.HighPressureEdit));
     Edit3->setText(QString::number(pending_.HighTempEdit));
@@ -63,25 +45,12 @@ void TFmain::AdjustPending(PendingValue which, int delta) {
     c.edit->setText(QString::number(*c.value));
 }
 
+// A save that fails throws: the panel stays open and keeps what was chosen.
 void TFmain::Button1Click() {
-    settings_.LowPressureSet = pending_.LowPressureEdit;
-    settings_.HighPressureSet = pending_.HighPressureEdit;
-    settings_.HighTempSet = pending_.HighTempEdit;
-    const std::int32_t lines[kSettingsLines] = {
-        settings_.LowPressureSet, settings_.HighPressureSet, settings_.HighTempSet,
-        RadioGroup1->itemIndex(), RadioGroup2->itemIndex(),  RadioGroup3->itemIndex(),
-        ComboBox2->itemIndex(),   RadioGroup4->itemIndex(),
-    };
-    for (int i = 0; i < kSettingsLines; ++i)
-        settingsText_.replaceLine(i, QString::number(lines[i]));
-    Memo1->setPlainText(settingsText_.plainText());
-    saveSettingsFile(settingsPath_, settingsText_); // throws; the panel stays open
-    settings_.PressureUnitIndex = RadioGroup1->itemIndex();
-    SetUnitCaptions();
-    Panel10->hide();
-}
-
-void TFmain::Button2Click() {
+    core_.saveSettings({pending_.LowPressureEdit, pending_.HighPressureEdit, pending_.HighTempEdit,
+                        RadioGroup1->itemIndex(), RadioGroup2->itemIndex(),
+                        RadioGroup3->itemIndex(), ComboBox2->itemIndex(),
+                        RadioGroup4->itemIndex()});
     Panel10->hide();
 }
 

@@ -2,7 +2,7 @@
 // records what it is asked.
 #include "app/DesktopNotifier.h"
 
-#include "tests/window/WindowFixture.h"
+#include "tests/monitor/MonitorFixture.h"
 
 #include <QDBusConnection>
 #include <QProcess>
@@ -12,7 +12,7 @@
 namespace vorn {
 namespace {
 
-using test::WindowFixture;
+using test::MonitorFixture;
 
 // A private dbus-daemon with this recording notification service on it.
 class NotificationBus : public QObject {
@@ -61,18 +61,18 @@ private:
 };
 
 // Readings stored for `wheels` as the parser stores them, then one refresh.
-void refreshWith(TFmain& w, std::initializer_list<std::array<int, 3>> wheels) {
+void refreshWith(MonitorCore& m, std::initializer_list<std::array<int, 3>> wheels) {
     for (const auto& [wheel, halfPsi, celsius] : wheels)
-        w.state().StoreSensorReport(wheel, 1, true, halfPsi, celsius + ZeroCelsius);
-    w.Timer1Timer();
+        m.state().StoreSensorReport(wheel, 1, true, halfPsi, celsius + ZeroCelsius);
+    m.Timer1Timer();
 }
 
 TEST(DesktopNotifier,
      AnAlarmIsOneCriticalNoticeReplacedAsWheelsJoinClosedOnAcknowledgeAndNeedsNoBus) {
     NotificationBus bus;
     ASSERT_TRUE(bus.registered);
-    WindowFixture f;
-    TFmain& w = f.open();
+    MonitorFixture f;
+    MonitorCore& w = f.start();
     new DesktopNotifier(w, bus.client());
     // A second one without a bus must neither block nor stop the alarm.
     new DesktopNotifier(w, QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "nobus"));
@@ -91,16 +91,15 @@ TEST(DesktopNotifier,
                                 "wheel 3: high temperature, 80 °C");
     EXPECT_EQ(notified[1].replacesId, 101u);
 
-    EXPECT_EQ(w.Panel9->caption(), "ALARM !");
-    w.Panel9Click();
-    EXPECT_EQ(w.Panel9->caption(), "KESSIDO");
+    EXPECT_EQ(w.panels().brandCaption, "ALARM !");
+    w.acknowledge();
     ASSERT_TRUE(QTest::qWaitFor([&] { return closed.size() == 1; }));
     EXPECT_EQ(closed[0], 101u);
 
     // A new alarm is a new notice; acknowledged before the service answered,
     // it is closed as soon as its number is known.
     refreshWith(w, {{0, 100, 25}});
-    w.Panel9Click();
+    w.acknowledge();
     ASSERT_TRUE(QTest::qWaitFor([&] { return closed.size() == 2; }));
     EXPECT_EQ(notified.size(), 3u);
     EXPECT_EQ(notified[2].replacesId, 0u);

@@ -15,8 +15,8 @@ namespace {
 using test::WindowFixture;
 
 void tick(TFmain& w) {
-    w.Timer2Timer();
-    w.Timer1Timer();
+    w.core().Timer2Timer();
+    w.core().Timer1Timer();
     QApplication::processEvents();
 }
 
@@ -54,8 +54,9 @@ TEST(WindowView, TheSixWheelViewShowsWheelsFourAndFiveAndIsKeptForTheNextStart) 
     QTest::mouseClick(w.Panel14, Qt::LeftButton);
     EXPECT_EQ(f.unit.read(), "$W4#$W5#");
 
-    f.window.reset();
+    f.close();
     EXPECT_TRUE(f.open().sixWheelView());
+    EXPECT_EQ(f.core->wheels(), 6);
     EXPECT_EQ(f.window->height(), 600);
     EXPECT_EQ(f.savedSettings(), test::defaultSettings().join("\r\n").toLatin1() + "\r\n");
 }

@@ -1,48 +1,45 @@
-// The commands the window's buttons and panels send to the unit. The window
-// shows a mode only when the unit answers; these handlers change no more
-// than their own controls.
-#include "window/TFmain.h"
+// The commands to the unit. The monitor shows a mode only when the unit
+// answers; these change no more than what the table below each one says.
+#include "monitor/MonitorCore.h"
 
 namespace vorn {
 
-void TFmain::SendSerial(std::string_view text) {
+void MonitorCore::SendSerial(std::string_view text) {
     if (!serial_.isOpen())
         return;
     const std::string frame = command::serialFrame(text);
     serial_.write(QByteArrayView(frame.data(), static_cast<qsizetype>(frame.size())));
 }
 
-void TFmain::SendUsb(std::string_view text) {
+void MonitorCore::SendUsb(std::string_view text) {
     UsbOutReport = command::usbReport(text);
     if (UsbConnected)
         usb_.UsbWriteReport(UsbOutReport);
 }
 
-void TFmain::SendCommand(std::string_view text) {
+void MonitorCore::SendCommand(std::string_view text) {
     SendSerial(text);
     SendUsb(text);
 }
 
-void TFmain::Button3Click() {
+void MonitorCore::learn() {
     SendCommand(command::Learn);
-    Panel10->hide();
 }
 
-void TFmain::Button5Click() {
+void MonitorCore::testMode() {
     SendCommand(command::Test);
-    Panel10->hide();
 }
 
-void TFmain::SendWheelCommand(int wheel) {
+void MonitorCore::sendWheelCommand(int wheel) {
     SendCommand(command::wheel(wheel));
-    Panel10->hide();
 }
 
-void TFmain::Button4Click() {
+void MonitorCore::toggleAutoTx() {
     // The unit sees the USB form before the click is counted and the serial
     // form after it; the order is kept as the unit has always seen it.
     const command::AutotxStep step = command::autotxStep(state_.AutotxClicks);
-    Button4->setText(QString::fromLatin1(step.caption.data(), step.caption.size()));
+    panels_.autotxCaption = step.caption;
+    emit autotxChanged();
     SendUsb(step.command);
     // Only bit 0 matters; count in unsigned so it wraps instead of overflowing.
     state_.AutotxClicks =
@@ -50,7 +47,7 @@ void TFmain::Button4Click() {
     SendSerial(step.command);
 }
 
-void TFmain::Panel9Click() {
+void MonitorCore::acknowledge() {
     // During an alarm a click only acknowledges it; otherwise it ends the
     // unit's mode, and the unit's answer brings back normal mode.
     const bool alarmWasOn = state_.AlarmActive != 0;
@@ -63,21 +60,25 @@ void TFmain::Panel9Click() {
         alarmEnded(AlarmEnd::Acknowledged);
 }
 
-void TFmain::SendIfAny(const std::optional<std::string>& text) {
+void MonitorCore::SendIfAny(const std::optional<std::string>& text) {
     if (text)
         SendCommand(*text);
 }
 
-// The frequency edit changes only when the unit reports its new frequency.
-void TFmain::Button8Click() {
-    SendIfAny(command::frequencySet(Edit4->text().toStdString()));
+// The frequency text changes only when the unit reports its new frequency.
+void MonitorCore::setFrequency(const QString& text) {
+    SendIfAny(command::frequencySet(text.toStdString()));
 }
 
-void TFmain::SendFrequencyStep(bool up) {
-    SendIfAny(command::frequencyStep(Edit4->text().toStdString(), ComboBox1->itemIndex(), up));
+void MonitorCore::stepFrequency(const QString& text, int stepIndex, bool up) {
+    SendIfAny(command::frequencyStep(text.toStdString(), stepIndex, up));
 }
 
-void TFmain::Button10Click() {
+void MonitorCore::sendRadioSettings(const QString& text, int rateIndex, int autotxIndex) {
+    SendIfAny(command::radioSettingsSave(text.toStdString(), rateIndex, autotxIndex));
+}
+
+void MonitorCore::autoCalibrate() {
     if (state_.CalibrationRunning == 0) {
         SendCommand(command::Calibrate);
         return;
@@ -88,13 +89,8 @@ void TFmain::Button10Click() {
     setCalibrationCaption("");
 }
 
-void TFmain::Button11Click() {
+void MonitorCore::factory() {
     SendCommand(state_.FactoryMode == 1 ? command::End : command::Factory);
-}
-
-void TFmain::Button9Click() {
-    SendIfAny(command::radioSettingsSave(Edit4->text().toStdString(), ComboBox2->itemIndex(),
-                                         RadioGroup4->itemIndex()));
 }
 
 } // namespace vorn

@@ -1,4 +1,4 @@
-#include "tests/window/WindowFixture.h"
+#include "tests/monitor/MonitorFixture.h"
 
 #include <QTest>
 #include <gtest/gtest.h>
@@ -6,7 +6,7 @@
 namespace vorn {
 namespace {
 
-using test::WindowFixture;
+using test::MonitorFixture;
 
 const std::string kUnitPath = "/dev/hidraw-unit";
 
@@ -16,65 +16,65 @@ std::vector<std::uint8_t> usbReport(std::string_view frame) {
     return r;
 }
 
-struct UsbFixture : WindowFixture {
+struct UsbFixture : MonitorFixture {
     UsbFixture() { hid.plug({kUnitPath, kUnitVendorId, kUnitProductId, 0}); }
     void ticks(int n) {
         for (int i = 0; i < n; ++i)
-            window->Timer3Timer();
+            core->Timer3Timer();
     }
-    void broadcast() { window->FormWndProc(kDeviceChangeMessage); }
+    void broadcast() { core->deviceChanged(); }
 };
 
-TEST(WindowUsb, FoundOnTheEleventhTickLostOnUnplugAndReopenedOnAnyDevicesBroadcast) {
+TEST(MonitorUsb, FoundOnTheEleventhTickLostOnUnplugAndReopenedOnAnyDevicesBroadcast) {
     UsbFixture f;
-    TFmain& w = f.open();
+    MonitorCore& m = f.start();
     f.ticks(10);
-    EXPECT_FALSE(w.usbConnected());
+    EXPECT_FALSE(m.usbConnected());
     f.ticks(1);
-    EXPECT_TRUE(w.usbConnected());
-    EXPECT_EQ(w.Panel11->caption(), "USB CONNECTED");
+    EXPECT_TRUE(m.usbConnected());
+    EXPECT_EQ(m.panels().linkText, "USB CONNECTED");
     f.unit.write("$LEND#");
-    w.Timer2Timer();
-    EXPECT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
+    m.Timer2Timer();
+    EXPECT_EQ(m.panels().linkText, "RS232 CONNECTED");
     f.hid.unplug(kUnitPath);
     f.broadcast();
-    EXPECT_FALSE(w.usbConnected());
+    EXPECT_FALSE(m.usbConnected());
     f.ticks(11);
-    EXPECT_EQ(w.Panel11->caption(), "");
+    EXPECT_EQ(m.panels().linkText, "");
     f.hid.replug(kUnitPath);
     f.broadcast();
     f.ticks(11);
-    EXPECT_EQ(w.Panel11->caption(), "USB CONNECTED");
+    EXPECT_EQ(m.panels().linkText, "USB CONNECTED");
     // The unit comes back as a new instance without the system saying so:
     // the old handles read nothing.
     f.hid.replug(kUnitPath);
     f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
     QTest::qWait(300); // time for a report to arrive, if it could
-    EXPECT_EQ(w.state().TyrePressure[0], 0);
+    EXPECT_EQ(m.state().TyrePressure[0], 0);
     // Some other device is plugged in: the unit is searched for and reopened.
     f.hid.plug({"/dev/hidraw-mouse", 0x046d, 0xc077, 0});
     f.broadcast();
     f.ticks(11);
     f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.state().TyrePressure[0] == 65; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m.state().TyrePressure[0] == 65; }));
 }
 
 // Plugged in but not yet found (before the eleventh tick, and after a
 // broadcast) nothing goes to USB; once found, commands go to both links and
 // frames come from both, and a device stuck on a write holds up neither the
-// clicks nor the window's close.
-TEST(WindowUsb, CommandsGoToBothLinksOnceFoundAndNeverWaitForAStuckDevice) {
+// commands nor the monitor's end.
+TEST(MonitorUsb, CommandsGoToBothLinksOnceFoundAndNeverWaitForAStuckDevice) {
     UsbFixture f;
-    TFmain& w = f.open();
+    MonitorCore& m = f.start();
     f.ticks(10);
-    w.Panel1Click(); // W0
+    m.sendWheelCommand(0);
     f.ticks(1);
-    ASSERT_TRUE(w.usbConnected());
+    ASSERT_TRUE(m.usbConnected());
     f.broadcast();
-    w.Panel3Click(); // W1
+    m.sendWheelCommand(1);
     f.ticks(11);
-    w.Button3Click();
-    w.Panel5Click();
+    m.learn();
+    m.sendWheelCommand(2);
     EXPECT_EQ(f.unit.read(), "$W0#$W1#$LEARN#$W2#");
     const std::vector<std::uint8_t> learn{0, 'L', 'E', 'A', 'R', 'N', 0, 0, 0};
     const std::vector<std::uint8_t> w2{0, 'W', '2', 0, 0, 0, 0, 0, 0};
@@ -82,13 +82,13 @@ TEST(WindowUsb, CommandsGoToBothLinksOnceFoundAndNeverWaitForAStuckDevice) {
     EXPECT_EQ(f.hid.writtenReports(kUnitPath), (std::vector{learn, w2}));
     f.hid.pushReport(kUnitPath, usbReport("$001520418D#"));
     f.unit.write("$201403C6D#");
-    w.Timer2Timer();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return w.state().TyrePressure[0] == 65; }));
-    EXPECT_EQ(w.state().TyrePressure[2], 64);
+    m.Timer2Timer();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return m.state().TyrePressure[0] == 65; }));
+    EXPECT_EQ(m.state().TyrePressure[2], 64);
     f.hid.holdWrites(true);
-    w.Panel5Click(); // W2: returns while its write is stuck
+    m.sendWheelCommand(2); // returns while its write is stuck
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.hid.writesHeld() == 1; }));
-    f.window.reset();
+    f.core.reset();
     f.hid.holdWrites(false);
     EXPECT_TRUE(QTest::qWaitFor([&] { return f.hid.openHandles() == 0; })); // the writer let go
     EXPECT_EQ(f.hid.writtenReports(kUnitPath), (std::vector{learn, w2, w2}));
@@ -96,19 +96,19 @@ TEST(WindowUsb, CommandsGoToBothLinksOnceFoundAndNeverWaitForAStuckDevice) {
 
 // A read that holds the receive thread past the search's bounded wait for it
 // to pause: the search stays due and runs on a later tick.
-TEST(WindowUsb, ASearchWaitsForAStuckReadOnLaterTicks) {
+TEST(MonitorUsb, ASearchWaitsForAStuckReadOnLaterTicks) {
     UsbFixture f;
-    TFmain& w = f.open();
+    MonitorCore& m = f.start();
     f.ticks(11);
     f.hid.holdReads(true);
     ASSERT_TRUE(QTest::qWaitFor([&] { return f.hid.readsHeld() == 1; }));
     f.broadcast();
     f.ticks(12);
-    EXPECT_FALSE(w.usbConnected());
-    EXPECT_EQ(w.Panel11->caption(), "USB CONNECTED"); // no search has run to change it
+    EXPECT_FALSE(m.usbConnected());
+    EXPECT_EQ(m.panels().linkText, "USB CONNECTED"); // no search has run to change it
     f.hid.holdReads(false);
     f.ticks(1);
-    EXPECT_TRUE(w.usbConnected());
+    EXPECT_TRUE(m.usbConnected());
 }
 
 } // namespace

@@ -1,14 +1,17 @@
 #pragma once
 
-#include "display/MonitorSettings.h"
-#include "display/SevenSegment.h"
-#include "protocol/TyreStateTable.h"
-
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace vorn {
+
+// Glyphs of the seven-segment table beside the digits 0 to 9.
+namespace glyph {
+inline constexpr int Blank = 16;
+inline constexpr int Minus = 17;
+} // namespace glyph
 
 // The glyphs of one row of three cells, and the cell whose point is lit (-1: none).
 struct RowGlyphs {
@@ -24,24 +27,8 @@ std::optional<RowGlyphs> PressureGlyphs(std::int32_t p, std::int32_t unitIndex);
 // 199); nothing when it cannot be shown in three cells.
 std::optional<RowGlyphs> TemperatureGlyphs(std::int32_t t);
 
-// Tests each wheel against the thresholds, keeps its status bits and draws
-// its pressure and temperature rows: lime within limits, red beyond, navy
-// dashes without a reading.
-class WheelEvaluator {
-public:
-    WheelEvaluator(SevenSegmentRenderer& digits, TyreStateTable& state,
-                   const MonitorSettings& settings)
-        : digits_(digits), state_(state), settings_(settings) {}
-
-    void EvaluatePressure(int wheel);
-    void EvaluateTemperature(int wheel);
-
-private:
-    void drawRow(int firstCell, const RowGlyphs& row, QRgb colour);
-
-    SevenSegmentRenderer& digits_;
-    TyreStateTable& state_;
-    const MonitorSettings& settings_;
-};
+// The row as a person reads it off the screen: digits, ' ' for a blank,
+// '-' for a minus and '.' after a lit point ("09.5", " 25", "-05").
+std::string RowText(const RowGlyphs& row);
 
 } // namespace vorn

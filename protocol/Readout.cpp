@@ -1,8 +1,7 @@
-#include "display/WheelEvaluation.h"
+#include "protocol/Readout.h"
 
-#include "display/Colours.h"
-#include "display/ScreenLayout.h"
 #include "protocol/PressureUnits.h"
+#include "protocol/TyreStateTable.h"
 
 namespace vorn {
 
@@ -11,9 +10,8 @@ constexpr std::int32_t NoPressureFrom = 400;
 constexpr std::int32_t NoTemperatureFrom = 199;
 constexpr std::int32_t PsiFullFrom = 200;
 constexpr std::int64_t Thousand = 1000;
-constexpr int Blank = static_cast<int>(Glyph::Blank);
-constexpr int Minus = static_cast<int>(Glyph::Minus);
-constexpr RowGlyphs Dashes{{Minus, Minus, Minus}, -1};
+using glyph::Blank;
+using glyph::Minus;
 
 constexpr bool isDigit(std::int64_t d) {
     return d >= 0 && d <= 9;
@@ -74,58 +72,15 @@ std::optional<RowGlyphs> TemperatureGlyphs(std::int32_t t) {
     return ledBy(Blank, celsius / 10, celsius % 10, -1);
 }
 
-void WheelEvaluator::drawRow(int firstCell, const RowGlyphs& row, QRgb colour) {
-    for (int column = 0; column < layout::CellsPerRow; ++column) {
-        digits_.setDecimalPointRequest(row.pointCell == column ? 1 : 0);
-        digits_.DrawDigitCell(GlyphCode(row.glyphs[static_cast<std::size_t>(column)]),
-                              firstCell + column, colour);
+std::string RowText(const RowGlyphs& row) {
+    std::string text;
+    for (int cell = 0; cell < static_cast<int>(row.glyphs.size()); ++cell) {
+        const int g = row.glyphs[static_cast<std::size_t>(cell)];
+        text += g >= 0 && g <= 9 ? static_cast<char>('0' + g) : g == Minus ? '-' : ' ';
+        if (row.pointCell == cell)
+            text += '.';
     }
-    digits_.setDecimalPointRequest(0);
-}
-
-// A pressure exactly twice a threshold is within limits.
-void WheelEvaluator::EvaluatePressure(int wheel) {
-    if (wheel < 0 || wheel >= kShownWheels)
-        return;
-    const auto w = static_cast<std::size_t>(wheel);
-    const std::int32_t p = state_.TyrePressure[w];
-    std::int32_t& word = state_.TyreStatus[w];
-    word &= ~(status::LowPressure | status::HighPressure);
-    QRgb colour = colour::Lime;
-    if (p > 2 * std::int64_t{settings_.HighPressureSet}) {
-        word |= status::HighPressure;
-        colour = colour::Red;
-    } else if (p < 2 * std::int64_t{settings_.LowPressureSet}) {
-        word |= status::LowPressure;
-        colour = colour::Red;
-    }
-    std::optional<RowGlyphs> row = PressureGlyphs(p, settings_.PressureUnitIndex);
-    if (!row) { // no reading, or a negative one only a damaged frame can bring: absent
-        word = 0;
-        colour = colour::Navy;
-        row = Dashes;
-    }
-    drawRow(layout::CellNumber(wheel, 0, 0), *row, colour);
-}
-
-// The threshold test takes the temperature capped at 199; from 199 on the row
-// shows dashes, which never carry the hot bit.
-void WheelEvaluator::EvaluateTemperature(int wheel) {
-    if (wheel < 0 || wheel >= kShownWheels)
-        return;
-    const auto w = static_cast<std::size_t>(wheel);
-    const std::int32_t t = std::min(state_.TyreTemperature[w], NoTemperatureFrom);
-    std::int32_t& word = state_.TyreStatus[w];
-    const bool hot = t > std::int64_t{settings_.HighTempSet} + ZeroCelsius;
-    word = hot ? (word | status::HighTemperature) : (word & ~status::HighTemperature);
-    QRgb colour = hot ? colour::Red : colour::Lime;
-    std::optional<RowGlyphs> row = TemperatureGlyphs(t);
-    if (!row) {
-        word &= ~status::HighTemperature;
-        colour = colour::Navy;
-        row = Dashes;
-    }
-    drawRow(layout::CellNumber(wheel, 1, 0), *row, colour);
+    return text;
 }
 
 } // namespace vorn

@@ -1,4 +1,4 @@
-#include "tests/window/WindowFixture.h"
+#include "tests/monitor/MonitorFixture.h"
 
 #include <QAbstractEventDispatcher>
 #include <QEventLoop>
@@ -7,9 +7,9 @@
 namespace vorn {
 namespace {
 
-using test::WindowFixture;
+using test::MonitorFixture;
 
-TEST(WindowSerialLink, OpensTheChosenPortOrSaysWhyNot) {
+TEST(MonitorSerialLink, OpensTheChosenPortOrSaysWhyNot) {
     const struct {
         const char* port;   // line 6 of the settings
         const char* linkTo; // what COM2 in the working folder points at, if anything
@@ -24,11 +24,11 @@ TEST(WindowSerialLink, OpensTheChosenPortOrSaysWhyNot) {
     for (const auto& c : cases) {
         QStringList settings = test::defaultSettings();
         settings[5] = QString::fromLatin1(c.port);
-        WindowFixture f(settings);
+        MonitorFixture f(settings);
         if (c.linkTo)
             QFile::link(QString::fromLatin1(c.linkTo), f.dir.file("COM2"));
-        TFmain& w = f.open();
-        EXPECT_EQ(w.serialOpen(), c.open) << c.port;
+        MonitorCore& m = f.start();
+        EXPECT_EQ(m.serialOpen(), c.open) << c.port;
         ASSERT_EQ(f.messages.shown.size(), c.refused ? 1u : 0u) << c.port;
         if (c.refused) {
             EXPECT_EQ(f.messages.shown[0].text, "open com(RS232) error");
@@ -39,44 +39,44 @@ TEST(WindowSerialLink, OpensTheChosenPortOrSaysWhyNot) {
     }
 }
 
-TEST(WindowSerialLink, FramesFromTheLineReachTheStateTableAndThePanels) {
-    WindowFixture f;
-    TFmain& w = f.open();
-    w.Timer2Timer();
-    EXPECT_EQ(w.Panel11->caption(), ""); // a silent unit shows nothing
+TEST(MonitorSerialLink, FramesFromTheLineReachTheStateTableAndThePanels) {
+    MonitorFixture f;
+    MonitorCore& m = f.start();
+    m.Timer2Timer();
+    EXPECT_EQ(m.panels().linkText, ""); // a silent unit shows nothing
     f.unit.write("$CAL0#$FRX2cab#$TR0A2CAA#$FAC#$2014");
-    w.Timer2Timer();
+    m.Timer2Timer();
     f.unit.write("03C6D#");
-    w.Timer2Timer();
-    EXPECT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
-    EXPECT_EQ(w.state().TyrePressure[2], 64); // a frame split over two polls
-    EXPECT_EQ(w.Panel17->caption(), "2CAA 10");
-    EXPECT_EQ(w.Panel17->color(), QColor(255, 255, 0));
-    EXPECT_EQ(w.Edit4->text(), "2CAB");
-    EXPECT_EQ(w.Panel18->color(), QColor(255, 255, 0));
+    m.Timer2Timer();
+    EXPECT_EQ(m.panels().linkText, "RS232 CONNECTED");
+    EXPECT_EQ(m.state().TyrePressure[2], 64); // a frame split over two polls
+    EXPECT_EQ(m.panels().calibrationCaption, "2CAA 10");
+    EXPECT_EQ(m.panels().calibrationColour, PanelColour::Yellow);
+    EXPECT_EQ(m.panels().frequencyText, "2CAB");
+    EXPECT_EQ(m.panels().factoryColour, PanelColour::Yellow);
     EXPECT_EQ(f.tones.played.size(), 1u);
 }
 
 // The unit is switched off (its side of the line closes) and comes back
 // under the same name on a new terminal, twice.
-TEST(WindowSerialLink, AHungUpLineIsClosedIdlesAndReopensWhenItsNameReturns) {
-    WindowFixture f;
-    TFmain& w = f.open();
-    for (QTimer* t : {w.Timer1, w.Timer2, w.Timer3})
+TEST(MonitorSerialLink, AHungUpLineIsClosedIdlesAndReopensWhenItsNameReturns) {
+    MonitorFixture f;
+    MonitorCore& m = f.start();
+    for (QTimer* t : {m.Timer1, m.Timer2, m.Timer3})
         t->stop(); // only the line may wake the event loop
     f.unit.write("$001520418D#");
-    w.Timer2Timer();
-    ASSERT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
+    m.Timer2Timer();
+    ASSERT_EQ(m.panels().linkText, "RS232 CONNECTED");
     f.unit.hangUp();
     int wakeUps = 0;
     QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock,
-                     w.Panel11, [&] { ++wakeUps; });
+                     &m, [&] { ++wakeUps; });
     QEventLoop loop;
     QTimer::singleShot(300, &loop, &QEventLoop::quit);
     loop.exec();
     EXPECT_LT(wakeUps, 10); // a handle left watched wakes it thousands of times
-    EXPECT_FALSE(w.serialOpen());
-    EXPECT_EQ(w.Panel11->caption(), "");
+    EXPECT_FALSE(m.serialOpen());
+    EXPECT_EQ(m.panels().linkText, "");
     EXPECT_TRUE(f.messages.shown.empty());
     ASSERT_FALSE(f.messages.noted.empty());
     EXPECT_TRUE(f.messages.noted.back().contains(f.dir.file("COM1")));
@@ -84,26 +84,26 @@ TEST(WindowSerialLink, AHungUpLineIsClosedIdlesAndReopensWhenItsNameReturns) {
     for (const bool broadcast : {false, true}) {
         QFile::remove(f.dir.file("COM1"));
         for (int tick = 0; tick < SerialSession::kRetryPolls; ++tick)
-            w.Timer2Timer(); // a look while the link is away takes no other port
-        EXPECT_FALSE(w.serialOpen());
+            m.Timer2Timer(); // a look while the link is away takes no other port
+        EXPECT_FALSE(m.serialOpen());
         test::PseudoTerminal unit;
         QFile::link(unit.devicePath(), f.dir.file("COM1"));
         if (broadcast)
-            w.FormWndProc(kDeviceChangeMessage); // looked for at the next poll
+            m.deviceChanged(); // looked for at the next poll
         else
             for (int tick = 1; tick < SerialSession::kRetryPolls; ++tick)
-                w.Timer2Timer(); // looked for only every 2 s
-        EXPECT_FALSE(w.serialOpen());
-        w.Timer2Timer();
-        EXPECT_TRUE(w.serialOpen());
+                m.Timer2Timer(); // looked for only every 2 s
+        EXPECT_FALSE(m.serialOpen());
+        m.Timer2Timer();
+        EXPECT_TRUE(m.serialOpen());
         unit.write("$001520418D#");
-        w.Timer2Timer();
-        EXPECT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
-        w.Button3Click();
+        m.Timer2Timer();
+        EXPECT_EQ(m.panels().linkText, "RS232 CONNECTED");
+        m.learn();
         EXPECT_EQ(unit.read(), "$LEARN#");
         unit.hangUp();
-        w.Timer2Timer(); // the poll sees it too
-        EXPECT_FALSE(w.serialOpen());
+        m.Timer2Timer(); // the poll sees it too
+        EXPECT_FALSE(m.serialOpen());
     }
 }
 

@@ -1,4 +1,4 @@
-#include "display/Alarm.h"
+#include "monitor/Alarm.h"
 
 #include <algorithm>
 
@@ -20,6 +20,18 @@ void Alarm::Blink() {
     if (state_.AlarmActive == 1)
         effects_.playTone(ToneHz, ToneMs);
     BlinkTicks = 0;
+}
+
+void Alarm::StatusEvaluated(int wheel) {
+    if (wheel < 0 || wheel >= kShownWheels)
+        return;
+    const std::int32_t word = state_.TyreStatus[static_cast<std::size_t>(wheel)];
+    std::int32_t& previous = PreviousStatus[static_cast<std::size_t>(wheel)];
+    if (word == previous)
+        return;
+    previous = word;
+    if (RaisesAlarm(word))
+        Raise(wheel);
 }
 
 void Alarm::Raise(int wheel) {

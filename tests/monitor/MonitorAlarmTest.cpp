@@ -1,0 +1,116 @@
+// The evaluation and the alarm of the monitor on its own: reports on the
+// line, the 100 ms ticks driven by the test.
+#include "tests/monitor/MonitorFixture.h"
+
+#include <gtest/gtest.h>
+
+namespace vorn {
+namespace {
+
+using test::MonitorFixture;
+using test::sensorFrame;
+
+QByteArray raw(int wheel, int halfPsi, int temperature) {
+    return QByteArray::fromStdString(sim::frame(sim::longReport({wheel, 0, halfPsi, temperature})));
+}
+
+void ticks(MonitorCore& m, int n) {
+    for (int i = 0; i < n; ++i)
+        m.Timer1Timer();
+}
+
+// At the thresholds 26 psi, 45 psi and 70 C equal is within limits; without
+// a pressure reading the word is cleared before the temperature's test, and
+// a temperature shown as dashes never carries the hot bit.
+TEST(MonitorEvaluation, AReportSetsTheTableAndTheWheelsStatusWord) {
+    const std::tuple<int, int, std::int32_t> rows[] = {{64, 65, 1},  {90, 110, 1}, {91, 110, 5},
+                                                       {52, 111, 9}, {51, 60, 3},  {400, 120, 8},
+                                                       {100, 199, 5}};
+    MonitorFixture f;
+    MonitorCore& m = f.start();
+    for (const auto& [p, t, word] : rows) {
+        f.receive(raw(2, p, t));
+        EXPECT_EQ(m.state().TyrePressure[2], p);
+        EXPECT_EQ(m.state().TyreStatus[2], word) << p << " " << t;
+    }
+}
+
+TEST(MonitorAlarm, ALowWheelRaisesOnceTonesPerFlipAndAgainAfterAcknowledgeOnAChange) {
+    MonitorFixture f;
+    MonitorCore& m = f.start();
+    f.receive(sensorFrame(0, 20, 20));
+    EXPECT_EQ(m.state().AlarmActive, 1);
+    EXPECT_EQ(m.panels().brandColour, PanelColour::Red);
+    EXPECT_EQ(m.panels().brandCaption, "ALARM !");
+    // Every ninth tick flips the phase and sounds.
+    for (const auto& [n, tones] : {std::pair{7, 0u}, {1, 1u}, {17, 2u}, {1, 3u}}) {
+        ticks(m, n);
+        EXPECT_EQ(f.tones.played.size(), tones) << n;
+    }
+    EXPECT_EQ(f.tones.played[0].hz, 2000);
+    EXPECT_EQ(f.tones.played[0].ms, 100);
+    EXPECT_EQ(m.blinkPhase(), 1);
+
+    m.acknowledge(); // sends nothing during an alarm
+    EXPECT_EQ(m.panels().brandCaption, "KESSIDO");
+    ticks(m, 18); // raised once while it persists
+    EXPECT_EQ(f.tones.played.size(), 3u);
+    EXPECT_EQ(m.state().AlarmActive, 0);
+    f.receive(sensorFrame(0, 20, 80)); // the status word changes
+    EXPECT_EQ(m.panels().brandCaption, "ALARM !");
+    EXPECT_EQ(f.unit.read(50), QByteArray());
+}
+
+TEST(MonitorAlarm, NoAlarmInLearningOrTestMode) {
+    for (const char* mode : {"$LEARN#", "$TEST#"}) {
+        MonitorFixture f;
+        MonitorCore& m = f.start();
+        f.receive(mode + sensorFrame(0, 20, 80));
+        ticks(m, 9); // a flip, and still short of test-mode ageing
+        EXPECT_EQ(m.state().AlarmActive, 0) << mode;
+        EXPECT_EQ(m.state().TyreStatus[0], 11) << mode; // still evaluated
+    }
+}
+
+// Wheels without a report are low at 0 psi. On a four-wheel vehicle wheels 4
+// and 5 take the alarm back in the same refresh; on a six-wheel one they
+// keep it.
+TEST(MonitorAlarm, EndsWhenTheVehiclesWheelsAreClear) {
+    for (const int wheels : {4, 6}) {
+        MonitorFixture f;
+        MonitorCore& m = f.start();
+        m.setWheels(wheels);
+        f.receive(sensorFrame(0, 32, 20) + sensorFrame(1, 32, 20) + sensorFrame(2, 32, 20) +
+                  sensorFrame(3, 32, 80) + sensorFrame(4, 32, 20) + sensorFrame(5, 32, 20));
+        ASSERT_EQ(m.state().AlarmActive, 1);
+        f.receive(sensorFrame(3, 32, 20)); // a cool tyre within limits raises nothing
+        EXPECT_EQ(m.state().AlarmActive, 0);
+        EXPECT_EQ(m.panels().brandColour, PanelColour::SkyBlue);
+        EXPECT_EQ(m.panels().brandCaption, "KESSIDO");
+
+        f.receive(sensorFrame(4, 20, 20));
+        ticks(m, 6); // the ninth tick flips the phase
+
+        EXPECT_EQ(m.state().AlarmActive, wheels == 6 ? 1 : 0) << wheels;
+        EXPECT_EQ(f.tones.played.size(), wheels == 6 ? 1u : 0u) << wheels;
+    }
+}
+
+TEST(MonitorAlarm, CalibrationTimesOutOnceAfterThirtyTicks) {
+    MonitorFixture f;
+    MonitorCore& m = f.start();
+    int changes = 0;
+    QObject::connect(&m, &MonitorCore::calibrationChanged, [&] { ++changes; });
+    f.receive("$CAL0#");
+    ticks(m, 28);
+    EXPECT_EQ(m.panels().calibrationCaption, "Start");
+    ticks(m, 1);
+    EXPECT_EQ(m.panels().calibrationCaption, "Error");
+    EXPECT_EQ(m.panels().calibrationColour, PanelColour::Red);
+    ticks(m, 40);
+    EXPECT_EQ(changes, 4); // start and error, caption and colour each
+    EXPECT_TRUE(f.tones.played.empty());
+}
+
+} // namespace
+} // namespace vorn
