@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace vorn::mqtt {
@@ -12,7 +13,10 @@ namespace {
 TEST(MqttSettings, EachUnusableValueNamesItsKeyNoHostMeansOffAndTheUnitIsTheHostName) {
     test::WorkDir dir;
     dir.write("ca.pem", "x");
-    const QString ca = dir.file("ca.pem");
+    dir.write("key.pem", "x");
+    QFile::setPermissions(dir.file("ca.pem"), QFile::ReadOwner | QFile::ReadOther);
+    QFile::setPermissions(dir.file("key.pem"), QFile::ReadOwner);
+    const QString ca = dir.file("ca.pem"), key = dir.file("key.pem");
     const struct {
         QMap<QString, QString> given;
         QString error; // empty: usable
@@ -20,12 +24,17 @@ TEST(MqttSettings, EachUnusableValueNamesItsKeyNoHostMeansOffAndTheUnitIsTheHost
         {{{"host", "b"}, {"port", "0"}}, "port: '0' is not a port number (1 to 65535)"},
         {{{"host", "b"}, {"port", "12ab"}}, "port: '12ab' is not a port number"},
         {{{"host", "b"}, {"prefix", "cars/#"}}, "prefix: 'cars/#' holds an MQTT wildcard"},
+        {{{"host", "b"}, {"prefix", "$SYS/x"}}, "prefix: '$SYS/x' starts with '$', which the"},
+        {{{"host", "b"}, {"discovery_prefix", "ha\x1b[2J"}}, "discovery_prefix: holds a control"},
+        {{{"host", "b"}, {"unit", "van\x7f"}}, "unit: holds a control character"},
         {{{"host", "b"}, {"discovery_prefix", "ha//x"}}, "discovery_prefix: 'ha//x' has an empty"},
         {{{"host", "b"}, {"unit", "my van"}}, "unit: 'my van' must be 1 to 64 letters"},
         {{{"host", "b"}, {"discovery", "maybe"}}, "discovery: 'maybe' is neither on nor off"},
         {{{"host", "b"}, {"ca_file", "/nonexistent"}}, "ca_file: cannot read '/nonexistent'"},
         {{{"host", "b"}, {"ca_file", ca}, {"cert_file", ca}}, "key_file: a client certificate"},
-        {{{"host", "b"}, {"cert_file", ca}, {"key_file", ca}}, "ca_file: a client certificate"},
+        {{{"host", "b"}, {"cert_file", ca}, {"key_file", key}}, "ca_file: a client certificate"},
+        {{{"host", "b"}, {"ca_file", ca}, {"cert_file", ca}, {"key_file", ca}},
+         "key_file: '" + ca + "' is readable by other users; refusing it"},
         {{{"host", "b"}, {"password_file", "/nonexistent"}}, "password_file: cannot read"},
         {{{"host", "b"}, {"ca_file", ca}, {"discovery", "off"}}, ""},
     };
@@ -42,7 +51,9 @@ TEST(MqttSettings, EachUnusableValueNamesItsKeyNoHostMeansOffAndTheUnitIsTheHost
     const LoadResult r = loadSettings(empty, {{"host", "b"}}, "pi.local");
     ASSERT_TRUE(r.settings);
     EXPECT_EQ(r.settings->unit, "pi_local");
-    EXPECT_EQ(r.settings->clientId, "vorn-pi_local");
+    EXPECT_TRUE(
+        QRegularExpression("^vorn-pi_local-[0-9a-f]{8}$").match(r.settings->clientId).hasMatch())
+        << r.settings->clientId.toStdString();
     EXPECT_EQ(r.settings->prefix, "vorn");
 }
 
