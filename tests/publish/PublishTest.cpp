@@ -1,3 +1,4 @@
+#include "publish/Backoff.h"
 #include "publish/MqttSettings.h"
 #include "publish/WheelPublisher.h"
 #include "tests/support/TestSupport.h"
@@ -55,6 +56,25 @@ TEST(MqttSettings, EachUnusableValueNamesItsKeyNoHostMeansOffAndTheUnitIsTheHost
         QRegularExpression("^vorn-pi_local-[0-9a-f]{8}$").match(r.settings->clientId).hasMatch())
         << r.settings->clientId.toStdString();
     EXPECT_EQ(r.settings->prefix, "vorn");
+}
+
+TEST(Backoff, TheWaitDoublesUpToItsBoundAndStartsAgainOnlyAfterAConnectionLastedLongEnough) {
+    using namespace std::chrono_literals;
+    Backoff backoff({1000ms, 8000ms, 60s});
+    Backoff::Clock::time_point now{};
+    const struct {
+        std::optional<std::chrono::seconds> connectedFor; // none: the try failed
+        long waitMs;
+    } steps[] = {{{}, 1000},  {{}, 2000},  {{}, 4000}, {{}, 8000},
+                 {{}, 8000},  {59s, 8000}, // thrown off within the minute: no fresh start
+                 {60s, 1000}, {{}, 2000}};
+    for (const auto& step : steps) {
+        if (step.connectedFor) {
+            backoff.connected(now);
+            now += *step.connectedFor;
+        }
+        EXPECT_EQ(backoff.next(now).count(), step.waitMs);
+    }
 }
 
 QJsonObject stateOf(const Message& m) {
