@@ -2,6 +2,7 @@
 // its unit played on a pseudo-terminal.
 #include "tests/publish/Broker.h"
 
+#include "publish/MqttLink.h"
 #include "sim/Frames.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
@@ -59,6 +60,8 @@ public:
     QString waitForError(const QString& part, int ms = 8000) {
         QElapsedTimer clock;
         clock.start();
+        process.waitForReadyRead(0); // what the pipe already holds
+        errors += QString::fromUtf8(process.readAllStandardError());
         while (!errors.contains(part) && clock.elapsed() < ms) {
             process.waitForReadyRead(100);
             errors += QString::fromUtf8(process.readAllStandardError());
@@ -126,6 +129,45 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
     EXPECT_FALSE(live.waitFor("vorn/van/wheel/1/state", "low", before).topic.empty());
     EXPECT_FALSE(live.waitFor("homeassistant/sensor/vorn_van/wheel1_pressure/config", "", before)
                      .topic.empty());
+}
+
+TEST(Broker, TwoCopiesWithTheDefaultClientIdBothStayConnected) {
+    Broker broker;
+    Subscriber live(broker.plainPort(), {"vorn/van/wheel/#"});
+    Headless first(broker, false);
+    ASSERT_TRUE(first.waitForError("connected to").contains("connected to"));
+    Headless second(broker, false);
+    ASSERT_TRUE(second.waitForError("connected to").contains("connected to"));
+    // With one id the second would have thrown the first off, which could
+    // publish only after a retry a second later.
+    first.report(0, 64, 65);
+    second.report(1, 64, 65);
+    EXPECT_FALSE(live.waitFor("vorn/van/wheel/0/state").topic.empty());
+    EXPECT_FALSE(live.waitFor("vorn/van/wheel/1/state").topic.empty());
+    for (Headless* vorn : {&first, &second}) {
+        const QString said = vorn->waitForError("", 0);
+        EXPECT_EQ(said.count("connected to"), 1) << said.toStdString();
+        EXPECT_FALSE(said.contains("lost the broker")) << said.toStdString();
+    }
+}
+
+TEST(Broker, WhileTheBrokerIsAwayOnlyTheLatestOfATopicWaitsAndGoesOutOnceItStarts) {
+    using namespace std::chrono_literals;
+    Broker broker;
+    broker.stop();
+    mqtt::Settings settings;
+    settings.host = "127.0.0.1";
+    settings.port = broker.plainPort();
+    settings.clientId = "latest";
+    settings.user = Broker::kUser;
+    settings.password = Broker::kPassword;
+    mqtt::MqttLink link(settings, nullptr, {10ms, 100ms, 60s});
+    for (const QByteArray payload : {"1", "22", "333"})
+        link.publish({"vorn/t/x", payload, true, 0});
+    broker.start();
+    const QString log = broker.waitForLog("'vorn/t/x', ... (3 bytes)");
+    EXPECT_TRUE(log.contains("Received PUBLISH from latest (d0, q0, r1, m0, 'vorn/t/x', ... (3"));
+    EXPECT_FALSE(log.contains("'vorn/t/x', ... (1 bytes)") || log.contains("(2 bytes)"));
 }
 
 TEST(Broker, AKilledOrStoppedProgramLeavesOfflineBehind) {
