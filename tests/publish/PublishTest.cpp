@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
 
 namespace vorn::mqtt {
 namespace {
@@ -126,9 +128,52 @@ TEST(WheelPublisher, AChangeGoesOutAtMostOnceASecondAndEveryMinuteRegardless) {
     EXPECT_EQ(statesAt(1100, 61), 1);
     EXPECT_EQ(statesAt(30000, 61), 0);
     EXPECT_EQ(statesAt(61100, 61), 1);    // unchanged for a minute
-    EXPECT_EQ(statesAt(62200, 61, 1), 1); // a new unit: state and discovery again
+    EXPECT_EQ(statesAt(62200, 61, 1), 1); // a new unit: the state again, no new discovery
     EXPECT_EQ(stateOf(sent.back())["unit"].toString(), "bar");
-    EXPECT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent.size(), 1u);
+}
+
+TEST(WheelPublisher, DiscoveryAnnouncesTheVehiclesWheelsInPsiWhateverTheUnitAndForgetsThoseGone) {
+    const struct {
+        std::int32_t unit;
+        int wheels, laterWheels;
+        int reporting; // -1: none
+        std::set<int> announced;
+    } cases[] = {
+        {0, 4, 4, -1, {0, 1, 2, 3}},   {1, 6, 6, -1, {0, 1, 2, 3, 4, 5}},
+        {2, 6, 4, -1, {0, 1, 2, 3}},   // the count fell: wheels 4 and 5 removed
+        {3, 4, 4, 5, {0, 1, 2, 3, 5}}, // a wheel beyond the count that reports
+        {0, 6, 4, 5, {0, 1, 2, 3, 5}}, // stays when the count falls
+    };
+    const QString config = "homeassistant/sensor/vorn_van/wheel%1_pressure/config";
+    for (const auto& c : cases) {
+        std::map<QString, QByteArray> retained; // as the broker keeps them
+        Settings settings;
+        settings.unit = "van";
+        WheelPublisher publisher(
+            settings,
+            [&](const Message& m) {
+                if (m.payload.isEmpty())
+                    retained.erase(m.topic);
+                else
+                    retained[m.topic] = m.payload;
+            },
+            c.wheels);
+        TyreStateTable state;
+        if (c.reporting >= 0)
+            publisher.readingStored(c.reporting, 0);
+        publisher.refreshed(state, c.unit, 0);
+        publisher.setWheelCount(c.laterWheels);
+        std::set<int> announced;
+        for (int wheel = 0; wheel < kShownWheels; ++wheel)
+            if (retained.count(config.arg(wheel)) != 0)
+                announced.insert(wheel);
+        EXPECT_EQ(announced, c.announced) << c.unit << " " << c.wheels << " " << c.laterWheels;
+        const QJsonObject pressure = QJsonDocument::fromJson(retained[config.arg(0)]).object();
+        EXPECT_EQ(pressure["value_template"].toString(), "{{ value_json.pressure_psi }}");
+        EXPECT_EQ(pressure["unit_of_measurement"].toString(), "psi") << c.unit;
+        EXPECT_EQ(pressure["device_class"].toString(), "pressure") << c.unit;
+    }
 }
 
 } // namespace
