@@ -42,7 +42,7 @@ struct MqttOption {
 constexpr std::array kMqttOptions{
     MqttOption{"mqtt-host", "host", "host", "Publish to the MQTT broker on <host>."},
     MqttOption{"mqtt-port", "port", "port", "Broker port (1883; 8883 with TLS)."},
-    MqttOption{"mqtt-client-id", "client_id", "id", "MQTT client id (vorn-<unit>)."},
+    MqttOption{"mqtt-client-id", "client_id", "id", "MQTT client id (vorn-<unit>-<random>)."},
     MqttOption{"mqtt-user", "user", "name", "User name at the broker."},
     MqttOption{"mqtt-password-file", "password_file", "file",
                "File holding the password; must not be readable by others."},
