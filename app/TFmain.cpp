@@ -217,6 +217,8 @@ void TFmain::UsbReceive(const QByteArray& report) {
 void TFmain::Timer1Timer() {
     screen_.Timer1Timer();
     ShowCanvasChanges();
+    for (const StandingAlarm::Raise& r : standing_.settle(state_.AlarmActive == 1))
+        emit alarmWasRaised(r.wheel, r.status);
     emit refreshed();
 }
 

@@ -117,6 +117,7 @@ struct ScreenRig {
     // A report from `wheel`, then a refresh.
     void report(int wheel, std::int32_t p, std::int32_t t, bool sensor = true) {
         state.StoreSensorReport(wheel, 0, sensor, p, t);
+        screen.WheelReported(wheel);
         screen.RefreshDisplay();
     }
     void ticks(int n) {
