@@ -45,9 +45,8 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     LoadSettings();
     // 4. The serial link, when a COM port is chosen.
     OpenSerialLink();
-    // 5. Unit captions and the unit the display uses.
-    SetUnitCaptions();
-    settings_.PressureUnitIndex = RadioGroup1->itemIndex();
+    // 5. Unit captions and the units the display uses.
+    TakeUnits();
     // 6. Geometry, in the view the user chose last time.
     SetGeometry();
     loadView();

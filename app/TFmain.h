@@ -227,6 +227,9 @@ private:
     // The brand panel's tag shows the monitor mode the unit last reported.
     void SyncModeTag() { Panel9->setTag(state_.MonitorMode); }
     void SetUnitCaptions();
+    // The units chosen on the panel: captions now, digits at the next refresh.
+    void TakeUnits();
+    QString PendingText(PendingValue which, std::int32_t value) const;
     void SetGeometry();
     void PlacePanels();
     // Shows what was drawn on the canvas since the last look.
