@@ -8,8 +8,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTextStream>
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <memory>
 
 namespace vorn {
@@ -20,6 +22,8 @@ using insight::TimeMs;
 using insight::Warning;
 
 constexpr TimeMs kFitHistory = 7 * insight::kDayMs;
+// A week for the fits and a day beside it.
+constexpr TimeMs kReplay = 8 * insight::kDayMs;
 
 const char* warningName(Warning warning) {
     switch (warning) {
@@ -60,6 +64,39 @@ QString cell(const std::optional<double>& value, const char* format) {
 
 } // namespace
 
+bool replayHistory(history::HistoryStore& store, insight::TyreInsight& analysis, TimeMs at) {
+    constexpr TimeMs kHour = history::kSummaryLevels.back();
+    const TimeMs from = insight::bucketOf(at - kReplay, kHour) * kHour;
+    std::vector<history::Reading> seeds;
+    if (from > 0) {
+        // The hourly summaries name each wheel's last reading before `from`
+        // without reading the months of rows behind it.
+        std::map<int, TimeMs> before;
+        if (!store.forEachSummary(kHour, 0, from - 1, [&](const history::Summary& s) {
+                before[s.wheel] = std::max(before[s.wheel], s.last);
+            }))
+            return false;
+        for (const auto& [wheel, time] : before) {
+            const bool read = store.forEachReading(time, time, [&](const history::Reading& r) {
+                if (r.wheel == wheel)
+                    seeds.push_back(r);
+            });
+            if (!read)
+                return false;
+        }
+        std::stable_sort(seeds.begin(), seeds.end(),
+                         [](const auto& a, const auto& b) { return a.time < b.time; });
+    }
+    const auto add = [&](const history::Reading& r) {
+        analysis.add(r.time, r.wheel, r.pressure, r.temperature);
+    };
+    std::for_each(seeds.begin(), seeds.end(), add);
+    // Slow leak as it stood is decided within the last week; fitting every
+    // half hour before that would only cost time.
+    analysis.fitFrom(at - kFitHistory);
+    return store.forEachReading(from > 0 ? from : std::numeric_limits<TimeMs>::min(), at, add);
+}
+
 TyreReportResult analyseHistory(const QString& path, std::optional<TimeMs> until,
                                 const insight::InsightConfig& config, double lowThresholdPsi) {
     history::HistoryStore store;
@@ -75,15 +112,11 @@ TyreReportResult analyseHistory(const QString& path, std::optional<TimeMs> until
     }
     // The analysis is large (a week of points for sixteen wheels): not on the stack.
     auto analysis = std::make_unique<insight::TyreInsight>(config, lowThresholdPsi);
-    // Slow leak as it stood is decided within the last week; fitting every
-    // half hour of a long history before that would only cost time.
-    if (report.at)
-        analysis->fitFrom(*report.at - kFitHistory);
-    const TimeMs to = report.at.value_or(std::numeric_limits<TimeMs>::max());
-    const bool read = store.forEachReading(
-        std::numeric_limits<TimeMs>::min(), to, [&](const history::Reading& r) {
-            analysis->add(r.time, r.wheel, r.pressure, r.temperature);
-        });
+    // With no time there are no readings, unless the file cannot be read.
+    const bool read = report.at ? replayHistory(store, *analysis, *report.at)
+                                : store.forEachReading(std::numeric_limits<TimeMs>::min(),
+                                                       std::numeric_limits<TimeMs>::max(),
+                                                       [](const history::Reading&) {});
     if (!read)
         return {std::nullopt, QStringLiteral("%1: %2").arg(path, store.lastError())};
     if (!report.at)

@@ -10,6 +10,10 @@
 
 namespace vorn {
 
+namespace history {
+class HistoryStore;
+}
+
 // Every wheel of a history as the analysis saw it at one time.
 struct TyreReport {
     std::optional<insight::TimeMs> at; // none: no readings and no time asked for
@@ -22,8 +26,15 @@ struct TyreReportResult {
     QString error; // why the file could not be read
 };
 
-// Replays the readings of the history file up to `until` (its newest
-// reading when none) through the tyre analysis. Opens the file read-only.
+// Feeds the analysis what a program started at `at` would replay from the
+// history: each wheel's last reading before the last eight days, then the
+// readings of those days up to `at`, so a wheel silent for long is still
+// known while months of rows are never read. False when the store fails.
+bool replayHistory(history::HistoryStore& store, insight::TyreInsight& analysis,
+                   insight::TimeMs at);
+
+// The analysis of the history file as it stood at `until` (its newest
+// reading when none). Opens the file read-only.
 TyreReportResult analyseHistory(const QString& path, std::optional<insight::TimeMs> until,
                                 const insight::InsightConfig& config, double lowThresholdPsi);
 

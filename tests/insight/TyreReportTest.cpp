@@ -22,15 +22,16 @@ using test::TimeMs;
 
 const TimeMs kEnd =
     QDateTime::fromString(QStringLiteral("2026-12-07T12:00:00Z"), Qt::ISODate).toMSecsSinceEpoch();
-const TimeMs kStart = kEnd - 3 * kDayMs;
+const TimeMs kStart = kEnd - 10 * kDayMs;
 
 QString iso(TimeMs t) {
     return QDateTime::fromMSecsSinceEpoch(t, Qt::UTC).toString(Qt::ISODate);
 }
 
-// Three days, a report a minute: wheel 0 keeps its air, wheel 1 loses
-// 1.5 psi a day, wheel 2 falls silent 40 minutes before the end, wheel 3
-// is punctured 6 minutes before it.
+// Ten days, a report a minute: wheel 0 keeps its air, wheel 1 loses 1.5
+// psi a day over the last three, wheel 2 falls silent 40 minutes before the
+// end, wheel 3 is punctured 6 minutes before it, wheel 4 reported on the
+// first day only.
 QString prepareHistory(const test::WorkDir& dir) {
     const QString path = dir.file(QStringLiteral("history.sqlite"));
     history::WriterConfig config;
@@ -39,10 +40,10 @@ QString prepareHistory(const test::WorkDir& dir) {
     config.clock = [] { return kEnd; };
     history::HistoryWriter writer(config);
     for (TimeMs t = kStart; t <= kEnd; t += kMinuteMs) {
-        const double cold[4] = {33, test::leaking(34, 1.5, kStart, t), 33,
-                                test::leaking(33, 3 * 24 * 60, kEnd - 6 * kMinuteMs, t)};
-        for (int wheel = 0; wheel < 4; ++wheel) {
-            if (wheel == 2 && t > kEnd - 40 * kMinuteMs)
+        const double cold[5] = {33, test::leaking(34, 1.5, kEnd - 3 * kDayMs, t), 33,
+                                test::leaking(33, 3 * 24 * 60, kEnd - 6 * kMinuteMs, t), 32};
+        for (int wheel = 0; wheel < 5; ++wheel) {
+            if ((wheel == 2 && t > kEnd - 40 * kMinuteMs) || (wheel == 4 && t > kStart + kDayMs))
                 continue;
             const auto [p, temp] = test::rawReading(cold[wheel], test::tyreCelsius(t));
             writer.addReading({t, wheel, p, temp, 0, true, ReportLink::Serial});
@@ -76,22 +77,25 @@ TEST(TyreReport, NamesEachWheelsWarningAsJsonAndAsATable) {
     const QJsonObject root = QJsonDocument::fromJson(json.out).object();
     EXPECT_EQ(root["at"].toString(), iso(kEnd));
     const QJsonArray wheels = root["wheels"].toArray();
-    ASSERT_EQ(wheels.size(), 4) << json.out.toStdString();
-    const char* warnings[] = {nullptr, "slow_leak", "silent", "rapid_loss"};
-    for (int w = 0; w < 4; ++w) {
+    ASSERT_EQ(wheels.size(), 5) << json.out.toStdString();
+    const char* warnings[] = {nullptr, "slow_leak", "silent", "rapid_loss", "silent"};
+    for (int w = 0; w < 5; ++w) {
         const QJsonObject wheel = wheels[w].toObject();
         SCOPED_TRACE(QJsonDocument(wheel).toJson().toStdString());
         EXPECT_EQ(wheel["wheel"].toInt(), w);
         EXPECT_EQ(wheel["warning"], warnings[w] ? QJsonValue(warnings[w]) : QJsonValue());
         EXPECT_EQ(wheel["low_threshold_at"].isString(), w == 1);
-        // The puncture's sudden fall starts wheel 3's rates afresh.
-        EXPECT_EQ(wheel["leak_psi_per_day_7d"].isDouble(), w != 3);
+        // The puncture's sudden fall starts wheel 3's rates afresh; wheel 4
+        // has no reading in the last week.
+        EXPECT_EQ(wheel["leak_psi_per_day_7d"].isDouble(), w < 3);
     }
     EXPECT_NEAR(wheels[0]["cold_pressure_psi"].toDouble(), 33, 0.4);
     EXPECT_NEAR(wheels[0]["leak_psi_per_day_24h"].toDouble(), 0, 0.1);
     EXPECT_NEAR(wheels[1]["leak_psi_per_day_24h"].toDouble(), -1.5, 0.25 * 1.5);
     EXPECT_EQ(wheels[2]["last_report"].toString(), iso(kEnd - 40 * kMinuteMs));
     EXPECT_EQ(wheels[3]["last_report"].toString(), iso(kEnd));
+    EXPECT_EQ(wheels[4]["last_report"].toString(), iso(kStart + kDayMs));
+    EXPECT_NEAR(wheels[4]["cold_pressure_psi"].toDouble(), 32, 0.4);
 
     // An hour after the start nothing can be said of leaks yet.
     const Outcome early =
@@ -117,8 +121,9 @@ TEST(TyreReport, NamesEachWheelsWarningAsJsonAndAsATable) {
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_TRUE(text.err.contains("vorn: insight: silent_minutes: 'soon'"))
         << text.err.toStdString();
-    for (const char* line : {"Wheel 1: losing 1.", "a day; reaches 26 psi in about",
-                             "Wheel 2: no report for 40 minutes", "Wheel 3: lost 1"})
+    for (const char* line :
+         {"Wheel 1: losing 1.", "a day; reaches 26 psi in about",
+          "Wheel 2: no report for 40 minutes", "Wheel 3: lost 1", "Wheel 4: no report for 9 days"})
         EXPECT_TRUE(text.out.contains(line)) << line << "\n" << text.out.toStdString();
 }
 
