@@ -1,5 +1,6 @@
 #include "app/TyreReport.h"
 
+#include "history/Decimator.h"
 #include "history/HistoryStore.h"
 #include "insight/WarningText.h"
 
@@ -110,8 +111,13 @@ TyreReportResult analyseHistory(const QString& path, std::optional<TimeMs> until
         if (const auto span = store.readingSpan())
             report.at = span->second;
     }
+    // The history keeps a steady wheel's reading once a minute, so a gap of
+    // a minute in the file is no silence.
+    insight::InsightConfig used = config;
+    constexpr int kKeptEveryMinutes = history::Decimator::kKeepEvery / insight::kMinuteMs;
+    used.silentMinutes = std::max(used.silentMinutes, kKeptEveryMinutes + 1);
     // The analysis is large (a week of points for sixteen wheels): not on the stack.
-    auto analysis = std::make_unique<insight::TyreInsight>(config, lowThresholdPsi);
+    auto analysis = std::make_unique<insight::TyreInsight>(used, lowThresholdPsi);
     // With no time there are no readings, unless the file cannot be read.
     const bool read = report.at ? replayHistory(store, *analysis, *report.at)
                                 : store.forEachReading(std::numeric_limits<TimeMs>::min(),
