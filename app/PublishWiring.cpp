@@ -25,8 +25,12 @@ class Publishing : public QObject {
 public:
     Publishing(MonitorCore& core, const mqtt::Settings& settings)
         : link_(settings, this),
-          wheels_(settings, [this](const mqtt::Message& m) { link_.publish(m); }) {
+          wheels_(
+              settings, [this](const mqtt::Message& m) { link_.publish(m); }, core.wheels()) {
         clock_.start();
+        // Home Assistant is told of the vehicle's wheels, also when they change.
+        connect(&core, &MonitorCore::wheelsChanged, this,
+                [this, &core] { wheels_.setWheelCount(core.wheels()); });
         connect(&link_, &mqtt::MqttLink::connectionChanged, this,
                 [](bool, const QString& text) { say(text); });
         connect(&core, &MonitorCore::readingStored, this, [this](int wheel, ReportLink) {

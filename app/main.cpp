@@ -5,6 +5,7 @@
 #include "app/HistoryViews.h"
 #include "app/HistoryWiring.h"
 #include "app/PublishWiring.h"
+#include "app/TyreReportCommand.h"
 #include "app/UserFolder.h"
 #include "app/VornApplication.h"
 #include "monitor/MonitorCore.h"
@@ -30,6 +31,10 @@ int main(int argc, char** argv) {
         // The export needs neither a display nor a link.
         const QCoreApplication core(argc, argv);
         return vorn::runCsvExportCommand(command.options, QDir::currentPath());
+    }
+    if (command.options.tyreReport) {
+        const QCoreApplication core(argc, argv);
+        return vorn::runTyreReportCommand(command.options, QDir::currentPath());
     }
     if (command.options.headless)
         return vorn::startHeadless(argc, argv, command.options);

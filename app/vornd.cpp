@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/Headless.h"
 #include "app/HistoryCommand.h"
+#include "app/TyreReportCommand.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +19,10 @@ int main(int argc, char** argv) {
     if (!command.options.exportCsv.isEmpty()) {
         const QCoreApplication core(argc, argv);
         return vorn::runCsvExportCommand(command.options, QDir::currentPath());
+    }
+    if (command.options.tyreReport) {
+        const QCoreApplication core(argc, argv);
+        return vorn::runTyreReportCommand(command.options, QDir::currentPath());
     }
     return vorn::runHeadless(argc, argv, command.options);
 }

@@ -51,7 +51,8 @@ void MonitorScreen::DrawPressure(int wheel) {
 
 void MonitorScreen::DrawTemperature(int wheel) {
     const auto w = static_cast<std::size_t>(wheel);
-    const std::optional<RowGlyphs> row = TemperatureGlyphs(state_.TyreTemperature[w]);
+    const std::optional<RowGlyphs> row = TemperatureGlyphs(
+        state_.TyreTemperature[w], TemperatureUnitOf(settings_.TemperatureUnitIndex));
     const bool hot = (state_.TyreStatus[w] & status::HighTemperature) != 0;
     drawRow(layout::CellNumber(wheel, 1, 0), row.value_or(Dashes),
             !row  ? colour::Navy

@@ -44,8 +44,12 @@ public:
     // and test mode clear every reading on purpose.
     void Raise(int wheel);
     // Back to "KESSIDO" once none of the vehicle's wheels (0 to 3, or 0 to 5
-    // on a six-wheel vehicle) carries an alarm bit.
+    // on a six-wheel vehicle) carries an alarm bit. Wheels 4 and 5 count only
+    // once they have reported: on a four-sensor vehicle they never do, and
+    // their pressure of 0 would hold the alarm for good.
     void EndWhenClear();
+    // A sensor report for `wheel` was stored.
+    void WheelReported(int wheel);
 
 private:
     TyreStateTable& state_;
@@ -54,6 +58,7 @@ private:
     std::int32_t BlinkTicks = 0;
     std::int32_t BlinkPhase = 0;
     std::array<std::int32_t, kWheelSlots> PreviousStatus{};
+    std::array<bool, kShownWheels> reported_{};
 };
 
 } // namespace vorn

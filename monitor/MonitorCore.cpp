@@ -4,6 +4,7 @@
 #include "link/SerialPortName.h"
 
 #include <QDir>
+#include <algorithm>
 #include <exception>
 #include <limits>
 
@@ -12,8 +13,8 @@ namespace vorn {
 namespace {
 
 constexpr int kUsbChoice = 4;
-// How long after the serial poll the display tick comes in each period.
-constexpr std::chrono::milliseconds kDisplayTickLag{3};
+// How long before the display tick the serial poll comes in each period.
+constexpr std::chrono::milliseconds kPollLead{3};
 // A read ends within 100 ms, so a loop asked to pause has parked by then.
 constexpr std::chrono::milliseconds kParkWait{150};
 // Ticks without a frequency report after which calibration is given up.
@@ -49,9 +50,8 @@ MonitorCore::MonitorCore(MonitorServices services, QObject* parent)
     loadWheels();
     // 4. The serial link, when a COM port is chosen.
     OpenSerialLink();
-    // 5. Unit captions and the unit the display uses.
-    SetUnitCaptions();
-    settings_.PressureUnitIndex = record_.PressureUnit;
+    // 5. Unit captions and the units the display uses.
+    TakeUnits();
     // 7. Normal mode.
     state_.MonitorMode = static_cast<std::int32_t>(MonitorModeValue::Normal);
 
@@ -65,9 +65,11 @@ MonitorCore::~MonitorCore() {
 }
 
 // The serial poll runs just before the display tick of each period, so a
-// report is evaluated in the period it arrives in rather than one later.
-// Timer1 takes its phase from a tick of Timer2 the running event loop has
-// delivered, since construction may hold the first ticks up.
+// report is evaluated in the period it arrives in rather than one later. The
+// display tick and the USB monitor count from construction; the poll takes
+// its phase from the first display tick the running event loop delivers,
+// since construction may hold the first ticks up (and a late tick starts its
+// period anew).
 void MonitorCore::startTimers() {
     Timer1 = makeTimer(this);
     Timer2 = makeTimer(this);
@@ -75,13 +77,16 @@ void MonitorCore::startTimers() {
     connect(Timer1, &QTimer::timeout, this, [this] { guarded(&MonitorCore::Timer1Timer); });
     connect(Timer2, &QTimer::timeout, this, [this] { guarded(&MonitorCore::Timer2Timer); });
     connect(Timer3, &QTimer::timeout, this, [this] { guarded(&MonitorCore::Timer3Timer); });
-    Timer2->start();
+    Timer1->start();
     Timer3->start();
     connect(
-        Timer2, &QTimer::timeout, Timer1,
+        Timer1, &QTimer::timeout, Timer2,
         [this] {
-            const auto lag = std::chrono::milliseconds(Timer2->remainingTime()) + kDisplayTickLag;
-            QTimer::singleShot(lag, Timer1, [timer = Timer1] { timer->start(); });
+            const auto lead = std::chrono::milliseconds(Timer1->remainingTime()) - kPollLead;
+            QTimer::singleShot(std::max(lead, std::chrono::milliseconds{0}), Timer2, [this] {
+                Timer2->start();
+                guarded(&MonitorCore::Timer2Timer);
+            });
         },
         Qt::SingleShotConnection);
 }
@@ -104,7 +109,9 @@ void MonitorCore::LoadSettings() {
     settings_.HighTempSet = record_.HighTempSet;
 }
 
-void MonitorCore::SetUnitCaptions() {
+void MonitorCore::TakeUnits() {
+    settings_.PressureUnitIndex = record_.PressureUnit;
+    settings_.TemperatureUnitIndex = record_.TemperatureUnit;
     panels_.pressureCaption = pressureUnitCaption(record_.PressureUnit);
     panels_.temperatureCaption = temperatureUnitCaption(record_.TemperatureUnit);
 }
@@ -185,6 +192,8 @@ void MonitorCore::Timer1Timer() {
     state_.AgeTestMode();
     AdvanceCalibrationWatch();
     RefreshDisplay();
+    for (const StandingAlarm::Raise& r : standing_.settle(state_.AlarmActive == 1))
+        emit alarmWasRaised(r.wheel, r.status);
     emit refreshed();
 }
 

@@ -9,6 +9,7 @@
 #include "monitor/Alarm.h"
 #include "monitor/MessageSink.h"
 #include "monitor/SettingsFile.h"
+#include "monitor/StandingAlarm.h"
 #include "monitor/WheelEvaluation.h"
 #include "protocol/Commands.h"
 #include "protocol/FrameParser.h"
@@ -122,7 +123,10 @@ public:
 
 signals:
     // For what keeps or forwards the readings; all are emitted on this
-    // object's thread after the state table has changed.
+    // object's thread after the state table has changed. The alarm signals
+    // follow the alarm as it stands after each refresh: a raise that the
+    // same refresh takes back is never emitted, and an end only for an
+    // alarm that was.
     void readingStored(int wheel, vorn::ReportLink link);
     void alarmWasRaised(int wheel, std::int32_t status);
     void alarmWasEnded(vorn::AlarmEnd how);
@@ -150,17 +154,18 @@ private:
     void setFactoryColour(PanelColour colour) override;
     void setFrequencyText(std::string_view text) override;
     void playTone(int hz, int ms) override;
-    void sensorStored(int wheel, ReportLink link) override { emit readingStored(wheel, link); }
-    void alarmRaised(int wheel, std::int32_t status) override {
-        emit alarmWasRaised(wheel, status);
-    }
-    void alarmEnded(AlarmEnd how) override { emit alarmWasEnded(how); }
+    void sensorStored(int wheel, ReportLink link) override;
+    // The outputs beside the screen hear of the alarm as it stands after each
+    // refresh (see StandingAlarm).
+    void alarmRaised(int wheel, std::int32_t status) override { standing_.raised(wheel, status); }
+    void alarmEnded(AlarmEnd how) override;
     void modeEntered(MonitorModeValue mode) override { emit modeWasEntered(mode); }
 
     void startTimers();
     void LoadSettings();
     void loadWheels();
-    void SetUnitCaptions();
+    // The units chosen in the record: captions now, digits at the next refresh.
+    void TakeUnits();
     void OpenSerialLink();
     void SerialLost(const QString& line);
     void setLinkText(std::string_view text);
@@ -190,6 +195,7 @@ private:
     FrameParser parser_{state_, *this};
     WheelEvaluator wheels_{state_, settings_};
     Alarm alarm_{state_, settings_, *this};
+    StandingAlarm standing_;
     UsbHidDevice usb_{*services_.hid};
     DeviceChangeWatcher* watcher_ = nullptr; // owned through its parent, this
     // Made by FormCreate; stopped before usb_, whose read handle it uses.

@@ -38,4 +38,14 @@ void MonitorCore::playTone(int hz, int ms) {
     services_.tones->playTone(hz, ms);
 }
 
+void MonitorCore::sensorStored(int wheel, ReportLink link) {
+    alarm_.WheelReported(wheel);
+    emit readingStored(wheel, link);
+}
+
+void MonitorCore::alarmEnded(AlarmEnd how) {
+    if (standing_.ended())
+        emit alarmWasEnded(how);
+}
+
 } // namespace vorn

@@ -20,8 +20,7 @@ void MonitorCore::saveSettings(const SettingsRecord& record) {
     writeSettingsRecord(settingsText_, record);
     saveSettingsFile(settingsPath_, settingsText_); // throws; the thresholds stay taken over
     record_ = record;
-    settings_.PressureUnitIndex = record_.PressureUnit;
-    SetUnitCaptions();
+    TakeUnits();
     emit settingsChanged();
 }
 

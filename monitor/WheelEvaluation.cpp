@@ -28,8 +28,9 @@ void WheelEvaluator::EvaluatePressure(int wheel) {
         word = 0;
 }
 
-// The threshold test takes the temperature capped at 199; a temperature the
-// screen shows as dashes never carries the hot bit.
+// The threshold test takes the temperature capped at 199, in degrees Celsius
+// whatever unit it is shown in; a temperature the screen shows as dashes
+// never carries the hot bit.
 void WheelEvaluator::EvaluateTemperature(int wheel) {
     if (wheel < 0 || wheel >= kShownWheels)
         return;
@@ -38,7 +39,7 @@ void WheelEvaluator::EvaluateTemperature(int wheel) {
     std::int32_t& word = state_.TyreStatus[w];
     const bool hot = t > std::int64_t{settings_.HighTempSet} + ZeroCelsius;
     word = hot ? (word | status::HighTemperature) : (word & ~status::HighTemperature);
-    if (!TemperatureGlyphs(t))
+    if (!TemperatureGlyphs(t, TemperatureUnitOf(settings_.TemperatureUnitIndex)))
         word &= ~status::HighTemperature;
 }
 

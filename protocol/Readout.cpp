@@ -61,15 +61,17 @@ std::optional<RowGlyphs> PressureGlyphs(std::int32_t p, std::int32_t unitIndex) 
     return threeDigits(0, 0, 0, -1);
 }
 
-std::optional<RowGlyphs> TemperatureGlyphs(std::int32_t t) {
-    const std::int64_t celsius = std::int64_t{t} - ZeroCelsius;
-    if (t >= NoTemperatureFrom)
+std::optional<RowGlyphs> TemperatureGlyphs(std::int32_t t, TemperatureUnit unit) {
+    // Only a damaged frame brings a raw value this low; it has no reading to show.
+    constexpr std::int32_t LowestRaw = -1000;
+    if (t >= NoTemperatureFrom || t < LowestRaw)
         return std::nullopt;
-    if (celsius < 0) // a damaged frame can go below -99, which is then dashes
-        return ledBy(Minus, -celsius / 10, -celsius % 10, -1);
-    if (celsius >= 100)
-        return threeDigits(1, (celsius - 100) / 10, celsius % 10, -1);
-    return ledBy(Blank, celsius / 10, celsius % 10, -1);
+    const std::int64_t degrees = TemperatureInUnit(t - ZeroCelsius, unit);
+    if (degrees < 0) // below -99 (a damaged frame) this is dashes
+        return ledBy(Minus, -degrees / 10, -degrees % 10, -1);
+    if (degrees >= 100)
+        return threeDigits(degrees / 100, degrees / 10 % 10, degrees % 10, -1);
+    return ledBy(Blank, degrees / 10, degrees % 10, -1);
 }
 
 std::string RowText(const RowGlyphs& row) {

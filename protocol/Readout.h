@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/TemperatureUnits.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -23,9 +25,11 @@ struct RowGlyphs {
 // 2 kPa or 3 kg/cm2 (any other reads 000); nothing when there is no reading
 // to show: 400 or more, or a negative value from a damaged frame.
 std::optional<RowGlyphs> PressureGlyphs(std::int32_t p, std::int32_t unitIndex);
-// The temperature row in degrees Celsius for raw `t` (Celsius plus 40, below
-// 199); nothing when it cannot be shown in three cells.
-std::optional<RowGlyphs> TemperatureGlyphs(std::int32_t t);
+// The temperature row for raw `t` (Celsius plus 40, below 199) in `unit`:
+// "-dd" below zero, " dd" to 99, "ddd" from 100; nothing when it cannot be
+// shown in three cells.
+std::optional<RowGlyphs> TemperatureGlyphs(std::int32_t t,
+                                           TemperatureUnit unit = TemperatureUnit::Celsius);
 
 // The row as a person reads it off the screen: digits, ' ' for a blank,
 // '-' for a minus and '.' after a lit point ("09.5", " 25", "-05").

@@ -159,6 +159,7 @@ private:
     // Shows what was drawn on the canvas since the last look.
     void ShowCanvasChanges();
     void AdjustPending(PendingValue which, int delta);
+    QString PendingText(PendingValue which, std::int32_t value) const;
     void SendWheelCommand(int wheel);
 
     // Runs a handler; an exception it throws is shown and the program goes on.

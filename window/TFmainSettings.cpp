@@ -1,5 +1,6 @@
 // The settings panel laid over the screen, and the captions and choices it
 // shows of the monitor's settings.
+#include "protocol/TemperatureUnits.h"
 #include "window/TFmain.h"
 
 namespace vorn {
@@ -20,12 +21,20 @@ void TFmain::ShowSettings() {
         p->setCaption(core_.panels().temperatureCaption);
 }
 
+// The temperature threshold is stepped and stored in degrees Celsius and
+// shown in the unit the digits are in.
+QString TFmain::PendingText(PendingValue which, std::int32_t value) const {
+    if (which == PendingValue::HighTemp)
+        value = TemperatureInUnit(value, TemperatureUnitOf(core_.settings().TemperatureUnitIndex));
+    return QString::number(value);
+}
+
 void TFmain::BitBtn1Click() {
     const MonitorSettings& s = core_.settings();
     pending_ = {s.LowPressureSet, s.HighPressureSet, s.HighTempSet};
-    Edit1->setText(QString::number(pending_.LowPressureEdit));
-    Edit2->setText(QString::number(pending_.HighPressureEdit));
-    Edit3->setText(QString::number(pending_.HighTempEdit));
+    Edit1->setText(PendingText(PendingValue::LowPressure, pending_.LowPressureEdit));
+    Edit2->setText(PendingText(PendingValue::HighPressure, pending_.HighPressureEdit));
+    Edit3->setText(PendingText(PendingValue::HighTemp, pending_.HighTempEdit));
     Panel10->setGeometry(Image1->geometry());
     Panel10->show();
     Panel10->raise();
@@ -42,7 +51,7 @@ void TFmain::AdjustPending(PendingValue which, int delta) {
     };
     const auto& c = column[static_cast<int>(which)];
     *c.value = stepPending(*c.value, delta, stepRange(which));
-    c.edit->setText(QString::number(*c.value));
+    c.edit->setText(PendingText(which, *c.value));
 }
 
 // A save that fails throws: the panel stays open and keeps what was chosen.
