@@ -4,6 +4,7 @@
 #include "app/CommandLine.h"
 #include "app/TFmain.h"
 #include "display/WheelEvaluation.h"
+#include "protocol/TemperatureUnits.h"
 
 #include <QDBusError>
 #include <QDBusMessage>

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "display/MonitorSettings.h"
-#include "protocol/TemperatureUnits.h"
 #include "protocol/TyreStateTable.h"
 
 #include <QDBusConnection>
