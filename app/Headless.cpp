@@ -14,15 +14,21 @@ namespace {
 // A signal handler can reach nothing else: the write end of the pair.
 std::atomic<int> signalWriteEnd{-1};
 
+constexpr std::array kQuitSignals{SIGINT, SIGTERM};
+
+// The first signal asks the event loop to end cleanly; a second one, of
+// either kind, ends the program at once, should the clean end hang.
 extern "C" void onQuitSignal(int) {
+    struct sigaction now {};
+    now.sa_handler = SIG_DFL;
+    for (const int s : kQuitSignals)
+        ::sigaction(s, &now, nullptr);
     const int fd = signalWriteEnd.load();
     const char byte = 1;
     if (fd >= 0) {
         [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
     }
 }
-
-constexpr std::array kQuitSignals{SIGINT, SIGTERM};
 
 } // namespace
 

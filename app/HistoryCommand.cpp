@@ -1,19 +1,19 @@
 #include "app/HistoryCommand.h"
 
 #include "app/SettingsFile.h"
+#include "app/UserFolder.h"
 #include "history/CsvExport.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QStandardPaths>
 #include <cstdio>
 #include <limits>
 
 namespace vorn {
 
 QString defaultHistoryPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/VORN/history.sqlite");
+    const QString folder = userFolderPath(); // no home, no history
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/history.sqlite");
 }
 
 QString historyPathFor(const ProgramOptions& options) {

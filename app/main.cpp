@@ -1,3 +1,4 @@
+#include "app/BusConnector.h"
 #include "app/CommandLine.h"
 #include "app/DesktopNotifier.h"
 #include "app/Headless.h"
@@ -14,7 +15,46 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+
+namespace {
+
+// The monitor, with a window or without one, until it is closed or told to end.
+int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
+               vorn::BusConnector& sessionBus) {
+    const bool headless = options.headless;
+    if (headless)
+        vorn::useOffscreenPlatform();
+
+    vorn::DesktopMessageSink messages;
+    vorn::VornApplication app(argc, argv, messages);
+    const vorn::QuitOnSignals quitOnSignals(headless);
+    const std::optional<QString> workDir = vorn::chooseWorkFolder(options, messages);
+    if (!workDir)
+        return 1;
+    vorn::TonePlayer tones(vorn::makeAlsaOutput());
+    const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
+    try {
+        vorn::TFmain window({*workDir, &messages, &tones, hid.get()});
+        vorn::attachDesktopNotifier(window, options, sessionBus);
+        vorn::installHistory(window, options);
+        const auto publishing = vorn::startPublishing(window, options, *vorn::openUserSettings());
+        if (!headless)
+            window.show();
+        return app.exec();
+    } catch (const vorn::SettingsLineError& e) {
+        std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));
+        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
+        return 1;
+    } catch (const std::exception& e) {
+        // A failed start is shown, and reported to the caller as a failure.
+        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
+        return 1;
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // The command line is read before Qt starts, so --help and --version
@@ -34,34 +74,13 @@ int main(int argc, char** argv) {
         const QCoreApplication core(argc, argv);
         return vorn::runTyreReportCommand(command.options, QDir::currentPath());
     }
-    const bool headless = command.options.headless;
-    if (headless)
-        vorn::useOffscreenPlatform();
-
-    vorn::DesktopMessageSink messages;
-    vorn::VornApplication app(argc, argv, messages);
-    const vorn::QuitOnSignals quitOnSignals(headless);
-    const std::optional<QString> workDir = vorn::chooseWorkFolder(command.options, messages);
-    if (!workDir)
-        return 1;
-    vorn::TonePlayer tones(vorn::makeAlsaOutput());
-    const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
-    try {
-        vorn::TFmain window({*workDir, &messages, &tones, hid.get()});
-        vorn::attachDesktopNotifier(window, command.options);
-        vorn::installHistory(window, command.options);
-        const auto publishing =
-            vorn::startPublishing(window, command.options, *vorn::openUserSettings());
-        if (!headless)
-            window.show();
-        return app.exec();
-    } catch (const vorn::SettingsLineError& e) {
-        std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));
-        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
-        return 1;
-    } catch (const std::exception& e) {
-        // A failed start is shown, and reported to the caller as a failure.
-        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
-        return 1;
+    vorn::BusConnector sessionBus;
+    const int status = runMonitor(argc, argv, command.options, sessionBus);
+    if (sessionBus.stillConnecting()) {
+        // Everything of ours has closed; Qt's exit handlers would wait for
+        // the bus for good.
+        std::fflush(nullptr);
+        std::_Exit(status);
     }
+    return status;
 }
