@@ -148,8 +148,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         QStringLiteral("Remove readings older than <n> days (default 400)."), QStringLiteral("n"));
     const QCommandLineOption exportCsv(
         QStringLiteral("export-csv"),
-        QStringLiteral("Write the history's readings to <file> as CSV and exit, without a "
-                       "display or a link."),
+        QStringLiteral("Write the history's readings to <file> as CSV (- for standard output) "
+                       "and exit, without a display or a link."),
         QStringLiteral("file"));
     const QCommandLineOption since(
         QStringLiteral("since"),
@@ -158,7 +158,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         QStringLiteral("time"));
     const QCommandLineOption until(
         QStringLiteral("until"),
-        QStringLiteral("With --export-csv: only readings up to <time>, in the same form."),
+        QStringLiteral("With --export-csv: only readings up to <time>, in the same form; a "
+                       "date alone means the end of that day."),
         QStringLiteral("time"));
     parser.addOptions({history, noHistory, historyDays, exportCsv, since, until});
 

@@ -6,6 +6,7 @@
 #include "protocol/PressureUnits.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
 #include <QLineSeries>
 #include <QProcess>
 #include <QScatterSeries>
@@ -15,26 +16,48 @@
 namespace vorn {
 namespace {
 
+using history::EventKind;
 using history::TimeMs;
 
 constexpr TimeMs kNow = 1'796'600'000'000; // December 2026
 constexpr TimeMs kHour = 3'600'000;
+constexpr TimeMs kMinute = 60'000;
+// The program ended and started again about 20 minutes ago.
+constexpr TimeMs kEnded = kNow - 20 * kMinute + 5'000;
+constexpr TimeMs kStarted = kNow - 20 * kMinute + 25'000;
 
-// Two wheels over the last two hours, one row every 10 s; wheel 1 leaks;
-// one alarm half an hour ago.
-QString prepareHistory(const test::WorkDir& dir) {
-    const QString path = dir.file(QStringLiteral("history.sqlite"));
-    history::HistoryStore store;
-    store.open(path, history::OpenMode::ReadWrite);
+// Wheel 0 was not heard from 40 to 30 minutes ago, and no wheel while the
+// program was not running.
+bool heard(int wheel, TimeMs t) {
+    return !(wheel == 0 && t > kNow - 40 * kMinute && t < kNow - 30 * kMinute) &&
+           !(t > kEnded && t < kStarted);
+}
+
+struct PreparedHistory {
+    QString path;
     std::vector<history::Reading> rows;
+};
+
+// Six wheels over the last two hours, one row every 10 s while heard; wheel 1
+// leaks; one alarm half an hour ago.
+PreparedHistory prepareHistory(const test::WorkDir& dir) {
+    PreparedHistory prepared{dir.file(QStringLiteral("history.sqlite")), {}};
     for (TimeMs t = kNow - 2 * kHour; t <= kNow; t += 10'000) {
         const auto leak = static_cast<std::int32_t>((t - (kNow - 2 * kHour)) / 200'000);
-        rows.push_back({t, 0, 64, 65, 0, true, ReportLink::Serial});
-        rows.push_back({t, 1, 66 - leak, 70, 0, true, ReportLink::Usb});
+        for (int wheel = 0; wheel < 6; ++wheel) {
+            if (heard(wheel, t))
+                prepared.rows.push_back({t, wheel, wheel == 1 ? 66 - leak : 60 + wheel, 65 + wheel,
+                                         0, true,
+                                         wheel == 1 ? ReportLink::Usb : ReportLink::Serial});
+        }
     }
-    const history::Event alarm{kNow - kHour / 2, history::EventKind::AlarmRaised, 1, 3};
-    store.write(rows, std::span(&alarm, 1));
-    return path;
+    const std::vector<history::Event> events{{kNow - kHour / 2, EventKind::AlarmRaised, 1, 3},
+                                             {kEnded, EventKind::ProgramEnded, -1, 0},
+                                             {kStarted, EventKind::ProgramStarted, -1, 0}};
+    history::HistoryStore store;
+    store.open(prepared.path, history::OpenMode::ReadWrite);
+    store.write(prepared.rows, events);
+    return prepared;
 }
 
 QAbstractSeries* seriesNamed(QChart* chart, const QString& name) {
@@ -46,7 +69,7 @@ QAbstractSeries* seriesNamed(QChart* chart, const QString& name) {
 
 TEST(HistoryWindow, ShowsEachWheelReducedWithTheThresholdsAndTheAlarm) {
     const test::WorkDir dir;
-    const QString path = prepareHistory(dir);
+    const QString path = prepareHistory(dir).path;
     const MonitorSettings settings{26, 45, 70, 1}; // bar
     HistoryWindow window(
         {path, [] { return QString(); }, [&] { return settings; }, [] { return kNow; }, {}});
@@ -110,25 +133,45 @@ TEST(HistoryWindow, SaysWhyThereIsNoHistory) {
 
 TEST(HistoryExport, WritesTheChosenRangeOrFailsWithAClearMessage) {
     const test::WorkDir dir;
-    const QString history = prepareHistory(dir);
+    const PreparedHistory prepared = prepareHistory(dir);
+    const QString& history = prepared.path;
     const QString out = dir.file("out.csv");
+    const auto linesFor = [&](TimeMs from, TimeMs to) {
+        return 1 + static_cast<int>(std::ranges::count_if(prepared.rows, [&](const auto& r) {
+                   return r.time >= from && r.time <= to;
+               }));
+    };
     const QString since =
         QDateTime::fromMSecsSinceEpoch(kNow - 60'000, Qt::UTC).toString(Qt::ISODate);
+    const QDate day = QDateTime::fromMSecsSinceEpoch(kNow).date();
+    // A copy in a folder the exporting user may only read.
+    const QString readOnly = dir.file("ro/history.sqlite");
+    ASSERT_TRUE(QDir().mkpath(dir.file("ro")) && QFile::copy(history, readOnly));
+    QFile::setPermissions(readOnly, QFile::Permissions(0x4444));
+    QFile::setPermissions(dir.file("ro"), QFile::Permissions(0x5555));
+    QFile::setPermissions(dir.path(), QFile::Permissions(0x7755));
     const QStringList to{"--history", history, "--export-csv", out};
     const struct {
         QStringList arguments;
         int exitCode;
         QString error;
-        int lines; // of out.csv; -1: no file
+        int lines; // of the CSV, in out.csv or on standard output for "-"
+        bool asNobody = false;
     } cases[] = {
-        {to + QStringList{"--since", since}, 0, "", 1 + 2 * 7},
-        {to + QStringList{"--since", "yesterday"}, 1, "YYYY-MM-DD", -1},
-        {to + QStringList{"--since", "2026-12-02", "--until", "2026-12-01"}, 1, "after --until",
-         -1},
-        {{"--history", dir.file("none.sqlite"), "--export-csv", out}, 1, "no history file", -1},
-        {{"--history", out, "--export-csv", out}, 1, "cannot read", -1},
-        {{"--history", history, "--export-csv", dir.file("no/out.csv")}, 1, "cannot write", -1},
-        {{"--history-days", "0"}, 2, "--history-days", -1},
+        {to + QStringList{"--since", since}, 0, "", linesFor(kNow - 60'000, kNow)},
+        {to + QStringList{"--since", day.toString(Qt::ISODate), "--until",
+                          day.toString(Qt::ISODate)},
+         0, "",
+         linesFor(day.startOfDay().toMSecsSinceEpoch(),
+                  day.addDays(1).startOfDay().toMSecsSinceEpoch() - 1)},
+        {{"--history", history, "--export-csv", "-"}, 0, "to standard output", linesFor(0, kNow)},
+        {{"--history", readOnly, "--export-csv", "-"}, 0, "", linesFor(0, kNow), true},
+        {to + QStringList{"--since", "yesterday"}, 1, "YYYY-MM-DD", 0},
+        {to + QStringList{"--since", "2026-12-02", "--until", "2026-12-01"}, 1, "after --until", 0},
+        {{"--history", dir.file("none.sqlite"), "--export-csv", out}, 1, "no history file", 0},
+        {{"--history", out, "--export-csv", out}, 1, "cannot read", 0},
+        {{"--history", history, "--export-csv", dir.file("no/out.csv")}, 1, "cannot write", 0},
+        {{"--history-days", "0"}, 2, "--history-days", 0},
     };
     for (const auto& c : cases) {
         QFile::remove(out);
@@ -136,12 +179,19 @@ TEST(HistoryExport, WritesTheChosenRangeOrFailsWithAClearMessage) {
             dir.write("out.csv", "not a database, but text");
         QProcess run;
         run.setWorkingDirectory(dir.path());
+        if (c.asNobody)
+            test::runAsNobody(run);
         run.start(QStringLiteral(VORN_BINARY), c.arguments);
         run.waitForFinished(10000);
-        EXPECT_EQ(run.exitCode(), c.exitCode) << c.arguments.join(' ').toStdString();
-        EXPECT_TRUE(run.readAllStandardError().contains(c.error.toUtf8())) << c.error.toStdString();
-        EXPECT_EQ(c.lines < 0 ? -1 : dir.read("out.csv").count("\r\n"), c.lines);
+        const std::string what = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(run.exitCode(), c.exitCode) << what;
+        EXPECT_TRUE(run.readAllStandardError().contains(c.error.toUtf8())) << what;
+        const QByteArray csv =
+            c.arguments.contains("-") ? run.readAllStandardOutput() : dir.read("out.csv");
+        EXPECT_EQ(csv.count("\r\n"), c.lines) << what;
+        EXPECT_FALSE(QFile::exists(dir.file("-"))) << what;
     }
+    QFile::setPermissions(dir.file("ro"), QFile::Permissions(0x7700)); // removable again
 }
 
 TEST(HistoryFaults, ABrokenHistoryFileIsSaidOnceAndTheMonitorRunsOn) {
