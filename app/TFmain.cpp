@@ -47,6 +47,7 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     // 5. Unit captions and the unit the display uses.
     SetUnitCaptions();
     settings_.PressureUnitIndex = RadioGroup1->itemIndex();
+    settings_.TemperatureUnitIndex = RadioGroup2->itemIndex();
     // 6. Geometry, in the view the user chose last time.
     SetGeometry();
     loadView();

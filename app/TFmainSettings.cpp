@@ -77,6 +77,7 @@ void TFmain::Button1Click() {
     Memo1->setPlainText(settingsText_.plainText());
     saveSettingsFile(settingsPath_, settingsText_); // throws; the panel stays open
     settings_.PressureUnitIndex = RadioGroup1->itemIndex();
+    settings_.TemperatureUnitIndex = RadioGroup2->itemIndex();
     SetUnitCaptions();
     Panel10->hide();
 }

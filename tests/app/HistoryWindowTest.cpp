@@ -7,11 +7,14 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QProcess>
 #include <QScatterSeries>
 #include <QTest>
+#include <QValueAxis>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace vorn {
 namespace {
@@ -67,42 +70,83 @@ QAbstractSeries* seriesNamed(QChart* chart, const QString& name) {
     return nullptr;
 }
 
-TEST(HistoryWindow, ShowsEachWheelReducedWithTheThresholdsAndTheAlarm) {
+std::vector<QLineSeries*> piecesOf(QChart* chart, int wheel) {
+    std::vector<QLineSeries*> pieces;
+    for (QAbstractSeries* s : chart->series())
+        if (s->name() == QStringLiteral("Wheel %1").arg(wheel))
+            pieces.push_back(qobject_cast<QLineSeries*>(s));
+    return pieces;
+}
+
+// What the window must draw of a wheel's rows in the last hour, in bar: a
+// piece for each run of rows 10 s apart, its last value held a minute, but
+// not past the program's end or now.
+std::vector<QList<QPointF>> expectedPieces(const std::vector<history::Reading>& rows, int wheel) {
+    std::vector<QList<QPointF>> pieces;
+    TimeMs last = 0;
+    for (const history::Reading& r : rows) {
+        if (r.wheel != wheel || r.time < kNow - kHour)
+            continue;
+        if (pieces.empty() || r.time - last > 10'000)
+            pieces.emplace_back();
+        pieces.back().append({double(r.time), pressureInUnit(r.pressure, 1).value / 100.0});
+        last = r.time;
+    }
+    for (QList<QPointF>& piece : pieces) {
+        const TimeMs end = TimeMs(piece.back().x());
+        const TimeMs held =
+            std::min(end < kEnded ? std::min(end + kMinute, kEnded) : end + kMinute, kNow);
+        if (held > end)
+            piece.append({double(held), piece.back().y()});
+    }
+    return pieces;
+}
+
+TEST(HistoryWindow, ShowsEachWheelInItsColourBrokenWhereNotHeardWithTheThresholdsAndTheAlarm) {
     const test::WorkDir dir;
-    const QString path = prepareHistory(dir).path;
-    const MonitorSettings settings{26, 45, 70, 1}; // bar
-    HistoryWindow window(
-        {path, [] { return QString(); }, [&] { return settings; }, [] { return kNow; }, {}});
+    const PreparedHistory prepared = prepareHistory(dir);
+    MonitorSettings settings{26, 45, 70, 1, 0}; // bar, degrees Celsius
+    HistoryWindow window({prepared.path,
+                          [] { return QString(); },
+                          [&] { return settings; },
+                          [] { return kNow; },
+                          {}});
     window.resize(900, 640);
     window.show();
-    const int before = window.loadsShown();
-    window.setRange(HistoryWindow::Range::Hour);
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return window.loadsShown() != before &&
-               window.shownRange() == std::pair(kNow - kHour, kNow);
-    }));
+    const auto showLastHour = [&] {
+        const int before = window.loadsShown();
+        window.setRange(HistoryWindow::Range::Hour);
+        return QTest::qWaitFor([&] {
+            return window.loadsShown() != before &&
+                   window.shownRange() == std::pair(kNow - kHour, kNow);
+        });
+    };
+    ASSERT_TRUE(showLastHour());
+    ASSERT_GE(window.shownColumns(), 360) << "a column a row: nothing is reduced";
 
-    // What the reducer makes of the same rows, in bar, then the last value
-    // held up to now if it came earlier.
-    history::HistoryStore store;
-    store.open(path, history::OpenMode::ReadOnly);
-    const int columns = window.shownColumns();
-    const history::ChartData expected = history::loadChart(store, kNow - kHour, kNow, columns);
-    for (int wheel : {0, 1}) {
-        auto* line = qobject_cast<QLineSeries*>(
-            seriesNamed(window.pressureChart(), QStringLiteral("Wheel %1").arg(wheel)));
-        ASSERT_NE(line, nullptr) << wheel;
-        QList<QPointF> want;
-        for (const history::ChartPoint& p : expected.wheels.at(wheel).pressure)
-            want.append({double(p.time), pressureInUnit(int(p.value), 1).value / 100.0});
-        QList<QPointF> shown = line->points();
-        ASSERT_FALSE(shown.isEmpty());
-        EXPECT_EQ(shown.back().x(), kNow);
-        if (shown.size() == want.size() + 1)
-            shown.removeLast();
-        EXPECT_EQ(shown, want) << wheel;
-        EXPECT_LE(line->count(), 2 * columns + 1);
+    const auto legendEntries = [&] {
+        return std::ranges::count_if(window.pressureChart()->legend()->markers(),
+                                     [](QLegendMarker* m) { return m->isVisible(); });
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return legendEntries() > 0; })) << "the legend is laid out";
+    std::set<QRgb> colours;
+    for (int wheel = 0; wheel < 6; ++wheel) {
+        const std::vector<QLineSeries*> pieces = piecesOf(window.pressureChart(), wheel);
+        const std::vector<QList<QPointF>> want = expectedPieces(prepared.rows, wheel);
+        ASSERT_EQ(pieces.size(), want.size()) << wheel;
+        int named = 0;
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            EXPECT_EQ(pieces[i]->points(), want[i]) << wheel << " piece " << i;
+            EXPECT_EQ(pieces[i]->pen().color(), pieces[0]->pen().color()) << wheel;
+            for (QLegendMarker* marker : window.pressureChart()->legend()->markers(pieces[i]))
+                named += marker->isVisible() ? 1 : 0;
+        }
+        EXPECT_EQ(named, 1) << "one legend entry for wheel " << wheel;
+        const QColor colour = pieces[0]->pen().color();
+        EXPECT_EQ(piecesOf(window.temperatureChart(), wheel).at(0)->pen().color(), colour);
+        colours.insert(colour.rgb());
     }
+    EXPECT_EQ(colours.size(), 6u) << "six wheels, six colours";
     const struct {
         QChart* chart;
         const char* name;
@@ -120,6 +164,24 @@ TEST(HistoryWindow, ShowsEachWheelReducedWithTheThresholdsAndTheAlarm) {
     ASSERT_NE(alarms, nullptr);
     ASSERT_EQ(alarms->count(), 1);
     EXPECT_EQ(alarms->at(0).x(), kNow - kHour / 2);
+
+    // Saved on the settings panel meanwhile: kPa and degrees Fahrenheit.
+    settings.PressureUnitIndex = 2;
+    settings.TemperatureUnitIndex = 1;
+    ASSERT_TRUE(showLastHour());
+    const struct {
+        QChart* chart;
+        QString axis;
+        QString threshold;
+        double limit, wheel2;
+    } units[] = {{window.pressureChart(), "kPa", "Low pressure", 179, 213},       // 26, 31 psi
+                 {window.temperatureChart(), "°F", "High temperature", 158, 81}}; // 70, 27 °C
+    for (const auto& u : units) {
+        EXPECT_EQ(u.chart->axes(Qt::Vertical).at(0)->titleText(), u.axis);
+        EXPECT_DOUBLE_EQ(qobject_cast<QLineSeries*>(seriesNamed(u.chart, u.threshold))->at(0).y(),
+                         u.limit);
+        EXPECT_DOUBLE_EQ(piecesOf(u.chart, 2).at(0)->at(0).y(), u.wheel2) << u.axis.toStdString();
+    }
 }
 
 TEST(HistoryWindow, SaysWhyThereIsNoHistory) {

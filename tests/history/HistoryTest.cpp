@@ -311,11 +311,48 @@ TEST(HistoryWriter, AFileThatCannotBeWrittenIsReadButLeftAsItIs) {
     }
 }
 
-TEST(Reducer, KeepsEachColumnsMinimumAndMaximumInTimeOrder) {
-    ColumnReducer r(0, 100, 2);
-    for (auto [t, v] : {std::pair{0, 5}, {10, 1}, {20, 9}, {30, 4}, {60, -3}, {70, -3}, {80, -2}})
-        r.add(t, v);
-    EXPECT_EQ(r.finish(), (std::vector<ChartPoint>{{10, 1}, {20, 9}, {60, -3}, {80, -2}}));
+TEST(Reducer, KeepsEachColumnsExtremesInTimeOrderAndBreaksWhereTheWheelWasNotHeard) {
+    using Points = std::vector<std::pair<TimeMs, double>>;
+    constexpr TimeMs s = 1000;
+    const struct {
+        const char* what;
+        TimeMs to;
+        int columns;
+        RunEdges runs;
+        Points points;
+        std::vector<ChartSegment> pieces;
+    } cases[] = {
+        {"extremes",
+         100,
+         2,
+         {},
+         {{0, 5}, {10, 1}, {20, 9}, {30, 4}, {60, -3}, {70, -3}, {80, -2}},
+         {{{{10, 1}, {20, 9}, {60, -3}, {80, -2}}, kOpenEnd}}},
+        {"a silence of more than two minutes",
+         1000 * s,
+         1000,
+         {},
+         {{0, 5}, {10 * s, 6}, {131 * s, 7}, {250 * s, 8}},
+         {{{{0, 5}, {10 * s, 6}}, 131 * s}, {{{131 * s, 7}, {250 * s, 8}}, kOpenEnd}}},
+        {"the program's end and start",
+         1000 * s,
+         1000,
+         {{10 * s, 40 * s}, {15 * s}},
+         {{0, 5}, {10 * s, 6}, {20 * s, 7}, {30 * s, 8}},
+         {{{{0, 5}, {10 * s, 6}}, 10 * s}, {{{20 * s, 7}, {30 * s, 8}}, 40 * s}}},
+        {"a restart too short to be seen",
+         1000 * s,
+         10,
+         {{15 * s}, {16 * s}},
+         {{0, 5}, {10 * s, 6}, {20 * s, 7}},
+         {{{{0, 5}, {20 * s, 7}}, kOpenEnd}}},
+    };
+    for (const auto& c : cases) {
+        ColumnReducer r(0, c.to, c.columns, c.runs);
+        for (auto [t, v] : c.points)
+            r.add(t, v);
+        EXPECT_EQ(r.finish(), c.pieces) << c.what;
+    }
 }
 
 TEST(Reducer, LongRangesReadTheSummariesAndKeepTheSameExtremes) {
@@ -343,11 +380,12 @@ TEST(Reducer, LongRangesReadTheSummariesAndKeepTheSameExtremes) {
         ASSERT_TRUE(store.write(batch, {}));
     }
     const ChartData data = loadChart(store, from, to, columns);
+    ASSERT_EQ(data.wheels.at(1).pressure.size(), 1u) << "one unbroken line";
     Extremes shown;
-    for (const ChartPoint& p : data.wheels.at(1).pressure)
+    for (const ChartPoint& p : data.wheels.at(1).pressure[0].points)
         widen(shown, p.time, static_cast<int>(p.value));
     EXPECT_EQ(shown, extremes);
-    EXPECT_LE(data.wheels.at(1).pressure.size(), 2u * columns);
+    EXPECT_LE(data.wheels.at(1).pressure[0].points.size(), 2u * columns);
 }
 
 TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {
