@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLegendMarker>
@@ -51,6 +52,12 @@ QColor wheelColour(int wheel) {
     return wheel >= 0 && wheel < static_cast<int>(kWheelColours.size())
                ? QColor(kWheelColours[static_cast<std::size_t>(wheel)])
                : QColor(Qt::gray);
+}
+
+// The file as people write it: the home folder as "~".
+QString shownPath(const QString& path) {
+    const QString home = QDir::homePath() + QLatin1Char('/');
+    return path.startsWith(home) ? QStringLiteral("~/") + path.mid(home.size()) : path;
 }
 
 QString symbolText(std::string_view symbol) {
@@ -263,7 +270,7 @@ void HistoryWindow::showResult(const LoadResult& result) {
     const QString problem = source_.problem ? source_.problem() : QString();
     status_->setText(!result.error.isEmpty() ? QStringLiteral("Cannot read: %1").arg(result.error)
                      : !problem.isEmpty()    ? problem
-                                             : source_.path);
+                                             : shownPath(source_.path));
     const MonitorSettings settings = source_.settings();
     showUnits(settings);
     fillPressure(result.data, settings);
