@@ -42,7 +42,7 @@ struct MqttOption {
 constexpr std::array kMqttOptions{
     MqttOption{"mqtt-host", "host", "host", "Publish to the MQTT broker on <host>."},
     MqttOption{"mqtt-port", "port", "port", "Broker port (1883; 8883 with TLS)."},
-    MqttOption{"mqtt-client-id", "client_id", "id", "MQTT client id (vorn-<unit>)."},
+    MqttOption{"mqtt-client-id", "client_id", "id", "MQTT client id (vorn-<unit>-<random>)."},
     MqttOption{"mqtt-user", "user", "name", "User name at the broker."},
     MqttOption{"mqtt-password-file", "password_file", "file",
                "File holding the password; must not be readable by others."},
@@ -66,7 +66,7 @@ CommandLine exitWith(int code, QString output, QString error) {
 }
 
 struct HistoryOptions {
-    QCommandLineOption file, off, days, exportCsv, since, until;
+    QCommandLineOption file, off, days, exportCsv, since, until, tyreReport, json;
 };
 
 // A whole number of days a person might mean: one day to a hundred years.
@@ -97,10 +97,19 @@ CommandLine readOptions(const QCommandLineParser& parser, const HistoryOptions& 
         return fail(QStringLiteral("--export-csv needs a file name."));
     options.since = parser.value(o.since);
     options.until = parser.value(o.until);
-    if ((parser.isSet(o.since) || parser.isSet(o.until)) && options.exportCsv.isEmpty())
-        return fail(QStringLiteral("--since and --until go with --export-csv."));
-    if (options.noHistory && !options.exportCsv.isEmpty())
-        return fail(QStringLiteral("--export-csv reads the history; --no-history turns it off."));
+    options.tyreReport = parser.isSet(o.tyreReport);
+    options.json = parser.isSet(o.json);
+    if (options.tyreReport && !options.exportCsv.isEmpty())
+        return fail(QStringLiteral("--tyre-report and --export-csv exclude each other."));
+    if (parser.isSet(o.until) && options.exportCsv.isEmpty() && !options.tyreReport)
+        return fail(QStringLiteral("--until goes with --export-csv or --tyre-report."));
+    if (parser.isSet(o.since) && options.exportCsv.isEmpty())
+        return fail(QStringLiteral("--since goes with --export-csv."));
+    if (options.json && !options.tyreReport)
+        return fail(QStringLiteral("--json goes with --tyre-report."));
+    if (options.noHistory && (!options.exportCsv.isEmpty() || options.tyreReport))
+        return fail(QStringLiteral("%1 reads the history; --no-history turns it off.")
+                        .arg(options.tyreReport ? "--tyre-report" : "--export-csv"));
     return result;
 }
 
@@ -158,10 +167,18 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         QStringLiteral("time"));
     const QCommandLineOption until(
         QStringLiteral("until"),
-        QStringLiteral("With --export-csv: only readings up to <time>, in the same form; a "
-                       "date alone means the end of that day."),
+        QStringLiteral("With --export-csv: only readings up to <time>, in the same form (a "
+                       "date alone: the end of that day). With --tyre-report: the tyres as "
+                       "they stood at <time>."),
         QStringLiteral("time"));
-    parser.addOptions({history, noHistory, historyDays, exportCsv, since, until});
+    const QCommandLineOption tyreReport(
+        QStringLiteral("tyre-report"),
+        QStringLiteral("Print each wheel's cold pressure, leak rates and warnings from the "
+                       "history, as at its newest reading, and exit, without a display or a "
+                       "link."));
+    const QCommandLineOption json(QStringLiteral("json"),
+                                  QStringLiteral("With --tyre-report: one JSON object."));
+    parser.addOptions({history, noHistory, historyDays, exportCsv, since, until, tyreReport, json});
 
     const QString program = QStringLiteral("vorn");
     if (!parser.parse(withoutQtOptions(arguments)))
@@ -178,8 +195,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         return exitWith(2, {},
                         QStringLiteral("%1: Unexpected argument '%2'. See %1 --help.\n")
                             .arg(program, parser.positionalArguments().first()));
-    CommandLine run =
-        readOptions(parser, {history, noHistory, historyDays, exportCsv, since, until});
+    CommandLine run = readOptions(
+        parser, {history, noHistory, historyDays, exportCsv, since, until, tyreReport, json});
     if (run.action == CommandLine::Action::Exit)
         return run;
     run.options.userFolder = parser.isSet(userFolder);

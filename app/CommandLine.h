@@ -22,6 +22,10 @@ struct ProgramOptions {
     QString exportCsv;
     QString since;
     QString until;
+    // Set: print the tyre analysis of the history (as JSON with `json`) and
+    // exit; --until, when given, is the time it is made for.
+    bool tyreReport = false;
+    bool json = false;
 };
 
 // The outcome of reading the command line: run with the options, or end at

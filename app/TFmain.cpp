@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QScreen>
 #include <QShowEvent>
+#include <algorithm>
 #include <exception>
 
 namespace vorn {
@@ -12,8 +13,8 @@ namespace vorn {
 namespace {
 
 constexpr int kUsbChoice = 4;
-// How long after the serial poll the display tick comes in each period.
-constexpr std::chrono::milliseconds kDisplayTickLag{3};
+// How long before the display tick the serial poll comes in each period.
+constexpr std::chrono::milliseconds kPollLead{3};
 // A read ends within 100 ms, so a loop asked to pause has parked by then.
 constexpr std::chrono::milliseconds kParkWait{150};
 
@@ -44,10 +45,8 @@ TFmain::TFmain(TFmainServices services, QWidget* parent)
     LoadSettings();
     // 4. The serial link, when a COM port is chosen.
     OpenSerialLink();
-    // 5. Unit captions and the unit the display uses.
-    SetUnitCaptions();
-    settings_.PressureUnitIndex = RadioGroup1->itemIndex();
-    settings_.TemperatureUnitIndex = RadioGroup2->itemIndex();
+    // 5. Unit captions and the units the display uses.
+    TakeUnits();
     // 6. Geometry, in the view the user chose last time.
     SetGeometry();
     loadView();
@@ -97,17 +96,22 @@ void TFmain::connectHandlers() {
 }
 
 // The serial poll runs just before the display tick of each period, so a
-// report is drawn in the period it arrives in rather than one later.
-// Timer1 takes its phase from a tick of Timer2 the running event loop has
-// delivered, since construction may hold the first ticks up.
+// report is drawn in the period it arrives in rather than one later. The
+// display tick and the USB monitor count from construction; the poll takes
+// its phase from the first display tick the running event loop delivers,
+// since construction may hold the first ticks up (and a late tick starts its
+// period anew).
 void TFmain::startTimers() {
-    Timer2->start();
+    Timer1->start();
     Timer3->start();
     connect(
-        Timer2, &QTimer::timeout, Timer1,
+        Timer1, &QTimer::timeout, Timer2,
         [this] {
-            const auto lag = std::chrono::milliseconds(Timer2->remainingTime()) + kDisplayTickLag;
-            QTimer::singleShot(lag, Timer1, [timer = Timer1] { timer->start(); });
+            const auto lead = std::chrono::milliseconds(Timer1->remainingTime()) - kPollLead;
+            QTimer::singleShot(std::max(lead, std::chrono::milliseconds{0}), Timer2, [this] {
+                Timer2->start();
+                guarded(&TFmain::Timer2Timer);
+            });
         },
         Qt::SingleShotConnection);
 }
@@ -212,6 +216,8 @@ void TFmain::UsbReceive(const QByteArray& report) {
 void TFmain::Timer1Timer() {
     screen_.Timer1Timer();
     ShowCanvasChanges();
+    for (const StandingAlarm::Raise& r : standing_.settle(state_.AlarmActive == 1))
+        emit alarmWasRaised(r.wheel, r.status);
     emit refreshed();
 }
 

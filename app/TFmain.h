@@ -7,6 +7,7 @@
 #include "display/Canvas.h"
 #include "display/MonitorScreen.h"
 #include "display/MonitorSettings.h"
+#include "display/StandingAlarm.h"
 #include "link/DeviceChangeWatcher.h"
 #include "link/HidBackend.h"
 #include "link/SerialSession.h"
@@ -106,11 +107,11 @@ public:
     void setFactoryColour(PanelColour colour) override;
     void setFrequencyText(std::string_view text) override;
     void playTone(int hz, int ms) override;
-    void sensorStored(int wheel, ReportLink link) override { emit readingStored(wheel, link); }
-    void alarmRaised(int wheel, std::int32_t status) override {
-        emit alarmWasRaised(wheel, status);
-    }
-    void alarmEnded(AlarmEnd how) override { emit alarmWasEnded(how); }
+    void sensorStored(int wheel, ReportLink link) override;
+    // The outputs beside the screen hear of the alarm as it stands after each
+    // refresh (see StandingAlarm).
+    void alarmRaised(int wheel, std::int32_t status) override { standing_.raised(wheel, status); }
+    void alarmEnded(AlarmEnd how) override;
     void modeEntered(MonitorModeValue mode) override { emit modeWasEntered(mode); }
 
     // The window's context menu (right-click on the drawn screen, the Menu
@@ -184,7 +185,10 @@ public:
 
 signals:
     // For what keeps or forwards the readings beside the screen; all are
-    // emitted on the main thread after the state table has changed.
+    // emitted on the main thread after the state table has changed. The
+    // alarm signals follow the alarm as it stands after each refresh: a
+    // raise that the same refresh takes back is never emitted, and an end
+    // only for an alarm that was.
     void readingStored(int wheel, vorn::ReportLink link);
     void alarmWasRaised(int wheel, std::int32_t status);
     void alarmWasEnded(vorn::AlarmEnd how);
@@ -223,6 +227,9 @@ private:
     // The brand panel's tag shows the monitor mode the unit last reported.
     void SyncModeTag() { Panel9->setTag(state_.MonitorMode); }
     void SetUnitCaptions();
+    // The units chosen on the panel: captions now, digits at the next refresh.
+    void TakeUnits();
+    QString PendingText(PendingValue which, std::int32_t value) const;
     void SetGeometry();
     void PlacePanels();
     // Shows what was drawn on the canvas since the last look.
@@ -257,6 +264,7 @@ private:
     command::UsbOutReport UsbOutReport{}; // rewritten whole for every command
     FrameParser parser_{state_, *this};
     MonitorScreen screen_{canvas_, state_, settings_, *this};
+    StandingAlarm standing_;
     UsbHidDevice usb_{*services_.hid};
     DeviceChangeWatcher* watcher_ = nullptr;
     QMenu* contextMenu_ = nullptr; // owned through its parent, the window

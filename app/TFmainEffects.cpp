@@ -47,4 +47,14 @@ void TFmain::playTone(int hz, int ms) {
     services_.tones->playTone(hz, ms);
 }
 
+void TFmain::sensorStored(int wheel, ReportLink link) {
+    screen_.WheelReported(wheel);
+    emit readingStored(wheel, link);
+}
+
+void TFmain::alarmEnded(AlarmEnd how) {
+    if (standing_.ended())
+        emit alarmWasEnded(how);
+}
+
 } // namespace vorn

@@ -1,5 +1,6 @@
 // The settings file and the settings panel laid over the screen.
 #include "app/TFmain.h"
+#include "protocol/TemperatureUnits.h"
 
 #include <array>
 #include <functional>
@@ -30,6 +31,12 @@ void TFmain::LoadSettings() {
     }
 }
 
+void TFmain::TakeUnits() {
+    settings_.PressureUnitIndex = RadioGroup1->itemIndex();
+    settings_.TemperatureUnitIndex = RadioGroup2->itemIndex();
+    SetUnitCaptions();
+}
+
 void TFmain::SetUnitCaptions() {
     const QString pressure = pressureUnitCaption(RadioGroup1->itemIndex());
     for (Panel* p : {Panel1, Panel3, Panel5, Panel7, Panel12, Panel14})
@@ -39,11 +46,19 @@ void TFmain::SetUnitCaptions() {
         p->setCaption(temperature);
 }
 
+// The temperature threshold is stepped and stored in degrees Celsius and
+// shown in the unit the digits are in.
+QString TFmain::PendingText(PendingValue which, std::int32_t value) const {
+    if (which == PendingValue::HighTemp)
+        value = TemperatureInUnit(value, TemperatureUnitOf(settings_.TemperatureUnitIndex));
+    return QString::number(value);
+}
+
 void TFmain::BitBtn1Click() {
     pending_ = {settings_.LowPressureSet, settings_.HighPressureSet, settings_.HighTempSet};
-    Edit1->setText(QString::number(pending_.LowPressureEdit));
-    Edit2->setText(QString::number(pending_.HighPressureEdit));
-    Edit3->setText(QString::number(pending_.HighTempEdit));
+    Edit1->setText(PendingText(PendingValue::LowPressure, pending_.LowPressureEdit));
+    Edit2->setText(PendingText(PendingValue::HighPressure, pending_.HighPressureEdit));
+    Edit3->setText(PendingText(PendingValue::HighTemp, pending_.HighTempEdit));
     Panel10->setGeometry(Image1->geometry());
     Panel10->show();
     Panel10->raise();
@@ -60,7 +75,7 @@ void TFmain::AdjustPending(PendingValue which, int delta) {
     };
     const auto& c = column[static_cast<int>(which)];
     *c.value = stepPending(*c.value, delta, stepRange(which));
-    c.edit->setText(QString::number(*c.value));
+    c.edit->setText(PendingText(which, *c.value));
 }
 
 void TFmain::Button1Click() {
@@ -76,9 +91,7 @@ void TFmain::Button1Click() {
         settingsText_.replaceLine(i, QString::number(lines[i]));
     Memo1->setPlainText(settingsText_.plainText());
     saveSettingsFile(settingsPath_, settingsText_); // throws; the panel stays open
-    settings_.PressureUnitIndex = RadioGroup1->itemIndex();
-    settings_.TemperatureUnitIndex = RadioGroup2->itemIndex();
-    SetUnitCaptions();
+    TakeUnits();
     Panel10->hide();
 }
 

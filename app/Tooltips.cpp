@@ -39,7 +39,8 @@ void TFmain::setToolTips() {
         QStringLiteral("Switch the unit's automatic transmission on or off (sends T1 or T0)."));
     RadioGroup1->setToolTip(QStringLiteral("Unit of the pressure digits; applied by Save."));
     RadioGroup2->setToolTip(
-        QStringLiteral("Caption of the temperature panels; the digits stay in degrees Celsius."));
+        QStringLiteral("Unit of the temperature digits and threshold; applied by Save. "
+                       "setdata.txt keeps the threshold in degrees Celsius."));
     RadioGroup3->setToolTip(QStringLiteral(
         "The link to the unit: a serial port COM1 to COM4, or USB only. The unit on USB is "
         "used whatever the choice. Takes effect at the next start."));

@@ -6,6 +6,7 @@
 #include "app/MessageSink.h"
 #include "app/PublishWiring.h"
 #include "app/TFmain.h"
+#include "app/TyreReportCommand.h"
 #include "app/UserFolder.h"
 #include "app/UserSettings.h"
 #include "app/VornApplication.h"
@@ -28,6 +29,10 @@ int main(int argc, char** argv) {
         // The export needs neither a display nor a link.
         const QCoreApplication core(argc, argv);
         return vorn::runCsvExportCommand(command.options, QDir::currentPath());
+    }
+    if (command.options.tyreReport) {
+        const QCoreApplication core(argc, argv);
+        return vorn::runTyreReportCommand(command.options, QDir::currentPath());
     }
     const bool headless = command.options.headless;
     if (headless)

@@ -4,6 +4,7 @@
 #include "protocol/MonitorEffects.h"
 #include "protocol/TyreStateTable.h"
 
+#include <array>
 #include <cstdint>
 
 namespace vorn {
@@ -23,8 +24,12 @@ public:
     // and test mode clear every reading on purpose.
     void Raise(int wheel);
     // Back to "KESSIDO" once none of the alarm wheels (0 to 3, or 0 to 5 in
-    // the six-wheel view) carries an alarm bit.
+    // the six-wheel view) carries an alarm bit. Wheels 4 and 5 count only
+    // once they have reported: on a four-sensor vehicle they never do, and
+    // their pressure of 0 would hold the alarm for good.
     void EndWhenClear();
+    // A sensor report for `wheel` was stored.
+    void WheelReported(int wheel);
 
 private:
     TyreStateTable& state_;
@@ -32,6 +37,7 @@ private:
     MonitorEffects& effects_;
     std::int32_t BlinkTicks = 0;
     std::int32_t BlinkPhase = 0;
+    std::array<bool, kShownWheels> reported_{};
 };
 
 } // namespace vorn

@@ -28,6 +28,9 @@ public:
     void DrawStaticScreen() { picture_.DrawStaticScreen(); }
     void DrawBatteryIcon(int wheel) { icons_.DrawBatteryIcon(wheel); }
     void RefreshDisplay();
+    // A sensor report for `wheel` was stored (the alarm counts wheels 4 and
+    // 5 only once they have reported).
+    void WheelReported(int wheel) { alarm_.WheelReported(wheel); }
     void Timer1Timer();
 
     std::int32_t BlinkPhase() const { return alarm_.blinkPhase(); }

@@ -48,7 +48,7 @@ void StatusIcons::DrawBatteryIcon(int wheel) {
     if (battery == BatteryIconState[w])
         return;
     BatteryIconState[w] = battery;
-    canvas_.setPenColour(battery != 0 ? colour::Black : colour::White);
+    canvas_.setPenColour(BatteryLow(battery) ? colour::Black : colour::White);
     const P origin = layout::VehicleOrigin + BatteryOffsets[w];
     canvas_.polyline(movedBy(BatteryBody, origin));
     canvas_.polyline(movedBy(BatteryPlate, origin));

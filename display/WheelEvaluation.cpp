@@ -63,15 +63,17 @@ std::optional<RowGlyphs> PressureGlyphs(std::int32_t p, std::int32_t unitIndex) 
     return threeDigits(0, 0, 0, -1);
 }
 
-std::optional<RowGlyphs> TemperatureGlyphs(std::int32_t t) {
-    const std::int64_t celsius = std::int64_t{t} - ZeroCelsius;
-    if (t >= NoTemperatureFrom)
+std::optional<RowGlyphs> TemperatureGlyphs(std::int32_t t, TemperatureUnit unit) {
+    // Only a damaged frame brings a raw value this low; it has no reading to show.
+    constexpr std::int32_t LowestRaw = -1000;
+    if (t >= NoTemperatureFrom || t < LowestRaw)
         return std::nullopt;
-    if (celsius < 0) // a damaged frame can go below -99, which is then dashes
-        return ledBy(Minus, -celsius / 10, -celsius % 10, -1);
-    if (celsius >= 100)
-        return threeDigits(1, (celsius - 100) / 10, celsius % 10, -1);
-    return ledBy(Blank, celsius / 10, celsius % 10, -1);
+    const std::int64_t degrees = TemperatureInUnit(t - ZeroCelsius, unit);
+    if (degrees < 0) // below -99 (a damaged frame) this is dashes
+        return ledBy(Minus, -degrees / 10, -degrees % 10, -1);
+    if (degrees >= 100)
+        return threeDigits(degrees / 100, degrees / 10 % 10, degrees % 10, -1);
+    return ledBy(Blank, degrees / 10, degrees % 10, -1);
 }
 
 void WheelEvaluator::drawRow(int firstCell, const RowGlyphs& row, QRgb colour) {
@@ -108,8 +110,9 @@ void WheelEvaluator::EvaluatePressure(int wheel) {
     drawRow(layout::CellNumber(wheel, 0, 0), *row, colour);
 }
 
-// The threshold test takes the temperature capped at 199; from 199 on the row
-// shows dashes, which never carry the hot bit.
+// The threshold test takes the temperature capped at 199, in degrees Celsius
+// whatever unit the row is shown in; from 199 on the row shows dashes, which
+// never carry the hot bit.
 void WheelEvaluator::EvaluateTemperature(int wheel) {
     if (wheel < 0 || wheel >= kShownWheels)
         return;
@@ -119,7 +122,8 @@ void WheelEvaluator::EvaluateTemperature(int wheel) {
     const bool hot = t > std::int64_t{settings_.HighTempSet} + ZeroCelsius;
     word = hot ? (word | status::HighTemperature) : (word & ~status::HighTemperature);
     QRgb colour = hot ? colour::Red : colour::Lime;
-    std::optional<RowGlyphs> row = TemperatureGlyphs(t);
+    std::optional<RowGlyphs> row =
+        TemperatureGlyphs(t, TemperatureUnitOf(settings_.TemperatureUnitIndex));
     if (!row) {
         word &= ~status::HighTemperature;
         colour = colour::Navy;

@@ -2,6 +2,7 @@
 
 #include "display/MonitorSettings.h"
 #include "display/SevenSegment.h"
+#include "protocol/TemperatureUnits.h"
 #include "protocol/TyreStateTable.h"
 
 #include <array>
@@ -20,9 +21,11 @@ struct RowGlyphs {
 // 2 kPa or 3 kg/cm2 (any other reads 000); nothing when there is no reading
 // to show: 400 or more, or a negative value from a damaged frame.
 std::optional<RowGlyphs> PressureGlyphs(std::int32_t p, std::int32_t unitIndex);
-// The temperature row in degrees Celsius for raw `t` (Celsius plus 40, below
-// 199); nothing when it cannot be shown in three cells.
-std::optional<RowGlyphs> TemperatureGlyphs(std::int32_t t);
+// The temperature row for raw `t` (Celsius plus 40, below 199) in `unit`:
+// "-dd" below zero, " dd" to 99, "ddd" from 100; nothing when it cannot be
+// shown in three cells.
+std::optional<RowGlyphs> TemperatureGlyphs(std::int32_t t,
+                                           TemperatureUnit unit = TemperatureUnit::Celsius);
 
 // Tests each wheel against the thresholds, keeps its status bits and draws
 // its pressure and temperature rows: lime within limits, red beyond, navy

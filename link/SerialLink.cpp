@@ -160,12 +160,16 @@ SerialOpenResult SerialLink::open(const QString& location) {
 void SerialLink::watch() {
     connect(port_.get(), &QSerialPort::errorOccurred, this, [this](QSerialPort::SerialPortError e) {
         // Line errors are cleared and reception goes on; only a dead handle ends the link.
+        // Qt also reports a full output queue (EAGAIN) as a resource error: the
+        // frame is dropped and the port, still healthy, stays open.
         if (e == QSerialPort::NoError)
             return;
         if (handleDead())
             scheduleLoss(QStringLiteral("the line hung up"));
-        else if (e == QSerialPort::ResourceError || e == QSerialPort::DeviceNotFoundError)
+        else if (e == QSerialPort::DeviceNotFoundError)
             scheduleLoss(port_->errorString());
+        else
+            port_->clearError();
     });
 #ifdef Q_OS_UNIX
     // A hung-up tty reports an error condition; the port's own read notifier

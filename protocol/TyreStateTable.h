@@ -16,6 +16,12 @@ inline constexpr std::int32_t AgedTemperature = 255;
 // Raw temperature of 0 degrees Celsius.
 inline constexpr std::int32_t ZeroCelsius = 40;
 
+// A sensor's battery digit: anything but 0 means its battery is low, which
+// the screen shows as the wheel's battery icon.
+constexpr bool BatteryLow(std::int32_t battery) {
+    return battery != 0;
+}
+
 // Bits of TyreStatus.
 namespace status {
 inline constexpr std::int32_t SensorFlag = 1;

@@ -20,10 +20,10 @@ void initialiseLibraryOnce() {
 
 } // namespace
 
-MqttLink::MqttLink(Settings settings, QObject* parent) : QObject(parent) {
+MqttLink::MqttLink(Settings settings, QObject* parent, RetryTiming timing) : QObject(parent) {
     initialiseLibraryOnce();
-    session_ =
-        std::make_shared<Session>(std::move(settings), [this](bool connected, const QString& text) {
+    session_ = std::make_shared<Session>(
+        std::move(settings), timing, [this](bool connected, const QString& text) {
             QMetaObject::invokeMethod(
                 this, [this, connected, text] { emit connectionChanged(connected, text); },
                 Qt::QueuedConnection);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "publish/Backoff.h"
 #include "publish/MqttSettings.h"
 #include "publish/Payloads.h"
 
@@ -17,11 +18,11 @@ class Session;
 // network. Only the latest message per topic is kept (a bounded number of
 // topics): while the broker is away they wait there and go out, with
 // "online" and everything retained, after each (re)connection. Lost
-// connections are retried with back-off from 1 s to 60 s.
+// connections are retried with back-off (1 s to 60 s unless told otherwise).
 class MqttLink : public QObject {
     Q_OBJECT
 public:
-    explicit MqttLink(Settings settings, QObject* parent = nullptr);
+    explicit MqttLink(Settings settings, QObject* parent = nullptr, RetryTiming timing = {});
     // Says "offline" and disconnects, waiting a bounded time for the thread.
     ~MqttLink() override;
     MqttLink(const MqttLink&) = delete;
@@ -32,7 +33,8 @@ public:
     std::size_t keptTopics() const;
 
 signals:
-    // A change of connection worth telling the user, on the caller's thread.
+    // A change of connection, or a failed publish, worth telling the user; on
+    // the caller's thread.
     void connectionChanged(bool connected, const QString& text);
 
 private:

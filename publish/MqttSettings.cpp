@@ -2,7 +2,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <algorithm>
 #include <stdexcept>
 #include <sys/stat.h>
 
@@ -34,13 +36,25 @@ private:
     const QMap<QString, QString>& overrides_;
 };
 
+// Topics starting with '$' belong to the broker (it would drop ours), and a
+// control character has no place in a topic; neither is echoed as it is.
+void checkTopicText(const QString& key, const QString& value) {
+    if (std::any_of(value.begin(), value.end(),
+                    [](QChar c) { return c.category() == QChar::Other_Control; }))
+        throw BadValue(key, QStringLiteral("holds a control character"));
+    if (value.startsWith(QLatin1Char('$')))
+        throw BadValue(
+            key,
+            QStringLiteral("'%1' starts with '$', which the broker keeps for itself").arg(value));
+}
+
 // Topic prefixes may have several levels, but no wildcards and no empty level.
 QString topicPrefix(const Source& in, const QString& key, const QString& fallback) {
     const QString value = in.text(key, fallback);
     if (value.isEmpty() || value.size() > 200)
         throw BadValue(key, QStringLiteral("must be 1 to 200 characters"));
-    if (value.contains(QLatin1Char('+')) || value.contains(QLatin1Char('#')) ||
-        value.contains(QChar(0)))
+    checkTopicText(key, value);
+    if (value.contains(QLatin1Char('+')) || value.contains(QLatin1Char('#')))
         throw BadValue(key, QStringLiteral("'%1' holds an MQTT wildcard").arg(value));
     if (value.split(QLatin1Char('/')).contains(QString()))
         throw BadValue(key, QStringLiteral("'%1' has an empty topic level").arg(value));
@@ -56,6 +70,7 @@ QString unitId(const Source& in, const QString& hostName) {
         value.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9_-]")), QStringLiteral("_"));
         return value.isEmpty() ? QStringLiteral("vorn") : value;
     }
+    checkTopicText(key::Unit, value);
     if (!kAllowed.match(value).hasMatch())
         throw BadValue(
             key::Unit,
@@ -94,20 +109,27 @@ QString readableFile(const Source& in, const QString& key) {
     return path;
 }
 
-// The password file must be private to its owner: anyone else who can read
-// it could publish as us.
+// Secrets must be private to their owner: anyone else who can read the
+// password or the client key could connect as us.
+QString privateFile(const Source& in, const QString& key) {
+    const QString path = in.text(key);
+    if (path.isEmpty())
+        return path;
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        !QFileInfo(path).isReadable())
+        throw BadValue(key, QStringLiteral("cannot read '%1'").arg(path));
+    if ((info.st_mode & (S_IRGRP | S_IROTH)) != 0)
+        throw BadValue(key, QStringLiteral("'%1' is readable by other users; refusing it "
+                                           "(chmod 600 '%1')")
+                                .arg(path));
+    return path;
+}
+
 QByteArray password(const Source& in) {
-    const QString path = in.text(key::PasswordFile);
+    const QString path = privateFile(in, key::PasswordFile);
     if (path.isEmpty())
         return {};
-    struct stat info {};
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0 || !S_ISREG(info.st_mode))
-        throw BadValue(key::PasswordFile, QStringLiteral("cannot read '%1'").arg(path));
-    if ((info.st_mode & (S_IRGRP | S_IROTH)) != 0)
-        throw BadValue(key::PasswordFile,
-                       QStringLiteral("'%1' is readable by other users; refusing it "
-                                      "(chmod 600 '%1')")
-                           .arg(path));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         throw BadValue(key::PasswordFile, QStringLiteral("cannot read '%1'").arg(path));
@@ -121,12 +143,19 @@ QByteArray password(const Source& in) {
     return text;
 }
 
+// Two copies of the program (the service and a window, say) must never share
+// an id: the broker would throw each off whenever the other connects.
+QString defaultClientId(const QString& unit) {
+    const quint32 tag = QRandomGenerator::system()->generate();
+    return QStringLiteral("vorn-%1-%2").arg(unit).arg(tag, 8, 16, QLatin1Char('0'));
+}
+
 Settings read(const Source& in, const QString& hostName) {
     Settings s;
     s.host = in.text(key::Host);
     s.caFile = readableFile(in, key::CaFile);
     s.certFile = readableFile(in, key::CertFile);
-    s.keyFile = readableFile(in, key::KeyFile);
+    s.keyFile = privateFile(in, key::KeyFile);
     if (s.certFile.isEmpty() != s.keyFile.isEmpty())
         throw BadValue(s.certFile.isEmpty() ? key::CertFile : key::KeyFile,
                        QStringLiteral("a client certificate needs both cert_file and key_file"));
@@ -137,7 +166,7 @@ Settings read(const Source& in, const QString& hostName) {
     s.prefix = topicPrefix(in, key::Prefix, s.prefix);
     s.discovery = onOff(in, key::Discovery, true);
     s.discoveryPrefix = topicPrefix(in, key::DiscoveryPrefix, s.discoveryPrefix);
-    s.clientId = in.text(key::ClientId, QStringLiteral("vorn-") + s.unit);
+    s.clientId = in.text(key::ClientId, defaultClientId(s.unit));
     if (s.clientId.isEmpty() || s.clientId.toUtf8().size() > 200)
         throw BadValue(key::ClientId, QStringLiteral("must be 1 to 200 bytes"));
     s.user = in.text(key::User);

@@ -56,6 +56,7 @@ QByteArray wheelStatePayload(const WheelReading& r, PressureUnit unit, qint64 la
     QJsonObject o{{QStringLiteral("wheel"), r.wheel},
                   {QStringLiteral("unit"), symbol(unit)},
                   {QStringLiteral("battery"), r.battery},
+                  {QStringLiteral("battery_low"), BatteryLow(r.battery)},
                   {QStringLiteral("status"), QLatin1String(statusName(r.status))},
                   {QStringLiteral("hot"), (r.status & status::HighTemperature) != 0},
                   {QStringLiteral("last_report"),
@@ -79,45 +80,57 @@ QByteArray alarmPayload(bool raised, int wheel) {
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
-std::vector<Message> wheelDiscovery(const Settings& s, int wheel, PressureUnit unit) {
+std::vector<Message> wheelDiscovery(const Settings& s, int wheel) {
     const QString state = Topics(s).wheelState(wheel);
     const QString name = QStringLiteral("Wheel %1 ").arg(wheel);
     const QString object = QStringLiteral("wheel%1_").arg(wheel);
-    QJsonObject pressure{
-        {QStringLiteral("name"), name + QStringLiteral("pressure")},
-        {QStringLiteral("state_topic"), state},
-        {QStringLiteral("unit_of_measurement"), symbol(unit)},
-        {QStringLiteral("state_class"), QStringLiteral("measurement")},
-        {QStringLiteral("value_template"), QStringLiteral("{{ value_json.pressure }}")}};
-    // Home Assistant knows no kg/cm2 among its pressure units; such a
-    // sensor stays a plain number rather than being rejected.
-    if (unit != PressureUnit::KgCm)
-        pressure.insert(QStringLiteral("device_class"), QStringLiteral("pressure"));
-    const QJsonObject temperature{
-        {QStringLiteral("name"), name + QStringLiteral("temperature")},
-        {QStringLiteral("state_topic"), state},
-        {QStringLiteral("device_class"), QStringLiteral("temperature")},
-        {QStringLiteral("unit_of_measurement"), QStringLiteral("°C")},
-        {QStringLiteral("state_class"), QStringLiteral("measurement")},
-        {QStringLiteral("value_template"), QStringLiteral("{{ value_json.temperature_c }}")}};
-    // The sensor reports a digit, not a percentage, so it is no battery class.
-    const QJsonObject battery{
-        {QStringLiteral("name"), name + QStringLiteral("battery")},
-        {QStringLiteral("state_topic"), state},
-        {QStringLiteral("entity_category"), QStringLiteral("diagnostic")},
-        {QStringLiteral("value_template"), QStringLiteral("{{ value_json.battery }}")}};
-    const QJsonObject problem{
-        {QStringLiteral("name"), name + QStringLiteral("problem")},
-        {QStringLiteral("state_topic"), state},
-        {QStringLiteral("device_class"), QStringLiteral("problem")},
-        {QStringLiteral("value_template"),
-         QStringLiteral("{{ 'ON' if value_json.status in ['low', 'high'] or value_json.hot "
-                        "else 'OFF' }}")}};
-    return {
-        entity(s, QStringLiteral("sensor"), object + QStringLiteral("pressure"), pressure),
-        entity(s, QStringLiteral("sensor"), object + QStringLiteral("temperature"), temperature),
-        entity(s, QStringLiteral("sensor"), object + QStringLiteral("battery"), battery),
-        entity(s, QStringLiteral("binary_sensor"), object + QStringLiteral("problem"), problem)};
+    const auto config = [&](const QString& what, const QString& value, QJsonObject more) {
+        more.insert(QStringLiteral("name"), name + what);
+        more.insert(QStringLiteral("state_topic"), state);
+        more.insert(QStringLiteral("value_template"), value);
+        return more;
+    };
+    const QJsonObject pressure =
+        config(QStringLiteral("pressure"), QStringLiteral("{{ value_json.pressure_psi }}"),
+               {{QStringLiteral("device_class"), QStringLiteral("pressure")},
+                {QStringLiteral("unit_of_measurement"), QStringLiteral("psi")},
+                {QStringLiteral("state_class"), QStringLiteral("measurement")}});
+    const QJsonObject temperature =
+        config(QStringLiteral("temperature"), QStringLiteral("{{ value_json.temperature_c }}"),
+               {{QStringLiteral("device_class"), QStringLiteral("temperature")},
+                {QStringLiteral("unit_of_measurement"), QStringLiteral("°C")},
+                {QStringLiteral("state_class"), QStringLiteral("measurement")}});
+    const QJsonObject battery =
+        config(QStringLiteral("battery"),
+               QStringLiteral("{{ 'ON' if value_json.battery_low else 'OFF' }}"),
+               {{QStringLiteral("device_class"), QStringLiteral("battery")},
+                {QStringLiteral("entity_category"), QStringLiteral("diagnostic")}});
+    const QJsonObject problem =
+        config(QStringLiteral("problem"),
+               QStringLiteral("{{ 'ON' if value_json.status in ['low', 'high'] or value_json.hot "
+                              "else 'OFF' }}"),
+               {{QStringLiteral("device_class"), QStringLiteral("problem")}});
+    const QJsonObject lastReport =
+        config(QStringLiteral("last report"), QStringLiteral("{{ value_json.last_report }}"),
+               {{QStringLiteral("device_class"), QStringLiteral("timestamp")},
+                {QStringLiteral("entity_category"), QStringLiteral("diagnostic")}});
+    const QString sensor = QStringLiteral("sensor");
+    const QString binary = QStringLiteral("binary_sensor");
+    Message retired = entity(s, sensor, object + QStringLiteral("battery"), {});
+    retired.payload.clear();
+    return {entity(s, sensor, object + QStringLiteral("pressure"), pressure),
+            entity(s, sensor, object + QStringLiteral("temperature"), temperature),
+            entity(s, binary, object + QStringLiteral("battery_low"), battery),
+            entity(s, binary, object + QStringLiteral("problem"), problem),
+            entity(s, sensor, object + QStringLiteral("last_report"), lastReport),
+            retired};
+}
+
+std::vector<Message> wheelRemoval(const Settings& s, int wheel) {
+    std::vector<Message> messages = wheelDiscovery(s, wheel);
+    for (Message& m : messages)
+        m.payload.clear();
+    return messages;
 }
 
 Message alarmDiscovery(const Settings& s) {

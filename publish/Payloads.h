@@ -50,13 +50,21 @@ inline const QByteArray kOffline = QByteArrayLiteral("offline");
 const char* statusName(std::int32_t status);
 
 // The wheel's state as JSON; `lastReportMs` is milliseconds since the epoch.
+// `pressure_psi` is what discovery reads; `pressure` and `unit` follow the
+// settings panel for other consumers.
 QByteArray wheelStatePayload(const WheelReading& r, PressureUnit unit, qint64 lastReportMs);
 
 // {"state":"ON","wheel":n} while the alarm is raised, {"state":"OFF","wheel":null} after.
 QByteArray alarmPayload(bool raised, int wheel);
 
-// Home Assistant discovery: the four entities of one wheel, and the alarm.
-std::vector<Message> wheelDiscovery(const Settings& s, int wheel, PressureUnit unit);
+// Home Assistant discovery of one wheel: its pressure (always in psi; Home
+// Assistant converts to each user's unit), temperature, low battery, problem
+// and last report, then the empty config that retires the battery sensor
+// of earlier versions.
+std::vector<Message> wheelDiscovery(const Settings& s, int wheel);
+// The same topics, each with an empty retained config: Home Assistant then
+// forgets the wheel.
+std::vector<Message> wheelRemoval(const Settings& s, int wheel);
 Message alarmDiscovery(const Settings& s);
 
 } // namespace vorn::mqtt

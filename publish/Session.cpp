@@ -5,15 +5,12 @@
 #include <cstring>
 #include <memory>
 #include <mosquitto.h>
+#include <mqtt_protocol.h>
 
 namespace vorn::mqtt {
 
 namespace {
 
-using std::chrono::seconds;
-
-constexpr seconds kFirstRetry{1};
-constexpr seconds kLastRetry{60};
 constexpr int kKeepAliveSeconds = 30;
 constexpr int kLoopWaitMs = 100; // how soon a stop or a new message is noticed
 constexpr auto kGoodbyeWait = std::chrono::milliseconds{2000};
@@ -45,8 +42,9 @@ const char* orNull(const QByteArray& text) {
 
 } // namespace
 
-Session::Session(Settings settings, Notify notify)
-    : settings_(std::move(settings)), notify_(std::move(notify)) {}
+Session::Session(Settings settings, RetryTiming timing, Notify notify)
+    : settings_(std::move(settings)), notify_(std::move(notify)), backoff_(timing),
+      protocol_(MQTT_PROTOCOL_V5) {}
 
 void Session::keep(const Message& message) {
     const std::lock_guard lock(mutex_);
@@ -79,18 +77,25 @@ bool Session::stopRequested() const {
     return stop_;
 }
 
-void Session::pause(seconds delay) {
+void Session::pause(std::chrono::milliseconds delay) {
     std::unique_lock lock(mutex_);
     wake_.wait_for(lock, delay, [this] { return stop_; });
 }
 
+// A failure is said once until something changes, and a connection only
+// when the user was last told of a failure (or never told anything).
 void Session::tell(bool connected, const QString& text) {
-    if (!connected && text == lastProblem_)
-        return; // the same failure again: said once until something changes
+    if (connected ? connectedSaid_ : text == lastProblem_)
+        return;
+    connectedSaid_ = connected;
     lastProblem_ = connected ? QString() : text;
+    say(text);
+}
+
+void Session::say(const QString& text) {
     const std::lock_guard lock(mutex_);
     if (notify_)
-        notify_(connected, text);
+        notify_(connected_, text);
 }
 
 QString Session::where() const {
@@ -132,20 +137,18 @@ void Session::run() {
     current_ = m.get();
     mosquitto_connect_callback_set(
         m.get(), [](mosquitto*, void* user, int rc) { sessionOf(user).onConnect(rc); });
+    mosquitto_disconnect_callback_set(
+        m.get(), [](mosquitto*, void* user, int rc) { sessionOf(user).onDisconnect(rc); });
     mosquitto_log_callback_set(m.get(), [](mosquitto*, void* user, int level, const char* text) {
         sessionOf(user).onLog(level, text);
     });
     if (!configure(m.get()))
         return;
-    seconds delay = kFirstRetry;
     while (!stopRequested()) {
         connection(m.get());
         if (stopRequested())
             break;
-        if (acceptedThisTry_)
-            delay = kFirstRetry;
-        pause(delay);
-        delay = std::min(delay * 2, kLastRetry);
+        pause(backoff_.next(Backoff::Clock::now()));
     }
     sayGoodbye(m.get());
     current_ = nullptr;
@@ -153,9 +156,13 @@ void Session::run() {
 
 // One try: connect, then serve the connection until it ends or we stop.
 void Session::connection(mosquitto* m) {
-    acceptedThisTry_ = false;
+    refusedThisTry_ = false;
+    takenOver_ = false;
     lastError_.clear();
     const QByteArray host = utf8(settings_.host);
+    // MQTT 5, where the broker says why it ends a connection: that tells a
+    // takeover by another client with our id from any other loss.
+    mosquitto_int_option(m, MOSQ_OPT_PROTOCOL_VERSION, protocol_);
     int rc = mosquitto_connect_async(m, host.constData(), settings_.port, kKeepAliveSeconds);
     while (rc == MOSQ_ERR_SUCCESS && !stopRequested()) {
         rc = mosquitto_loop(m, kLoopWaitMs, 1);
@@ -167,28 +174,42 @@ void Session::connection(mosquitto* m) {
     const int error = errno;
     const bool wasConnected = connected_;
     connected_ = false;
+    if (refusedThisTry_)
+        return; // the broker's refusal was said by onConnect already
+    if (takenOver_) {
+        if (!takeoverSaid_)
+            tell(false, QStringLiteral("another client with our id '%1' took over our "
+                                       "connection to %2; retrying")
+                            .arg(settings_.clientId, where()));
+        takeoverSaid_ = true;
+        return;
+    }
     QString reason = rc == MOSQ_ERR_ERRNO ? QString::fromUtf8(std::strerror(error))
                                           : sentence(mosquitto_strerror(rc));
     if (!lastError_.empty())
         reason += QStringLiteral(" (%1)").arg(QString::fromStdString(lastError_));
-    if (rc == MOSQ_ERR_CONN_REFUSED && !lastProblem_.isEmpty())
-        return; // the broker's refusal was said by onConnect already
     tell(false, (wasConnected ? QStringLiteral("lost the broker at %1: %2; retrying")
                               : QStringLiteral("cannot connect to %1: %2; retrying"))
                     .arg(where(), reason));
 }
 
 void Session::onConnect(int rc) {
+    if (rc == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION && protocol_ == MQTT_PROTOCOL_V5) {
+        protocol_ = MQTT_PROTOCOL_V311; // an older broker: the next try speaks 3.1.1
+        refusedThisTry_ = true;
+        return;
+    }
     if (rc != 0) {
+        refusedThisTry_ = true;
+        const char* why = protocol_ == MQTT_PROTOCOL_V5 ? mosquitto_reason_string(rc)
+                                                        : mosquitto_connack_string(rc);
         tell(false, QStringLiteral("the broker at %1 refused the connection: %2; retrying")
-                        .arg(where(), sentence(mosquitto_connack_string(rc))));
+                        .arg(where(), sentence(why)));
         return;
     }
     connected_ = true;
-    acceptedThisTry_ = true;
-    const QByteArray topic = utf8(Topics(settings_).availability());
-    mosquitto_publish(current_, nullptr, topic.constData(), static_cast<int>(kOnline.size()),
-                      kOnline.constData(), 1, true);
+    backoff_.connected(Backoff::Clock::now());
+    send(current_, Topics(settings_).availability(), kOnline, 1, true);
     {
         // Everything retained goes again: the broker may have lost it.
         const std::lock_guard lock(mutex_);
@@ -196,6 +217,11 @@ void Session::onConnect(int rc) {
             kept.waiting = true;
     }
     tell(true, QStringLiteral("connected to %1").arg(where()));
+}
+
+void Session::onDisconnect(int rc) {
+    if (protocol_ == MQTT_PROTOCOL_V5 && rc == MQTT_RC_SESSION_TAKEN_OVER)
+        takenOver_ = true;
 }
 
 void Session::onLog(int level, const char* text) {
@@ -216,20 +242,30 @@ void Session::sendWaiting(mosquitto* m) {
     // Discovery (QoS 1) before the states it describes.
     std::stable_sort(batch.begin(), batch.end(),
                      [](const Message& a, const Message& b) { return a.qos > b.qos; });
-    for (const Message& message : batch) {
-        const QByteArray topic = utf8(message.topic);
-        mosquitto_publish(m, nullptr, topic.constData(), static_cast<int>(message.payload.size()),
-                          message.payload.constData(), message.qos, message.retain);
-    }
+    for (const Message& message : batch)
+        send(m, message.topic, message.payload, message.qos, message.retain);
+}
+
+// A message the library will not take is dropped; a new value for its topic,
+// or the next connection, tries again. Each kind of failure is said once; a
+// lost connection is said by connection() instead.
+void Session::send(mosquitto* m, const QString& topic, const QByteArray& payload, int qos,
+                   bool retain) {
+    const QByteArray name = utf8(topic);
+    const int rc = mosquitto_publish(m, nullptr, name.constData(), static_cast<int>(payload.size()),
+                                     payload.constData(), qos, retain);
+    if (rc == MOSQ_ERR_SUCCESS || rc == MOSQ_ERR_NO_CONN || rc == MOSQ_ERR_CONN_LOST)
+        return;
+    if (publishFailuresSaid_.insert(rc).second)
+        say(QStringLiteral("cannot publish %1 to %2: %3; the message is dropped")
+                .arg(topic, where(), sentence(mosquitto_strerror(rc))));
 }
 
 // A clean end: "offline" goes out before the disconnection, in order.
 void Session::sayGoodbye(mosquitto* m) {
     if (!connected_)
         return;
-    const QByteArray topic = utf8(Topics(settings_).availability());
-    mosquitto_publish(m, nullptr, topic.constData(), static_cast<int>(kOffline.size()),
-                      kOffline.constData(), 1, true);
+    send(m, Topics(settings_).availability(), kOffline, 1, true);
     mosquitto_disconnect(m);
     const auto deadline = std::chrono::steady_clock::now() + kGoodbyeWait;
     while (mosquitto_loop(m, kLoopWaitMs, 1) == MOSQ_ERR_SUCCESS &&

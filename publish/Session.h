@@ -1,5 +1,6 @@
 #pragma once
 
+#include "publish/Backoff.h"
 #include "publish/MqttSettings.h"
 #include "publish/Payloads.h"
 
@@ -8,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,7 @@ public:
     using Notify = std::function<void(bool connected, const QString& text)>;
     static constexpr std::size_t kMaxTopics = 64;
 
-    Session(Settings settings, Notify notify);
+    Session(Settings settings, RetryTiming timing, Notify notify);
 
     // Owner's side.
     void keep(const Message& message);
@@ -35,17 +37,20 @@ public:
 
     // libmosquitto's callbacks, on the network thread.
     void onConnect(int rc);
+    void onDisconnect(int rc);
     void onLog(int level, const char* text);
 
 private:
     bool stopRequested() const;
     // Waits `delay` unless asked to stop first.
-    void pause(std::chrono::seconds delay);
+    void pause(std::chrono::milliseconds delay);
     bool configure(mosquitto* m);
     void connection(mosquitto* m);
     void sendWaiting(mosquitto* m);
+    void send(mosquitto* m, const QString& topic, const QByteArray& payload, int qos, bool retain);
     void sayGoodbye(mosquitto* m);
     void tell(bool connected, const QString& text);
+    void say(const QString& text);
     QString where() const;
 
     const Settings settings_;
@@ -61,9 +66,15 @@ private:
 
     // The network thread's own.
     mosquitto* current_ = nullptr;
+    Backoff backoff_;
+    int protocol_;
     bool connected_ = false;
-    bool acceptedThisTry_ = false;
+    bool refusedThisTry_ = false;
+    bool takenOver_ = false;
+    bool takeoverSaid_ = false;
+    bool connectedSaid_ = false;
     QString lastProblem_;
+    std::set<int> publishFailuresSaid_;
     std::string lastError_;
 };
 

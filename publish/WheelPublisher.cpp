@@ -1,19 +1,37 @@
 #include "publish/WheelPublisher.h"
 
+#include <algorithm>
+
 namespace vorn::mqtt {
 
-WheelPublisher::WheelPublisher(Settings settings, Send send)
+WheelPublisher::WheelPublisher(Settings settings, Send send, int wheels)
     : settings_(std::move(settings)), topics_(settings_), send_(std::move(send)) {
     if (settings_.discovery)
         send_(alarmDiscovery(settings_));
+    setWheelCount(wheels);
     alarmEnded();
 }
 
-void WheelPublisher::discover(int wheel) {
-    if (!settings_.discovery)
-        return;
-    for (const Message& m : wheelDiscovery(settings_, wheel, unit_))
-        send_(m);
+void WheelPublisher::announce(int wheel) {
+    wheels_[static_cast<std::size_t>(wheel)].announced = true;
+    if (settings_.discovery)
+        for (const Message& m : wheelDiscovery(settings_, wheel))
+            send_(m);
+}
+
+void WheelPublisher::setWheelCount(int wheels) {
+    wheels = std::clamp(wheels, 0, kShownWheels);
+    for (int wheel = 0; wheel < kShownWheels; ++wheel) {
+        Wheel& w = wheels_[static_cast<std::size_t>(wheel)];
+        if (wheel < wheels && !w.announced) {
+            announce(wheel);
+        } else if (wheel >= wheels && w.announced && !w.reported) {
+            w.announced = false;
+            if (settings_.discovery)
+                for (const Message& m : wheelRemoval(settings_, wheel))
+                    send_(m);
+        }
+    }
 }
 
 void WheelPublisher::readingStored(int wheel, qint64 utcMs) {
@@ -21,10 +39,9 @@ void WheelPublisher::readingStored(int wheel, qint64 utcMs) {
         return; // stored, but never shown: not published either
     Wheel& w = wheels_[static_cast<std::size_t>(wheel)];
     w.lastReportUtcMs = utcMs;
-    if (!w.reported) {
-        w.reported = true;
-        discover(wheel);
-    }
+    w.reported = true;
+    if (!w.announced)
+        announce(wheel);
 }
 
 void WheelPublisher::refreshed(const TyreStateTable& state, std::int32_t unitIndex, qint64 nowMs) {
@@ -36,8 +53,6 @@ void WheelPublisher::refreshed(const TyreStateTable& state, std::int32_t unitInd
         Wheel& w = wheels_[i];
         if (!w.reported)
             continue;
-        if (unitChanged)
-            discover(wheel);
         const WheelReading now{wheel, state.TyrePressure[i], state.TyreTemperature[i],
                                state.TyreStatus[i], state.TyreBattery[i]};
         const qint64 since = nowMs - w.sentAtMs;

@@ -18,6 +18,7 @@ constexpr milliseconds kMaxTestPeriod{500};
 
 constexpr milliseconds kPhysicsStep{Tyre::kStepMs};
 constexpr milliseconds kSensorLostAfter{5000};
+constexpr milliseconds kSensorDeadAfter{60'000};
 constexpr milliseconds kFloodStart{2000};
 constexpr milliseconds kFloodEnd{7000};
 // A 12-byte frame every 8 ms is 150 bytes per 100 ms.
@@ -31,6 +32,10 @@ Trouble troubleOf(Scenario scenario) {
         return Trouble::Leak;
     case Scenario::HotTyre:
         return Trouble::Heat;
+    case Scenario::Puncture:
+        return Trouble::Puncture;
+    case Scenario::ColdNight:
+        return Trouble::ColdNight;
     default:
         return Trouble::None;
     }
@@ -62,7 +67,14 @@ UnitModel::UnitModel(const UnitConfig& config)
     for (int wheel = 0; wheel < config_.wheels; ++wheel)
         tyres_.emplace_back(wheel, random_);
     troubleWheel_ = random_.between(0, config_.wheels - 1);
-    tyres_[static_cast<std::size_t>(troubleWheel_)].setTrouble(troubleOf(config_.scenario));
+    Tyre& troubled = tyres_[static_cast<std::size_t>(troubleWheel_)];
+    troubled.setTrouble(troubleOf(config_.scenario));
+    if (config_.scenario == Scenario::DeadSensor)
+        troubled.setBatteryLow();
+    // The weather is every tyre's.
+    if (config_.scenario == Scenario::ColdNight)
+        for (Tyre& tyre : tyres_)
+            tyre.setTrouble(Trouble::ColdNight);
     learned_.fill(true);
     restartSlots();
 }
@@ -134,8 +146,9 @@ void UnitModel::reportSlot() {
 }
 
 bool UnitModel::canReport(int wheel) const {
-    if (config_.scenario == Scenario::SensorLost && wheel == troubleWheel_ &&
-        now_ >= kSensorLostAfter)
+    if (wheel == troubleWheel_ &&
+        ((config_.scenario == Scenario::SensorLost && now_ >= kSensorLostAfter) ||
+         (config_.scenario == Scenario::DeadSensor && now_ >= kSensorDeadAfter)))
         return false;
     if (mode_ == UnitMode::Learning && !learned_[static_cast<std::size_t>(wheel)])
         return false;

@@ -81,9 +81,10 @@ TEST(WindowSerialLink, AHungUpLineIsClosedIdlesAndReopensWhenItsNameReturns) {
     ASSERT_FALSE(f.messages.noted.empty());
     EXPECT_TRUE(f.messages.noted.back().contains(f.dir.file("COM1")));
 
+    // A look for the port every 2 s: every twentieth poll.
     for (const bool broadcast : {false, true}) {
         QFile::remove(f.dir.file("COM1"));
-        for (int tick = 0; tick < SerialSession::kRetryPolls; ++tick)
+        for (int tick = 0; tick < 20; ++tick)
             w.Timer2Timer(); // a look while the link is away takes no other port
         EXPECT_FALSE(w.serialOpen());
         test::PseudoTerminal unit;
@@ -91,7 +92,7 @@ TEST(WindowSerialLink, AHungUpLineIsClosedIdlesAndReopensWhenItsNameReturns) {
         if (broadcast)
             w.FormWndProc(kDeviceChangeMessage); // looked for at the next poll
         else
-            for (int tick = 1; tick < SerialSession::kRetryPolls; ++tick)
+            for (int tick = 1; tick < 20; ++tick)
                 w.Timer2Timer(); // looked for only every 2 s
         EXPECT_FALSE(w.serialOpen());
         w.Timer2Timer();

@@ -1,4 +1,5 @@
 #include "tests/app/WindowFixture.h"
+#include "tests/display/ScreenProbe.h"
 
 #include <QDir>
 #include <QFontInfo>
@@ -181,16 +182,20 @@ TEST(SettingsPanel, NothingTakesEffectBeforeSaveTypedThresholdsAreNeverStoredAnd
               "44\r\n45\r\n70\r\n2\r\n0\r\n0\r\n0\r\n0\r\nnine stays\r\n  ten, too \r\n");
 }
 
-TEST(SettingsPanel, UnitCaptionsFollowEveryChoiceIncludingNone) {
+// The temperature digits and the threshold shown follow the unit; the
+// threshold is still stepped and stored in degrees Celsius.
+TEST(SettingsPanel, UnitsFollowEveryChoiceIncludingNone) {
     WindowFixture f;
     TFmain& w = f.open();
+    f.unit.write(test::sensorFrame(0, 32, 70));
+    w.Timer2Timer();
     const struct {
         int pressure, temperature;
-        const char *pressureCaption, *temperatureCaption;
-    } cases[] = {{1, 1, "Bar", "Degree F"},
-                 {2, 0, "Kpa", "Degree C"},
-                 {3, -1, "Kg/Cm", ""},
-                 {-1, 1, "", "Degree F"}};
+        const char *pressureCaption, *temperatureCaption, *digits, *threshold;
+    } cases[] = {{1, 1, "Bar", "Degree F", "158 L", "158"},
+                 {2, 0, "Kpa", "Degree C", " 70 L", "70"},
+                 {3, -1, "Kg/Cm", "", " 70 L", "70"},
+                 {-1, 1, "", "Degree F", "158 L", "158"}};
     for (const auto& c : cases) {
         w.BitBtn1Click();
         w.RadioGroup1->setItemIndex(c.pressure);
@@ -201,7 +206,17 @@ TEST(SettingsPanel, UnitCaptionsFollowEveryChoiceIncludingNone) {
             EXPECT_EQ(p->caption(), c.pressureCaption);
         for (Panel* p : {w.Panel2, w.Panel4, w.Panel6, w.Panel8, w.Panel13, w.Panel15})
             EXPECT_EQ(p->caption(), c.temperatureCaption);
+        w.Timer1Timer();
+        EXPECT_EQ(test::readRow(w.canvas(), 0, 1), c.digits) << c.temperature;
+        w.BitBtn1Click();
+        EXPECT_EQ(w.Edit3->text(), c.threshold) << c.temperature;
+        w.Button2Click();
     }
+    w.BitBtn1Click();
+    w.BitBtn6Click(); // 71 C
+    EXPECT_EQ(w.Edit3->text(), "160");
+    w.Button1Click();
+    EXPECT_EQ(f.savedSettings().split('\n')[2], "71\r");
     // The default fonts have no "。" for the temperature choices; this one has.
     EXPECT_EQ(QFontInfo(w.RadioGroup2->font()).family(), "Sawarabi Gothic");
 }

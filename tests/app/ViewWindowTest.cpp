@@ -60,6 +60,52 @@ TEST(WindowView, TheSixWheelViewShowsWheelsFourAndFiveAndIsKeptForTheNextStart) 
     EXPECT_EQ(f.savedSettings(), test::defaultSettings().join("\r\n").toLatin1() + "\r\n");
 }
 
+// What the notifier, MQTT and the history hear of the alarm (the window's
+// alarm signals): the alarm as it stands after each refresh. A hidden wheel's
+// raise that the refresh takes back reaches none of them; in the six-wheel
+// view a four-sensor vehicle's alarm ends by itself.
+TEST(WindowView, OutputsHearOfTheAlarmAsItStandsAfterEachRefresh) {
+    WindowFixture f;
+    TFmain& w = f.open();
+    std::vector<std::string> heard;
+    QObject::connect(&w, &TFmain::alarmWasRaised, [&](int wheel, std::int32_t status) {
+        heard.push_back("raised " + std::to_string(wheel) + " " + std::to_string(status));
+    });
+    QObject::connect(&w, &TFmain::alarmWasEnded,
+                     [&](AlarmEnd how) { heard.push_back("ended " + std::to_string(int(how))); });
+    using test::sensorFrame;
+    QByteArray frontWheels;
+    for (int wheel = 0; wheel < 4; ++wheel)
+        frontWheels += sensorFrame(wheel, 32, 25);
+    const struct {
+        bool six, click;
+        QByteArray frames;
+        const char* caption;
+        std::vector<std::string> heard;
+    } steps[] = {
+        {false, false, frontWheels, "KESSIDO", {}},
+        {false, false, sensorFrame(4, 20, 25), "KESSIDO", {}}, // the flash, as on the unit
+        {false, false, sensorFrame(0, 32, 80), "ALARM !", {"raised 0 9"}},
+        // Wheel 4 raises anew (now high) in the refresh that ends the alarm.
+        {false, false, sensorFrame(0, 32, 25) + sensorFrame(4, 50, 25), "KESSIDO", {"ended 0"}},
+        {true, false, sensorFrame(4, 20, 25), "ALARM !", {"raised 4 3"}},
+        {true, false, sensorFrame(4, 32, 25), "KESSIDO", {"ended 0"}}, // wheel 5 never reported
+        {true, false, sensorFrame(1, 32, 80), "ALARM !", {"raised 1 9"}},
+        {true, true, {}, "KESSIDO", {"ended 1"}},
+        {true, false, sensorFrame(1, 32, 25), "KESSIDO", {}}, // acknowledged already
+    };
+    for (const auto& step : steps) {
+        w.setSixWheelView(step.six);
+        f.unit.write(step.frames);
+        tick(w);
+        if (step.click)
+            w.Panel9Click();
+        EXPECT_EQ(w.Panel9->caption(), step.caption) << step.frames.toStdString();
+        EXPECT_EQ(heard, step.heard) << step.frames.toStdString();
+        heard.clear();
+    }
+}
+
 struct PaintLog : QObject {
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint)

@@ -63,21 +63,34 @@ TEST(Alarm, NoAlarmInLearningOrTestMode) {
     }
 }
 
-TEST(Alarm, EndsWhenWheelsZeroToThreeAreClearButNotForWheelFour) {
-    test::ScreenRig rig; // wheels without a report are low at 0 psi
-    for (int w = 0; w < 3; ++w)
-        rig.report(w, Good, Cool);
-    rig.report(3, Good, Hot);
-    ASSERT_EQ(rig.state.AlarmActive, 1);
-    rig.report(3, Good, Cool); // a cool tyre within limits raises nothing
-    EXPECT_EQ(rig.state.AlarmActive, 0);
-    EXPECT_EQ(rig.effects.brand, PanelColour::SkyBlue);
-    EXPECT_EQ(rig.effects.brandCaptions, (Captions{"ALARM !", "KESSIDO"}));
+// Wheels without a report are low at 0 psi. A four-sensor vehicle: wheels 4
+// and 5 never report, so they hold no alarm in either view; once reported
+// they count in the six-wheel view only.
+TEST(Alarm, EndsWhenTheViewsWheelsAreClearCountingWheelsFourAndFiveOnceReported) {
+    for (const int view : {4, 6}) {
+        test::ScreenRig rig;
+        rig.settings.AlarmWheels = view;
+        for (int w = 0; w < 3; ++w)
+            rig.report(w, Good, Cool);
+        rig.report(3, Good, Hot);
+        ASSERT_EQ(rig.state.AlarmActive, 1);
+        rig.report(3, Good, Cool); // a cool tyre within limits raises nothing
+        EXPECT_EQ(rig.state.AlarmActive, 0) << view;
+        EXPECT_EQ(rig.effects.brand, PanelColour::SkyBlue);
+        EXPECT_EQ(rig.effects.brandCaptions, (Captions{"ALARM !", "KESSIDO"}));
 
-    rig.report(4, Low, Cool); // raised and taken back in the same refresh
-    rig.ticks(17);
-    EXPECT_EQ(rig.state.AlarmActive, 0);
-    EXPECT_TRUE(rig.effects.tones.empty());
+        rig.report(4, Low, Cool); // in the four-wheel view taken back by the same refresh
+        rig.ticks(9);
+        EXPECT_EQ(rig.state.AlarmActive, view == 6 ? 1 : 0) << view;
+        EXPECT_EQ(rig.effects.tones.size(), view == 6 ? 1u : 0u) << view;
+        rig.report(4, Good, Cool);
+        EXPECT_EQ(rig.state.AlarmActive, 0) << view;
+    }
+    test::ScreenRig rig; // wheels 1 to 3 never reported: they keep it on, as on the unit
+    rig.settings.AlarmWheels = 6;
+    rig.report(0, Low, Cool);
+    rig.report(0, Good, Cool);
+    EXPECT_EQ(rig.state.AlarmActive, 1);
 }
 
 TEST(Alarm, CalibrationTimesOutOnceAfterThirtyTicks) {

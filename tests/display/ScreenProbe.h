@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vorn::test {
@@ -54,34 +55,40 @@ inline std::vector<QRgb> litPixels(const QImage& image, QRect box) {
     return lit;
 }
 
+// The segments of each character a cell can show, by the unit's own
+// segment bits: 0x80 A (top), 0x40 B, 0x20 C, 0x10 D, 0x08 E, 0x04 F,
+// 0x02 G (middle), 0x01 the point.
+inline constexpr std::string_view kCharacters = "0123456789 -";
+inline constexpr std::array<std::int32_t, 12> kSegmentMasks{0xFC, 0x60, 0xDA, 0xF2, 0x66, 0xB6,
+                                                            0xBE, 0xE4, 0xFE, 0xF6, 0x00, 0x02};
+
 // Reads three cells of a row back from the pixels of `image` (the canvas or
 // the window as shown): digits, ' ' blank, '-' minus, '?' anything else, '.'
 // after a lit point, then a space and the letter of the lit colour. Each
 // cell is found by the box a lit "8." draws there on a scratch canvas, and
-// each reading by comparing its lit pixels with the candidates drawn there.
+// each reading by comparing its lit pixels with the segment masks above
+// drawn there.
 inline std::string readRow(const QImage& image, int wheel, int row) {
-    const std::string names = "0123456789 -";
     Canvas scratch;
     SevenSegmentRenderer digits(scratch);
     std::string text;
     QRgb colour = 0;
     for (int column = 0; column < 3; ++column) {
         const int cell = layout::CellNumber(wheel, row, column);
-        digits.setDecimalPointRequest(1);
-        digits.DrawDigitCell(GlyphCode(8), cell, colour::Lime);
+        scratch.takeDirty(); // what earlier cells drew
+        digits.DrawDigitCell(0xFF, cell, colour::Lime);
         const QRect box = scratch.takeDirty().boundingRect() & image.rect();
         const std::vector<QRgb> shown = litPixels(image, box);
         const auto lit = std::ranges::find_if(shown, [](QRgb p) { return p != 0; });
         colour = lit == shown.end() ? colour : *lit;
         std::string read = "?";
-        for (std::size_t i = 0; i < names.size() * 2 && read == "?"; ++i) {
-            const std::size_t glyph = i % names.size(); // 10 and 11 are blank and minus
-            digits.setDecimalPointRequest(i >= names.size() ? 1 : 0);
-            digits.DrawDigitCell(GlyphCode(glyph < 10 ? int(glyph) : int(glyph) + 6), cell,
-                                 colour ? colour : colour::Lime);
-            if (litPixels(scratch.image(), box) == shown)
-                read = names.substr(glyph, 1) + (i >= names.size() ? "." : "");
-        }
+        for (const std::int32_t point : {0x00, 0x01})
+            for (std::size_t i = 0; i < kSegmentMasks.size() && read == "?"; ++i) {
+                digits.DrawDigitCell(kSegmentMasks[i] | point, cell,
+                                     colour ? colour : colour::Lime);
+                if (litPixels(scratch.image(), box) == shown)
+                    read = std::string(1, kCharacters[i]) + (point ? "." : "");
+            }
         text += read;
     }
     return text + ' ' + letter(colour);
@@ -117,6 +124,7 @@ struct ScreenRig {
     // A report from `wheel`, then a refresh.
     void report(int wheel, std::int32_t p, std::int32_t t, bool sensor = true) {
         state.StoreSensorReport(wheel, 0, sensor, p, t);
+        screen.WheelReported(wheel);
         screen.RefreshDisplay();
     }
     void ticks(int n) {

@@ -29,16 +29,22 @@ TEST(WheelEvaluation, PressureReadsInEveryUnitAgainstTheThresholds) {
 }
 
 // 199 and above are hot by the threshold, yet dashes never carry the hot bit.
-TEST(WheelEvaluation, TemperatureReadsInCelsiusAgainstTheThreshold) {
-    const std::pair<std::int32_t, std::string> rows[] = {
-        {0, "-40 L1"},   {39, "-01 L1"},  {40, " 00 L1"},      {110, " 70 L1"},    {111, " 71 R9"},
-        {139, " 99 R9"}, {140, "100 R9"}, {198, "158 R9"},     {-59, "-99 L1"},    {199, "--- N1"},
-        {511, "--- N1"}, {-60, "--- N1"}, {INT_MIN, "--- N1"}, {INT_MAX, "--- N1"}};
+// In degrees Fahrenheit (unit 1) the threshold stays 70 C.
+TEST(WheelEvaluation, TemperatureReadsInTheChosenUnitAgainstTheCelsiusThreshold) {
+    const std::tuple<std::int32_t, std::int32_t, std::string> rows[] = {
+        {0, 0, "-40 L1"},       {0, 39, "-01 L1"},      {0, 40, " 00 L1"},      {0, 110, " 70 L1"},
+        {0, 111, " 71 R9"},     {0, 139, " 99 R9"},     {0, 140, "100 R9"},     {0, 198, "158 R9"},
+        {0, -59, "-99 L1"},     {0, 199, "--- N1"},     {0, 511, "--- N1"},     {0, -60, "--- N1"},
+        {0, INT_MIN, "--- N1"}, {0, INT_MAX, "--- N1"}, {1, 110, "158 L1"},     {1, 111, "160 R9"},
+        {1, 0, "-40 L1"},       {1, 22, " 00 L1"},      {1, 23, " 01 L1"},      {1, 40, " 32 L1"},
+        {1, 77, " 99 L1"},      {1, 78, "100 L1"},      {1, 198, "316 R9"},     {1, 199, "--- N1"},
+        {1, 255, "--- N1"},     {1, -59, "--- N1"},     {1, INT_MIN, "--- N1"}, {7, 110, " 70 L1"}};
     test::ScreenRig rig;
-    for (const auto& [t, shown] : rows) {
+    for (const auto& [unit, t, shown] : rows) {
+        rig.settings.TemperatureUnitIndex = unit;
         rig.report(2, 64, t);
         EXPECT_EQ(test::readRow(rig.canvas, 2, 1) + std::to_string(rig.state.TyreStatus[2]), shown)
-            << t;
+            << unit << " " << t;
     }
 }
 

@@ -4,10 +4,13 @@
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
+#include <QtCore/qtestsupport_core.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -100,6 +103,37 @@ TEST(SerialLink, PollReadsWhatWaitsInOrderDiscardsMoreThanAHundredBytesAndWrites
     link.write("$LEARN#");
     link.write("$W2#");
     EXPECT_EQ(unit.read(), "$LEARN#$W2#");
+}
+
+// The unit reads nothing for a while: the line's output queue fills and
+// Qt reports the refused write (EAGAIN) as a resource error. Frames are
+// dropped whole, the port stays open, and once the unit reads again the
+// frames go out.
+TEST(SerialLink, AFullOutputQueueDropsFramesAndKeepsThePort) {
+    test::PseudoTerminal unit;
+    SerialLink link;
+    ASSERT_TRUE(link.open(unit.devicePath()).opened());
+    bool lost = false;
+    QObject::connect(&link, &SerialLink::lost, [&] { lost = true; });
+    constexpr int kFrames = 10000; // 70 kB; a terminal holds some 16 kB
+    for (int i = 0; i < kFrames; ++i)
+        link.write("$LEARN#");
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(link.isOpen());
+    EXPECT_TRUE(link.poll().isEmpty());
+    EXPECT_FALSE(lost);
+
+    QByteArray received = unit.read();
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        link.write("$W2#");
+        received += unit.read(10);
+        return received.endsWith("$W2#");
+    }));
+    const QRegularExpression whole(QStringLiteral("^(\\$LEARN#)+(\\$W2#)+$"));
+    EXPECT_TRUE(whole.match(QString::fromLatin1(received)).hasMatch());
+    EXPECT_LT(received.count("$LEARN#"), kFrames); // some were dropped
+    EXPECT_TRUE(link.isOpen());
+    EXPECT_FALSE(lost);
 }
 
 } // namespace

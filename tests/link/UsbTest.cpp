@@ -101,7 +101,8 @@ TEST(UsbHidDevice, ADeviceGoneBetweenTheSearchsOpensFailsTheWholeSearch) {
 }
 
 // A device the kernel is stuck on: a write that does not return until released.
-TEST(UsbWriter, AStuckWriteHoldsUpNobodyLateReportsAreDroppedTheRestGoInOrder) {
+// Sixteen reports wait at most; a seventeenth is refused.
+TEST(UsbWriter, AStuckWriteHoldsUpNobodyLateOrTooManyReportsAreDroppedTheRestGoInOrder) {
     FakeHid fake;
     fake.plug(unitA);
     const auto report = [](int n) { return UsbWriter::Report{0, static_cast<std::uint8_t>(n)}; };
@@ -117,9 +118,12 @@ TEST(UsbWriter, AStuckWriteHoldsUpNobodyLateReportsAreDroppedTheRestGoInOrder) {
     for (const auto& [n, at] :
          {std::pair{2, now - 150ms}, {3, now + 1s}, {4, now - 101ms}, {5, now + 1s}})
         EXPECT_TRUE(writer.send(report(n), at));
+    for (int n = 6; n <= 18; ++n)
+        EXPECT_EQ(writer.send(report(n), now + 1s), n <= 17) << n;
     fake.holdWrites(false);
-    const std::vector<Bytes> sent{
-        {0, 1, 0, 0, 0, 0, 0, 0, 0}, {0, 3, 0, 0, 0, 0, 0, 0, 0}, {0, 5, 0, 0, 0, 0, 0, 0, 0}};
+    std::vector<Bytes> sent{{0, 1, 0, 0, 0, 0, 0, 0, 0}, {0, 3, 0, 0, 0, 0, 0, 0, 0}};
+    for (std::uint8_t n = 5; n <= 17; ++n)
+        sent.push_back({0, n, 0, 0, 0, 0, 0, 0, 0});
     EXPECT_TRUE(QTest::qWaitFor([&] { return fake.writtenReports(unitA.path) == sent; }));
 }
 
@@ -163,13 +167,15 @@ TEST(RxUsbThread, StopJoinsFromEveryState) {
     }
 }
 
+// A silent unit costs about ten reads a second; a gone one must not cost
+// more than some tens: five retries take 100 ms at least, a spin microseconds.
 TEST(RxUsbThread, FailingReadsAreRetriedAfterAShortDelayNotInASpin) {
     Link link;
     link.fake.unplug(unitA.path);
     const auto start = std::chrono::steady_clock::now();
     link.thread.resume();
     ASSERT_TRUE(QTest::qWaitFor([&] { return link.receives >= 6; }));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, 5 * rxusbth::kRetryDelay);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 100ms);
 }
 
 // Reports stream from the unit while it is unplugged and plugged in again a thousand

@@ -56,7 +56,8 @@ Broker::Broker() : plainPort_(probe(0, true)), tlsPort_(probe(0, true)) {
     conf.write(QStringLiteral("user %1\nallow_anonymous false\npassword_file %2/passwd\n"
                               "listener %3 127.0.0.1\nlistener %4 127.0.0.1\ncafile %2/ca.crt\n"
                               "certfile %2/server.crt\nkeyfile %2/server.key\n"
-                              "require_certificate true\n")
+                              "require_certificate true\nlog_dest file %2/broker.log\n"
+                              "log_type all\n")
                    .arg(QString::fromLocal8Bit(me ? me->pw_name : "root"), dir_.path())
                    .arg(plainPort_)
                    .arg(tlsPort_)
@@ -80,6 +81,19 @@ void Broker::start() {
 void Broker::stop() {
     process_.kill();
     process_.waitForFinished(5000);
+}
+
+QString Broker::waitForLog(const QString& part, int ms) const {
+    QElapsedTimer clock;
+    clock.start();
+    QFile log(file("broker.log"));
+    QString text;
+    while (!text.contains(part) && clock.elapsed() < ms) {
+        QThread::msleep(20);
+        if (log.isOpen() || log.open(QIODevice::ReadOnly))
+            text += QString::fromUtf8(log.readAll());
+    }
+    return text;
 }
 
 Subscriber::Subscriber(int port, std::vector<std::string> filters)

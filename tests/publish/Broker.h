@@ -19,7 +19,7 @@ void endsWithTheTest(QProcess& child);
 // a TLS one that also asks for a client certificate, both asking for the
 // user below; a throwaway CA signs the server's and the client's
 // certificates, and a second CA that signed nothing stands for an untrusted
-// one. Killed with the object.
+// one. It logs every packet to a file. Killed with the object.
 class Broker {
 public:
     static constexpr const char* kUser = "vorn";
@@ -31,6 +31,8 @@ public:
     int plainPort() const { return plainPort_; }
     int tlsPort() const { return tlsPort_; }
     QString file(const QString& name) const { return dir_.filePath(name); }
+    // The broker's log (every packet) so far, waiting up to `ms` for it to hold `part`.
+    QString waitForLog(const QString& part, int ms = 8000) const;
 
 private:
     QTemporaryDir dir_;

@@ -2,6 +2,7 @@
 // its unit played on a pseudo-terminal.
 #include "tests/publish/Broker.h"
 
+#include "publish/MqttLink.h"
 #include "sim/Frames.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
@@ -59,15 +60,17 @@ public:
     QString waitForError(const QString& part, int ms = 8000) {
         QElapsedTimer clock;
         clock.start();
+        process.waitForReadyRead(0); // what the pipe already holds
+        errors += QString::fromUtf8(process.readAllStandardError());
         while (!errors.contains(part) && clock.elapsed() < ms) {
             process.waitForReadyRead(100);
             errors += QString::fromUtf8(process.readAllStandardError());
         }
         return errors;
     }
-    void report(int wheel, int halfPsi, int temperature) {
+    void report(int wheel, int halfPsi, int temperature, int battery = 0) {
         unit.write(QByteArray::fromStdString(
-            sim::frame(sim::longReport({wheel, 0, halfPsi, temperature}))));
+            sim::frame(sim::longReport({wheel, battery, halfPsi, temperature}))));
     }
     bool endsCleanlyOn(int signal) {
         ::kill(static_cast<pid_t>(process.processId()), signal);
@@ -92,17 +95,21 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
     ASSERT_FALSE(live.waitFor(kAvailability, "online").topic.empty())
         << vorn.waitForError("", 0).toStdString();
     EXPECT_TRUE(vorn.waitForError("unencrypted").contains("vorn: mqtt: warning: the password"));
-    vorn.report(0, 64, 65); // 32.0 psi, 25 °C
-    vorn.report(1, 40, 50); // 20.0 psi: below the low threshold
+    vorn.report(0, 64, 65);    // 32.0 psi, 25 °C
+    vorn.report(1, 40, 50, 3); // 20.0 psi: below the low threshold; a low battery
     const QJsonObject wheel0 = json(live.waitFor("vorn/van/wheel/0/state", "normal"));
     EXPECT_EQ(wheel0["pressure_psi"].toDouble(), 32.0);
     EXPECT_EQ(wheel0["temperature_c"].toInt(), 25); // the rest of it: WheelPayload.*
-    EXPECT_FALSE(live.waitFor("vorn/van/wheel/1/state", "\"status\":\"low\"").topic.empty());
+    EXPECT_FALSE(wheel0["battery_low"].toBool());
+    const QJsonObject wheel1 = json(live.waitFor("vorn/van/wheel/1/state", "\"status\":\"low\""));
+    EXPECT_EQ(wheel1["battery"].toInt(), 3);
+    EXPECT_TRUE(wheel1["battery_low"].toBool());
     EXPECT_FALSE(live.waitFor("vorn/van/alarm", R"({"state":"ON","wheel":1})").topic.empty());
 
     // A subscriber that comes later gets the discovery, retained.
     Subscriber late(broker.plainPort(), {"homeassistant/#"});
-    const std::size_t kEntities = 1 + 2 * 4; // the alarm; four per reported wheel
+    // The alarm, and five for each of the vehicle's four wheels, reported or not.
+    const std::size_t kEntities = 1 + 4 * 5;
     late.waitFor("", "", kEntities - 1);
     std::set<QString> ids;
     for (const Received& r : late.all()) {
@@ -114,9 +121,20 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
         ids.insert(config["unique_id"].toString());
     }
     EXPECT_EQ(ids.size(), kEntities);
-    const QJsonObject pressure = json(late.waitFor("wheel1_pressure/config"));
-    EXPECT_EQ(pressure["device_class"].toString(), "pressure");
-    EXPECT_EQ(pressure["unit_of_measurement"].toString(), "psi");
+    const struct {
+        std::string topic;
+        QString deviceClass, unit, value;
+    } entities[] = {
+        {"sensor/vorn_van/wheel1_pressure", "pressure", "psi", "value_json.pressure_psi"},
+        {"binary_sensor/vorn_van/wheel1_battery_low", "battery", "", "value_json.battery_low"},
+        {"sensor/vorn_van/wheel1_last_report", "timestamp", "", "value_json.last_report"},
+    };
+    for (const auto& e : entities) {
+        const QJsonObject config = json(late.waitFor("homeassistant/" + e.topic + "/config"));
+        EXPECT_EQ(config["device_class"].toString(), e.deviceClass) << e.topic;
+        EXPECT_EQ(config["unit_of_measurement"].toString(), e.unit) << e.topic;
+        EXPECT_TRUE(config["value_template"].toString().contains(e.value)) << e.topic;
+    }
 
     broker.stop();
     EXPECT_TRUE(vorn.waitForError("lost the broker").contains("retrying"));
@@ -126,6 +144,45 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
     EXPECT_FALSE(live.waitFor("vorn/van/wheel/1/state", "low", before).topic.empty());
     EXPECT_FALSE(live.waitFor("homeassistant/sensor/vorn_van/wheel1_pressure/config", "", before)
                      .topic.empty());
+}
+
+TEST(Broker, TwoCopiesWithTheDefaultClientIdBothStayConnected) {
+    Broker broker;
+    Subscriber live(broker.plainPort(), {"vorn/van/wheel/#"});
+    Headless first(broker, false);
+    ASSERT_TRUE(first.waitForError("connected to").contains("connected to"));
+    Headless second(broker, false);
+    ASSERT_TRUE(second.waitForError("connected to").contains("connected to"));
+    // With one id the second would have thrown the first off, which could
+    // publish only after a retry a second later.
+    first.report(0, 64, 65);
+    second.report(1, 64, 65);
+    EXPECT_FALSE(live.waitFor("vorn/van/wheel/0/state").topic.empty());
+    EXPECT_FALSE(live.waitFor("vorn/van/wheel/1/state").topic.empty());
+    for (Headless* vorn : {&first, &second}) {
+        const QString said = vorn->waitForError("", 0);
+        EXPECT_EQ(said.count("connected to"), 1) << said.toStdString();
+        EXPECT_FALSE(said.contains("lost the broker")) << said.toStdString();
+    }
+}
+
+TEST(Broker, WhileTheBrokerIsAwayOnlyTheLatestOfATopicWaitsAndGoesOutOnceItStarts) {
+    using namespace std::chrono_literals;
+    Broker broker;
+    broker.stop();
+    mqtt::Settings settings;
+    settings.host = "127.0.0.1";
+    settings.port = broker.plainPort();
+    settings.clientId = "latest";
+    settings.user = Broker::kUser;
+    settings.password = Broker::kPassword;
+    mqtt::MqttLink link(settings, nullptr, {10ms, 100ms, 60s});
+    for (const QByteArray payload : {"1", "22", "333"})
+        link.publish({"vorn/t/x", payload, true, 0});
+    broker.start();
+    const QString log = broker.waitForLog("'vorn/t/x', ... (3 bytes)");
+    EXPECT_TRUE(log.contains("Received PUBLISH from latest (d0, q0, r1, m0, 'vorn/t/x', ... (3"));
+    EXPECT_FALSE(log.contains("'vorn/t/x', ... (1 bytes)") || log.contains("(2 bytes)"));
 }
 
 TEST(Broker, AKilledOrStoppedProgramLeavesOfflineBehind) {

@@ -1,10 +1,14 @@
+#include "publish/Backoff.h"
 #include "publish/MqttSettings.h"
 #include "publish/WheelPublisher.h"
 #include "tests/support/TestSupport.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <map>
+#include <set>
 
 namespace vorn::mqtt {
 namespace {
@@ -12,7 +16,10 @@ namespace {
 TEST(MqttSettings, EachUnusableValueNamesItsKeyNoHostMeansOffAndTheUnitIsTheHostName) {
     test::WorkDir dir;
     dir.write("ca.pem", "x");
-    const QString ca = dir.file("ca.pem");
+    dir.write("key.pem", "x");
+    QFile::setPermissions(dir.file("ca.pem"), QFile::ReadOwner | QFile::ReadOther);
+    QFile::setPermissions(dir.file("key.pem"), QFile::ReadOwner);
+    const QString ca = dir.file("ca.pem"), key = dir.file("key.pem");
     const struct {
         QMap<QString, QString> given;
         QString error; // empty: usable
@@ -20,12 +27,17 @@ TEST(MqttSettings, EachUnusableValueNamesItsKeyNoHostMeansOffAndTheUnitIsTheHost
         {{{"host", "b"}, {"port", "0"}}, "port: '0' is not a port number (1 to 65535)"},
         {{{"host", "b"}, {"port", "12ab"}}, "port: '12ab' is not a port number"},
         {{{"host", "b"}, {"prefix", "cars/#"}}, "prefix: 'cars/#' holds an MQTT wildcard"},
+        {{{"host", "b"}, {"prefix", "$SYS/x"}}, "prefix: '$SYS/x' starts with '$', which the"},
+        {{{"host", "b"}, {"discovery_prefix", "ha\x1b[2J"}}, "discovery_prefix: holds a control"},
+        {{{"host", "b"}, {"unit", "van\x7f"}}, "unit: holds a control character"},
         {{{"host", "b"}, {"discovery_prefix", "ha//x"}}, "discovery_prefix: 'ha//x' has an empty"},
         {{{"host", "b"}, {"unit", "my van"}}, "unit: 'my van' must be 1 to 64 letters"},
         {{{"host", "b"}, {"discovery", "maybe"}}, "discovery: 'maybe' is neither on nor off"},
         {{{"host", "b"}, {"ca_file", "/nonexistent"}}, "ca_file: cannot read '/nonexistent'"},
         {{{"host", "b"}, {"ca_file", ca}, {"cert_file", ca}}, "key_file: a client certificate"},
-        {{{"host", "b"}, {"cert_file", ca}, {"key_file", ca}}, "ca_file: a client certificate"},
+        {{{"host", "b"}, {"cert_file", ca}, {"key_file", key}}, "ca_file: a client certificate"},
+        {{{"host", "b"}, {"ca_file", ca}, {"cert_file", ca}, {"key_file", ca}},
+         "key_file: '" + ca + "' is readable by other users; refusing it"},
         {{{"host", "b"}, {"password_file", "/nonexistent"}}, "password_file: cannot read"},
         {{{"host", "b"}, {"ca_file", ca}, {"discovery", "off"}}, ""},
     };
@@ -42,8 +54,29 @@ TEST(MqttSettings, EachUnusableValueNamesItsKeyNoHostMeansOffAndTheUnitIsTheHost
     const LoadResult r = loadSettings(empty, {{"host", "b"}}, "pi.local");
     ASSERT_TRUE(r.settings);
     EXPECT_EQ(r.settings->unit, "pi_local");
-    EXPECT_EQ(r.settings->clientId, "vorn-pi_local");
+    EXPECT_TRUE(
+        QRegularExpression("^vorn-pi_local-[0-9a-f]{8}$").match(r.settings->clientId).hasMatch())
+        << r.settings->clientId.toStdString();
     EXPECT_EQ(r.settings->prefix, "vorn");
+}
+
+TEST(Backoff, TheWaitDoublesUpToItsBoundAndStartsAgainOnlyAfterAConnectionLastedLongEnough) {
+    using namespace std::chrono_literals;
+    Backoff backoff({1000ms, 8000ms, 60s});
+    Backoff::Clock::time_point now{};
+    const struct {
+        std::optional<std::chrono::seconds> connectedFor; // none: the try failed
+        long waitMs;
+    } steps[] = {{{}, 1000},  {{}, 2000},  {{}, 4000}, {{}, 8000},
+                 {{}, 8000},  {59s, 8000}, // thrown off within the minute: no fresh start
+                 {60s, 1000}, {{}, 2000}};
+    for (const auto& step : steps) {
+        if (step.connectedFor) {
+            backoff.connected(now);
+            now += *step.connectedFor;
+        }
+        EXPECT_EQ(backoff.next(now).count(), step.waitMs);
+    }
 }
 
 QJsonObject stateOf(const Message& m) {
@@ -95,9 +128,52 @@ TEST(WheelPublisher, AChangeGoesOutAtMostOnceASecondAndEveryMinuteRegardless) {
     EXPECT_EQ(statesAt(1100, 61), 1);
     EXPECT_EQ(statesAt(30000, 61), 0);
     EXPECT_EQ(statesAt(61100, 61), 1);    // unchanged for a minute
-    EXPECT_EQ(statesAt(62200, 61, 1), 1); // a new unit: state and discovery again
+    EXPECT_EQ(statesAt(62200, 61, 1), 1); // a new unit: the state again, no new discovery
     EXPECT_EQ(stateOf(sent.back())["unit"].toString(), "bar");
-    EXPECT_EQ(sent.size(), 5u);
+    EXPECT_EQ(sent.size(), 1u);
+}
+
+TEST(WheelPublisher, DiscoveryAnnouncesTheVehiclesWheelsInPsiWhateverTheUnitAndForgetsThoseGone) {
+    const struct {
+        std::int32_t unit;
+        int wheels, laterWheels;
+        int reporting; // -1: none
+        std::set<int> announced;
+    } cases[] = {
+        {0, 4, 4, -1, {0, 1, 2, 3}},   {1, 6, 6, -1, {0, 1, 2, 3, 4, 5}},
+        {2, 6, 4, -1, {0, 1, 2, 3}},   // the count fell: wheels 4 and 5 removed
+        {3, 4, 4, 5, {0, 1, 2, 3, 5}}, // a wheel beyond the count that reports
+        {0, 6, 4, 5, {0, 1, 2, 3, 5}}, // stays when the count falls
+    };
+    const QString config = "homeassistant/sensor/vorn_van/wheel%1_pressure/config";
+    for (const auto& c : cases) {
+        std::map<QString, QByteArray> retained; // as the broker keeps them
+        Settings settings;
+        settings.unit = "van";
+        WheelPublisher publisher(
+            settings,
+            [&](const Message& m) {
+                if (m.payload.isEmpty())
+                    retained.erase(m.topic);
+                else
+                    retained[m.topic] = m.payload;
+            },
+            c.wheels);
+        TyreStateTable state;
+        if (c.reporting >= 0)
+            publisher.readingStored(c.reporting, 0);
+        publisher.refreshed(state, c.unit, 0);
+        publisher.setWheelCount(c.laterWheels);
+        std::set<int> announced;
+        for (int wheel = 0; wheel < kShownWheels; ++wheel)
+            if (retained.count(config.arg(wheel)) != 0)
+                announced.insert(wheel);
+        EXPECT_EQ(announced, c.announced) << c.unit << " " << c.wheels << " " << c.laterWheels;
+        const QJsonObject pressure = QJsonDocument::fromJson(retained[config.arg(0)]).object();
+        EXPECT_EQ(pressure["value_template"].toString(), "{{ value_json.pressure_psi }}");
+        EXPECT_EQ(pressure["unit_of_measurement"].toString(), "psi") << c.unit;
+        EXPECT_EQ(pressure["device_class"].toString(), "pressure") << c.unit;
+    }
 }
 
 } // namespace

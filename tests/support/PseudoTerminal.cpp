@@ -1,9 +1,13 @@
 #include "tests/support/PseudoTerminal.h"
 
+#include <chrono>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdexcept>
 #include <stdlib.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace vorn::test {
@@ -13,11 +17,19 @@ PseudoTerminal::PseudoTerminal() {
     if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0)
         throw std::runtime_error("cannot make a pseudo-terminal");
     devicePath_ = QString::fromLocal8Bit(ptsname(master_));
+    // Raw from the start, as the program sets it: no line to wait for, no echo.
+    watch_ = ::open(ptsname(master_), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    termios mode{};
+    if (watch_ < 0 || ::tcgetattr(watch_, &mode) != 0)
+        throw std::runtime_error("cannot open the pseudo-terminal's far side");
+    ::cfmakeraw(&mode);
+    ::tcsetattr(watch_, TCSANOW, &mode);
 }
 
 PseudoTerminal::~PseudoTerminal() {
-    if (master_ >= 0)
-        ::close(master_);
+    for (const int fd : {master_, watch_})
+        if (fd >= 0)
+            ::close(fd);
 }
 
 void PseudoTerminal::hangUp() {
@@ -27,6 +39,7 @@ void PseudoTerminal::hangUp() {
 }
 
 void PseudoTerminal::write(const QByteArray& bytes) const {
+    const qsizetype before = waiting();
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(master_, bytes.constData() + done, bytes.size() - done);
@@ -34,9 +47,18 @@ void PseudoTerminal::write(const QByteArray& bytes) const {
             throw std::runtime_error("cannot write to the pseudo-terminal");
         done += n;
     }
-    // The kernel hands the bytes to the other side asynchronously, within
-    // microseconds; give it a moment so the next poll finds them.
-    ::usleep(20000);
+    // The kernel hands the bytes to the program's side asynchronously. Nothing
+    // on the test's thread reads them meanwhile, so they have all arrived once
+    // that side holds them in addition to what waited before.
+    using Clock = std::chrono::steady_clock;
+    const auto limit = Clock::now() + std::chrono::seconds(5);
+    while (waiting() < before + bytes.size() && Clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+}
+
+qsizetype PseudoTerminal::waiting() const {
+    int n = 0;
+    return ::ioctl(watch_, FIONREAD, &n) == 0 ? n : 0;
 }
 
 QByteArray PseudoTerminal::read(int ms) const {

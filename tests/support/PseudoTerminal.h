@@ -15,6 +15,7 @@ public:
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
     QString devicePath() const { return devicePath_; }
+    // Returns once the bytes can be read on the program's side.
     void write(const QByteArray& bytes) const;
     // What the program wrote, waiting up to `ms` for the first byte.
     QByteArray read(int ms = 200) const;
@@ -22,7 +23,12 @@ public:
     void hangUp();
 
 private:
+    // Bytes the program's side holds unread.
+    qsizetype waiting() const;
+
     int master_ = -1;
+    // The program's side, held open (never read) to see when bytes arrive.
+    int watch_ = -1;
     QString devicePath_;
 };
 
