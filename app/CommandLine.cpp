@@ -165,8 +165,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         QStringLiteral("Remove readings older than <n> days (default 400)."), QStringLiteral("n"));
     const QCommandLineOption exportCsv(
         QStringLiteral("export-csv"),
-        QStringLiteral("Write the history's readings to <file> as CSV and exit, without a "
-                       "display or a link."),
+        QStringLiteral("Write the history's readings to <file> as CSV (- for standard output) "
+                       "and exit, without a display or a link."),
         QStringLiteral("file"));
     const QCommandLineOption since(
         QStringLiteral("since"),
@@ -175,8 +175,9 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         QStringLiteral("time"));
     const QCommandLineOption until(
         QStringLiteral("until"),
-        QStringLiteral("With --export-csv: only readings up to <time>, in the same form. With "
-                       "--tyre-report: the tyres as they stood at <time>."),
+        QStringLiteral("With --export-csv: only readings up to <time>, in the same form (a "
+                       "date alone: the end of that day). With --tyre-report: the tyres as "
+                       "they stood at <time>."),
         QStringLiteral("time"));
     const QCommandLineOption tyreReport(
         QStringLiteral("tyre-report"),

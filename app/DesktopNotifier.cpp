@@ -1,12 +1,17 @@
 #include "app/DesktopNotifier.h"
 
+#include "app/BusConnector.h"
 #include "app/CommandLine.h"
 #include "monitor/MonitorCore.h"
 #include "protocol/Readout.h"
+#include "protocol/TemperatureUnits.h"
 
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QTimer>
+#include <chrono>
 #include <cstdio>
 
 namespace vorn {
@@ -16,6 +21,10 @@ namespace {
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 constexpr std::uint8_t kUrgencyCritical = 2;
+// A bus that has not answered by then is said to be silent; it may still come.
+constexpr std::chrono::seconds kConnectLimit{10};
+// A notification service that has not answered by then has failed this call.
+constexpr int kReplyLimitMs = 10'000;
 
 // The digits as the screen shows them, without the zeros that only fill its
 // cells: "05.0" reads "5.0".
@@ -35,9 +44,13 @@ QString pressureText(std::int32_t raw, std::int32_t unitIndex) {
     return rowText(*row) + u' ' + kUnits[static_cast<std::size_t>(unitIndex)];
 }
 
-QString temperatureText(std::int32_t raw) {
-    const std::optional<RowGlyphs> row = TemperatureGlyphs(raw);
-    return row ? rowText(*row) + QStringLiteral(" °C") : QString();
+// Whole degrees, as the digits show them in the chosen unit.
+QString temperatureText(std::int32_t raw, TemperatureUnit unit) {
+    if (!TemperatureGlyphs(raw)) // dashes: no reading
+        return {};
+    const std::string_view symbol = TemperatureUnitSymbol(unit);
+    return QString::number(TemperatureInUnit(raw - ZeroCelsius, unit)) + u' ' +
+           QString::fromUtf8(symbol.data(), static_cast<qsizetype>(symbol.size()));
 }
 
 QString withReading(const QString& what, const QString& reading) {
@@ -59,22 +72,44 @@ QString alarmLine(int wheel, std::int32_t status, const TyreStateTable& state,
         parts << withReading(QStringLiteral("high pressure"), pressure);
     if (status & status::HighTemperature)
         parts << withReading(QStringLiteral("high temperature"),
-                             temperatureText(state.TyreTemperature[w]));
+                             temperatureText(state.TyreTemperature[w],
+                                             TemperatureUnitOf(settings.TemperatureUnitIndex)));
     if (parts.isEmpty())
         parts << QStringLiteral("alarm");
     return QStringLiteral("wheel %1: %2").arg(wheel).arg(parts.join(QStringLiteral("; ")));
 }
 
-DesktopNotifier::DesktopNotifier(MonitorCore& core, QDBusConnection bus)
-    : QObject(&core), core_(core), bus_(std::move(bus)) {
+DesktopNotifier::DesktopNotifier(MonitorCore& core, BusConnector& bus)
+    : QObject(&core), core_(core), connector_(bus) {
     connect(&core, &MonitorCore::alarmWasRaised, this, &DesktopNotifier::raised);
     connect(&core, &MonitorCore::alarmWasEnded, this, [this] { ended(); });
+    connector_.start(*this, [this](const QDBusConnection& c) { connected(c); });
+    QTimer::singleShot(kConnectLimit, this, [this] {
+        if (bus_ || !noBus_.isEmpty())
+            return;
+        noBus_ = QStringLiteral("the D-Bus session bus has not answered in %1 s")
+                     .arg(kConnectLimit.count());
+        tellWhyNot();
+    });
 }
 
 DesktopNotifier::~DesktopNotifier() {
+    connector_.forget();
     // A critical notification would outlive the program otherwise.
     if (standing_ && id_ != 0)
         closeNotification(id_);
+}
+
+void DesktopNotifier::connected(const QDBusConnection& bus) {
+    if (!bus.isConnected()) {
+        const QString error = bus.lastError().message();
+        noBus_ = error.isEmpty() ? QStringLiteral("no D-Bus session") : error;
+        tellWhyNot();
+        return;
+    }
+    bus_ = bus;
+    if (standing_) // raised before the bus was there
+        send();
 }
 
 void DesktopNotifier::raised(int wheel, std::int32_t status) {
@@ -88,7 +123,9 @@ void DesktopNotifier::raised(int wheel, std::int32_t status) {
     }
     lines_[static_cast<std::size_t>(wheel)] =
         alarmLine(wheel, status, core_.state(), core_.settings());
-    if (waiting_)
+    if (!bus_)
+        tellWhyNot(); // sent once the bus comes, if it does
+    else if (waiting_)
         stale_ = true; // its number is not known yet; replacing needs it
     else
         send();
@@ -109,8 +146,8 @@ void DesktopNotifier::ended() {
 }
 
 void DesktopNotifier::send() {
-    if (!bus_.isConnected()) {
-        sayOnce(QStringLiteral("no D-Bus session"));
+    if (!bus_->isConnected()) {
+        sayOnce(QStringLiteral("the D-Bus session has ended"));
         return;
     }
     QStringList body;
@@ -125,7 +162,7 @@ void DesktopNotifier::send() {
     constexpr qint32 kNeverExpires = 0;
     call << QStringLiteral("VORN") << id_ << QStringLiteral("vorn") << QStringLiteral("Tyre alarm")
          << body.join(u'\n') << QStringList() << hints << kNeverExpires;
-    auto* watcher = new QDBusPendingCallWatcher(bus_.asyncCall(call), this);
+    auto* watcher = new QDBusPendingCallWatcher(bus_->asyncCall(call, kReplyLimitMs), this);
     waiting_ = true;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, alarm = alarm_](QDBusPendingCallWatcher* w) { replied(w, alarm); });
@@ -155,12 +192,17 @@ void DesktopNotifier::replied(QDBusPendingCallWatcher* watcher, quint64 alarm) {
 }
 
 void DesktopNotifier::closeNotification(quint32 id) {
-    if (!bus_.isConnected())
+    if (!bus_ || !bus_->isConnected())
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService,
                                                        QStringLiteral("CloseNotification"));
     call << id;
-    bus_.send(call); // nothing to wait for
+    bus_->send(call); // nothing to wait for
+}
+
+void DesktopNotifier::tellWhyNot() {
+    if (standing_ && !noBus_.isEmpty())
+        sayOnce(noBus_);
 }
 
 void DesktopNotifier::sayOnce(const QString& reason) {
@@ -170,9 +212,9 @@ void DesktopNotifier::sayOnce(const QString& reason) {
     std::fprintf(stderr, "vorn: no desktop notification: %s\n", qUtf8Printable(reason));
 }
 
-void attachDesktopNotifier(MonitorCore& core, const ProgramOptions& options) {
+void attachDesktopNotifier(MonitorCore& core, const ProgramOptions& options, BusConnector& bus) {
     if (options.notify)
-        new DesktopNotifier(core, QDBusConnection::sessionBus()); // owned by the monitor
+        new DesktopNotifier(core, bus); // owned by the monitor
 }
 
 } // namespace vorn

@@ -1,5 +1,6 @@
 #include "app/Headless.h"
 
+#include "app/BusConnector.h"
 #include "app/CommandLine.h"
 #include "app/DesktopNotifier.h"
 #include "app/HistoryWiring.h"
@@ -17,6 +18,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <sys/socket.h>
@@ -29,15 +31,21 @@ namespace {
 // A signal handler can reach nothing else: the write end of the pair.
 std::atomic<int> signalWriteEnd{-1};
 
+constexpr std::array kQuitSignals{SIGINT, SIGTERM};
+
+// The first signal asks the event loop to end cleanly; a second one, of
+// either kind, ends the program at once, should the clean end hang.
 extern "C" void onQuitSignal(int) {
+    struct sigaction now {};
+    now.sa_handler = SIG_DFL;
+    for (const int s : kQuitSignals)
+        ::sigaction(s, &now, nullptr);
     const int fd = signalWriteEnd.load();
     const char byte = 1;
     if (fd >= 0) {
         [[maybe_unused]] const ssize_t n = ::write(fd, &byte, 1);
     }
 }
-
-constexpr std::array kQuitSignals{SIGINT, SIGTERM};
 
 // Shows the text of any exception that escapes an event handler and carries on.
 class HeadlessApplication : public QCoreApplication {
@@ -94,7 +102,9 @@ QuitOnSignals::~QuitOnSignals() {
         ::close(fd);
 }
 
-int runHeadless(int argc, char** argv, const ProgramOptions& options) {
+namespace {
+
+int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnector& sessionBus) {
     StderrMessageSink messages;
     HeadlessApplication app(argc, argv, messages);
     const QuitOnSignals quitOnSignals(true);
@@ -105,7 +115,7 @@ int runHeadless(int argc, char** argv, const ProgramOptions& options) {
     const std::unique_ptr<HidBackend> hid = makeHidapiBackend();
     try {
         MonitorCore core({*workDir, &messages, &tones, hid.get()});
-        attachDesktopNotifier(core, options);
+        attachDesktopNotifier(core, options, sessionBus);
         installHistory(core, options);
         const auto publishing = startPublishing(core, options, *openUserSettings());
         return app.exec();
@@ -118,6 +128,20 @@ int runHeadless(int argc, char** argv, const ProgramOptions& options) {
         messages.show(QString::fromUtf8(e.what()), kExceptionCaption);
         return 1;
     }
+}
+
+} // namespace
+
+int runHeadless(int argc, char** argv, const ProgramOptions& options) {
+    BusConnector sessionBus;
+    const int status = runMonitor(argc, argv, options, sessionBus);
+    if (sessionBus.stillConnecting()) {
+        // Everything of ours has closed; Qt's exit handlers would wait for
+        // the bus for good.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }
 
 int startHeadless(int argc, char** argv, const ProgramOptions& options) {

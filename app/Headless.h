@@ -10,8 +10,9 @@ namespace vorn {
 struct ProgramOptions;
 
 // Ends the event loop on SIGINT and SIGTERM, so the program closes as after
-// Exit (the broker hears "offline"). The handler only writes a byte to a
-// socket pair; the event loop reads it. Does nothing when not `active`.
+// Exit (the broker hears "offline"); a second signal ends it at once. The
+// handler only writes a byte to a socket pair; the event loop reads it. Does
+// nothing when not `active`.
 class QuitOnSignals : public QObject {
 public:
     explicit QuitOnSignals(bool active);

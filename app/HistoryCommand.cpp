@@ -1,19 +1,19 @@
 #include "app/HistoryCommand.h"
 
+#include "app/UserFolder.h"
 #include "history/CsvExport.h"
 #include "monitor/SettingsFile.h"
 
 #include <QDateTime>
 #include <QDir>
-#include <QStandardPaths>
 #include <cstdio>
 #include <limits>
 
 namespace vorn {
 
 QString defaultHistoryPath() {
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/VORN/history.sqlite");
+    const QString folder = userFolderPath(); // no home, no history
+    return folder.isEmpty() ? QString() : folder + QStringLiteral("/history.sqlite");
 }
 
 QString historyPathFor(const ProgramOptions& options) {
@@ -22,10 +22,13 @@ QString historyPathFor(const ProgramOptions& options) {
     return options.historyFile.isEmpty() ? defaultHistoryPath() : options.historyFile;
 }
 
-std::optional<history::TimeMs> parseTimeArgument(const QString& text) {
+std::optional<history::TimeMs> parseTimeArgument(const QString& text, TimeBound bound) {
     QString iso = text.trimmed();
     if (iso.size() > 10 && iso[10] == QLatin1Char(' '))
         iso[10] = QLatin1Char('T');
+    if (const QDate day = QDate::fromString(iso, Qt::ISODate);
+        bound == TimeBound::End && iso.size() == 10 && day.isValid())
+        return day.addDays(1).startOfDay().toMSecsSinceEpoch() - 1;
     const QDateTime time = QDateTime::fromString(iso, Qt::ISODate);
     if (!time.isValid())
         return std::nullopt;
@@ -57,11 +60,12 @@ int failWith(const QString& message) {
 int runCsvExportCommand(const ProgramOptions& options, const QString& workDir) {
     history::TimeMs from = 0;
     history::TimeMs to = std::numeric_limits<history::TimeMs>::max();
-    for (const auto& [text, name, bound] :
-         {std::tuple{options.since, "--since", &from}, std::tuple{options.until, "--until", &to}}) {
+    for (const auto& [text, name, bound, end] :
+         {std::tuple{options.since, "--since", &from, TimeBound::Start},
+          std::tuple{options.until, "--until", &to, TimeBound::End}}) {
         if (text.isEmpty())
             continue;
-        const auto time = parseTimeArgument(text);
+        const auto time = parseTimeArgument(text, end);
         if (!time)
             return failWith(QStringLiteral("%1 '%2' is not a time; use %3.")
                                 .arg(QLatin1String(name), text, QLatin1String(kTimeForms)));
@@ -74,8 +78,11 @@ int runCsvExportCommand(const ProgramOptions& options, const QString& workDir) {
         historyPathFor(options), options.exportCsv, from, to, chosenPressureUnit(workDir));
     if (!result.ok)
         return failWith(result.error);
-    std::fprintf(stdout, "vorn: %lld readings written to %s\n", static_cast<long long>(result.rows),
-                 qUtf8Printable(options.exportCsv));
+    const bool toStdout = options.exportCsv == QLatin1String("-");
+    // The count goes beside the lines, never among them.
+    std::fprintf(toStdout ? stderr : stdout, "vorn: %lld readings written to %s\n",
+                 static_cast<long long>(result.rows),
+                 toStdout ? "standard output" : qUtf8Printable(options.exportCsv));
     return 0;
 }
 

@@ -98,7 +98,8 @@ QString HistoryFeature::problem() const {
     QString text;
     if (status.state == history::HistoryWriter::State::Failed)
         text = QStringLiteral("history is not kept: %1").arg(status.reason);
-    else if (status.state == history::HistoryWriter::State::ReadOnly)
+    else if (status.state == history::HistoryWriter::State::ReadOnly ||
+             status.state == history::HistoryWriter::State::Waiting)
         text = status.reason;
     if (status.dropped > 0)
         text +=

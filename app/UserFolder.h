@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/UserSettings.h"
+
 #include <QString>
 #include <optional>
 
@@ -8,13 +10,15 @@ namespace vorn {
 class MessageSink;
 struct ProgramOptions;
 
-// The per-user folder `--user-folder` works in: $XDG_DATA_HOME/VORN, that is
-// ~/.local/share/VORN on most systems. Empty when no such place is known.
+// The per-user folder `--user-folder` works in: VORN in userDataHome().
+// Empty when no such place is known.
 QString userFolderPath();
 
-// Makes `folder` and a setdata.txt with the default settings in it when they
-// are missing; a settings file that exists is never touched. Returns the
-// reason when the folder or the file cannot be made, nothing on success.
+// Makes `folder` (0700, as each missing folder above it) and a setdata.txt
+// (0600) with the default settings in it when they are missing; a settings
+// file that exists is never touched, and a folder of another user is not
+// worked in. Returns the reason when the folder cannot be used, nothing on
+// success.
 std::optional<QString> prepareUserFolder(const QString& folder);
 
 // The folder the program works in: the current one, or with --user-folder the

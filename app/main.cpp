@@ -1,3 +1,4 @@
+#include "app/BusConnector.h"
 #include "app/CommandLine.h"
 #include "app/DesktopNotifier.h"
 #include "app/Headless.h"
@@ -16,7 +17,41 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
+
+namespace {
+
+// The monitor and its window, until the window is closed.
+int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
+               vorn::BusConnector& sessionBus) {
+    vorn::DesktopMessageSink messages;
+    vorn::VornApplication app(argc, argv, messages);
+    const std::optional<QString> workDir = vorn::chooseWorkFolder(options, messages);
+    if (!workDir)
+        return 1;
+    vorn::TonePlayer tones(vorn::makeAlsaOutput());
+    const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
+    try {
+        vorn::MonitorCore core({*workDir, &messages, &tones, hid.get()});
+        vorn::TFmain window(core, messages);
+        vorn::attachDesktopNotifier(core, options, sessionBus);
+        new vorn::HistoryViews(window, *vorn::installHistory(core, options));
+        const auto publishing = vorn::startPublishing(core, options, *vorn::openUserSettings());
+        window.show();
+        return app.exec();
+    } catch (const vorn::SettingsLineError& e) {
+        std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));
+        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
+        return 1;
+    } catch (const std::exception& e) {
+        // A failed start is shown, and reported to the caller as a failure.
+        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
+        return 1;
+    }
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     // The command line is read before Qt starts, so --help and --version
@@ -38,30 +73,13 @@ int main(int argc, char** argv) {
     }
     if (command.options.headless)
         return vorn::startHeadless(argc, argv, command.options);
-
-    vorn::DesktopMessageSink messages;
-    vorn::VornApplication app(argc, argv, messages);
-    const std::optional<QString> workDir = vorn::chooseWorkFolder(command.options, messages);
-    if (!workDir)
-        return 1;
-    vorn::TonePlayer tones(vorn::makeAlsaOutput());
-    const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
-    try {
-        vorn::MonitorCore core({*workDir, &messages, &tones, hid.get()});
-        vorn::TFmain window(core, messages);
-        vorn::attachDesktopNotifier(core, command.options);
-        new vorn::HistoryViews(window, *vorn::installHistory(core, command.options));
-        const auto publishing =
-            vorn::startPublishing(core, command.options, *vorn::openUserSettings());
-        window.show();
-        return app.exec();
-    } catch (const vorn::SettingsLineError& e) {
-        std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));
-        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
-        return 1;
-    } catch (const std::exception& e) {
-        // A failed start is shown, and reported to the caller as a failure.
-        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
-        return 1;
+    vorn::BusConnector sessionBus;
+    const int status = runMonitor(argc, argv, command.options, sessionBus);
+    if (sessionBus.stillConnecting()) {
+        // Everything of ours has closed; Qt's exit handlers would wait for
+        // the bus for good.
+        std::fflush(nullptr);
+        std::_Exit(status);
     }
+    return status;
 }

@@ -2,13 +2,16 @@
 
 #include "history/HistoryStore.h"
 #include "protocol/PressureUnits.h"
+#include "protocol/TemperatureUnits.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPointer>
 #include <QPushButton>
@@ -38,15 +41,27 @@ constexpr int kSettleMs = 150;
 
 // A steady wheel is stored again a minute after its last row, so its last
 // value is known to hold until then (or until now, when that is sooner).
-constexpr TimeMs kHeldFor = 60'000;
+constexpr TimeMs kHeldFor = history::Decimator::kKeepEvery;
 
-void appendHeld(QLineSeries* series, TimeMs until) {
-    if (series->count() == 0)
-        return;
-    const QPointF last = series->at(series->count() - 1);
-    const double end = std::min(static_cast<double>(until), last.x() + kHeldFor);
-    if (end > last.x())
-        series->append(end, last.y());
+// One colour per wheel, the same in both charts whichever wheels are shown:
+// the Okabe-Ito colours, which stay apart with the common colour blindnesses.
+constexpr std::array<QRgb, 6> kWheelColours{0x0072B2, 0xE69F00, 0x009E73,
+                                            0xCC79A7, 0x56B4E9, 0xD55E00};
+
+QColor wheelColour(int wheel) {
+    return wheel >= 0 && wheel < static_cast<int>(kWheelColours.size())
+               ? QColor(kWheelColours[static_cast<std::size_t>(wheel)])
+               : QColor(Qt::gray);
+}
+
+// The file as people write it: the home folder as "~".
+QString shownPath(const QString& path) {
+    const QString home = QDir::homePath() + QLatin1Char('/');
+    return path.startsWith(home) ? QStringLiteral("~/") + path.mid(home.size()) : path;
+}
+
+QString symbolText(std::string_view symbol) {
+    return QString::fromUtf8(symbol.data(), static_cast<qsizetype>(symbol.size()));
 }
 
 double unitValue(double raw, int unitIndex) {
@@ -64,8 +79,7 @@ QString timeFormatFor(TimeMs span) {
 
 } // namespace
 
-HistoryChartView::HistoryChartView(QChart* chart, QString unit, QWidget* parent)
-    : QChartView(chart, parent), unit_(std::move(unit)) {
+HistoryChartView::HistoryChartView(QChart* chart, QWidget* parent) : QChartView(chart, parent) {
     setMouseTracking(true);
     setRenderHint(QPainter::Antialiasing);
 }
@@ -109,20 +123,31 @@ void HistoryChartView::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
 }
 
-QChart* HistoryWindow::makeChart(const QString& title, const QString& unit, QValueAxis*& yAxis) {
+HistoryChartView* HistoryWindow::makeChart(const QString& title, QValueAxis*& yAxis) {
     auto* chart = new QChart;
     chart->setTitle(title);
     chart->legend()->setAlignment(Qt::AlignBottom); // keeps both plots equally wide
     auto* x = new QDateTimeAxis(chart);
     chart->addAxis(x, Qt::AlignBottom);
     yAxis = new QValueAxis(chart);
-    yAxis->setTitleText(unit);
     chart->addAxis(yAxis, Qt::AlignLeft);
-    auto* view = new HistoryChartView(chart, unit, this); // owns the chart
+    auto* view = new HistoryChartView(chart, this); // owns the chart
     connect(view, &HistoryChartView::zoomRequested, this, &HistoryWindow::zoom);
     connect(view, &HistoryChartView::panRequested, this, &HistoryWindow::pan);
     layout()->addWidget(view);
-    return chart;
+    return view;
+}
+
+// The units can change on the settings panel while the window is open.
+void HistoryWindow::showUnits(const MonitorSettings& settings) {
+    const QString pressure =
+        symbolText(PressureUnitSymbol(PressureUnitOf(settings.PressureUnitIndex)));
+    const QString temperature =
+        symbolText(TemperatureUnitSymbol(TemperatureUnitOf(settings.TemperatureUnitIndex)));
+    pressureY_->setTitleText(pressure);
+    pressureView_->setUnit(pressure);
+    temperatureY_->setTitleText(temperature);
+    temperatureView_->setUnit(temperature);
 }
 
 HistoryWindow::HistoryWindow(HistorySource source, QWidget* parent)
@@ -143,11 +168,11 @@ HistoryWindow::HistoryWindow(HistorySource source, QWidget* parent)
     bar->addWidget(exportButton);
     bar->addWidget(status_, 1);
     layout->addLayout(bar);
-    const MonitorSettings settings = source_.settings();
-    pressure_ =
-        makeChart(QStringLiteral("Pressure"),
-                  QString::fromLatin1(pressureUnitName(settings.PressureUnitIndex)), pressureY_);
-    temperature_ = makeChart(QStringLiteral("Temperature"), QStringLiteral("°C"), temperatureY_);
+    pressureView_ = makeChart(QStringLiteral("Pressure"), pressureY_);
+    temperatureView_ = makeChart(QStringLiteral("Temperature"), temperatureY_);
+    pressure_ = pressureView_->chart();
+    temperature_ = temperatureView_->chart();
+    showUnits(source_.settings());
     connect(range_, &QComboBox::currentIndexChanged, this,
             [this](int index) { setRange(static_cast<Range>(index)); });
     connect(exportButton, &QPushButton::clicked, this, [this] {
@@ -245,13 +270,45 @@ void HistoryWindow::showResult(const LoadResult& result) {
     const QString problem = source_.problem ? source_.problem() : QString();
     status_->setText(!result.error.isEmpty() ? QStringLiteral("Cannot read: %1").arg(result.error)
                      : !problem.isEmpty()    ? problem
-                                             : source_.path);
+                                             : shownPath(source_.path));
     const MonitorSettings settings = source_.settings();
+    showUnits(settings);
     fillPressure(result.data, settings);
     fillTemperature(result.data, settings);
     setTimeAxes();
     ++loadsShown_;
     emit loaded();
+}
+
+void HistoryWindow::addWheelLine(QChart* chart, int wheel,
+                                 const std::vector<history::ChartSegment>& pieces,
+                                 const std::function<double(double)>& value, double& bottom,
+                                 double& top) {
+    const TimeMs until = std::min(to_, now());
+    bool named = false;
+    for (const history::ChartSegment& piece : pieces) {
+        if (piece.points.empty())
+            continue;
+        auto* series = new QLineSeries(chart);
+        series->setName(QStringLiteral("Wheel %1").arg(wheel));
+        for (const history::ChartPoint& p : piece.points) {
+            const double v = value(p.value);
+            series->append(static_cast<double>(p.time), v);
+            bottom = std::min(bottom, v);
+            top = std::max(top, v);
+        }
+        const history::ChartPoint& last = piece.points.back();
+        const TimeMs held = std::min({until, piece.endsBy, last.time + kHeldFor});
+        if (held > last.time)
+            series->append(static_cast<double>(held), value(last.value));
+        chart->addSeries(series);
+        series->setPen(QPen(wheelColour(wheel), 2));
+        // One legend entry a wheel, however many pieces its line has.
+        if (std::exchange(named, true)) {
+            for (QLegendMarker* marker : chart->legend()->markers(series))
+                marker->setVisible(false);
+        }
+    }
 }
 
 void HistoryWindow::fillPressure(const ChartData& data, const MonitorSettings& settings) {
@@ -261,18 +318,10 @@ void HistoryWindow::fillPressure(const ChartData& data, const MonitorSettings& s
     const double high = unitValue(2.0 * settings.HighPressureSet, unit);
     double bottom = std::min(low, high);
     double top = std::max(low, high);
-    for (const auto& [wheel, lines] : data.wheels) {
-        auto* series = new QLineSeries(pressure_);
-        series->setName(QStringLiteral("Wheel %1").arg(wheel));
-        for (const history::ChartPoint& p : lines.pressure) {
-            const double v = unitValue(p.value, unit);
-            series->append(static_cast<double>(p.time), v);
-            bottom = std::min(bottom, v);
-            top = std::max(top, v);
-        }
-        appendHeld(series, std::min(to_, now()));
-        pressure_->addSeries(series);
-    }
+    for (const auto& [wheel, lines] : data.wheels)
+        addWheelLine(
+            pressure_, wheel, lines.pressure, [unit](double raw) { return unitValue(raw, unit); },
+            bottom, top);
     const double margin = (top - bottom) * 0.08 + 0.1;
     pressureY_->setRange(bottom - margin, top + margin);
     addThreshold(pressure_, low, QStringLiteral("Low pressure"));
@@ -282,20 +331,17 @@ void HistoryWindow::fillPressure(const ChartData& data, const MonitorSettings& s
 
 void HistoryWindow::fillTemperature(const ChartData& data, const MonitorSettings& settings) {
     temperature_->removeAllSeries();
-    const double high = settings.HighTempSet;
+    const TemperatureUnit unit = TemperatureUnitOf(settings.TemperatureUnitIndex);
+    // Stored and reduced in whole degrees Celsius; shown as the wheel digits show them.
+    const auto inUnit = [unit](double celsius) {
+        return static_cast<double>(
+            TemperatureInUnit(static_cast<std::int32_t>(std::lround(celsius)), unit));
+    };
+    const double high = inUnit(settings.HighTempSet);
     double bottom = high;
     double top = high;
-    for (const auto& [wheel, lines] : data.wheels) {
-        auto* series = new QLineSeries(temperature_);
-        series->setName(QStringLiteral("Wheel %1").arg(wheel));
-        for (const history::ChartPoint& p : lines.temperature) {
-            series->append(static_cast<double>(p.time), p.value);
-            bottom = std::min(bottom, p.value);
-            top = std::max(top, p.value);
-        }
-        appendHeld(series, std::min(to_, now()));
-        temperature_->addSeries(series);
-    }
+    for (const auto& [wheel, lines] : data.wheels)
+        addWheelLine(temperature_, wheel, lines.temperature, inUnit, bottom, top);
     const double margin = (top - bottom) * 0.08 + 1;
     temperatureY_->setRange(bottom - margin, top + margin);
     addThreshold(temperature_, high, QStringLiteral("High temperature"));

@@ -29,7 +29,8 @@ struct HistorySource {
 class HistoryChartView : public QChartView {
     Q_OBJECT
 public:
-    HistoryChartView(QChart* chart, QString unit, QWidget* parent);
+    HistoryChartView(QChart* chart, QWidget* parent);
+    void setUnit(const QString& unit) { unit_ = unit; }
 
 signals:
     // `factor` below 1 zooms in, around `at` (0 left edge, 1 right edge of the plot).
@@ -48,8 +49,10 @@ private:
     std::optional<double> dragX_;
 };
 
-// Pressure and temperature of every wheel over time, the thresholds as
-// dashed lines and the alarms marked. The file is read on a pool thread;
+// Pressure and temperature of every wheel over time, in the units chosen on
+// the settings panel, each wheel in a colour of its own, the thresholds as
+// dashed lines and the alarms marked; a line breaks where the wheel went
+// silent or the program was not running. The file is read on a pool thread;
 // long ranges arrive reduced to the chart's width.
 class HistoryWindow : public QWidget {
     Q_OBJECT
@@ -85,8 +88,13 @@ private:
     static LoadResult load(QString path, history::TimeMs from, history::TimeMs to, bool all,
                            int columns);
     void showResult(const LoadResult& result);
+    void showUnits(const MonitorSettings& settings);
     void fillPressure(const history::ChartData& data, const MonitorSettings& settings);
     void fillTemperature(const history::ChartData& data, const MonitorSettings& settings);
+    // Adds a wheel's pieces of line, its values through `value`, and widens
+    // [bottom, top] to them.
+    void addWheelLine(QChart* chart, int wheel, const std::vector<history::ChartSegment>& pieces,
+                      const std::function<double(double)>& value, double& bottom, double& top);
     void addThreshold(QChart* chart, double value, const QString& name);
     void addAlarmMarks(QChart* chart, const history::ChartData& data, double y);
     void setTimeAxes();
@@ -95,7 +103,7 @@ private:
     void followNow();
     history::TimeMs now() const;
     int columns() const;
-    QChart* makeChart(const QString& title, const QString& unit, QValueAxis*& yAxis);
+    HistoryChartView* makeChart(const QString& title, QValueAxis*& yAxis);
 
     HistorySource source_;
     QComboBox* range_ = nullptr;
@@ -104,6 +112,8 @@ private:
     QChart* temperature_ = nullptr;
     QValueAxis* pressureY_ = nullptr;
     QValueAxis* temperatureY_ = nullptr;
+    HistoryChartView* pressureView_ = nullptr;
+    HistoryChartView* temperatureView_ = nullptr;
     QTimer* live_ = nullptr;
     QTimer* settle_ = nullptr;
     history::TimeMs from_ = 0;

@@ -4,6 +4,7 @@
 #include "protocol/PressureUnits.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QSaveFile>
 
 namespace vorn::history {
@@ -58,24 +59,48 @@ QByteArray csvLine(const Reading& r, int unitIndex) {
     return line;
 }
 
+namespace {
+
+// The header and every reading's line; false when the history cannot be read.
+bool writeLines(HistoryStore& store, QIODevice& out, TimeMs from, TimeMs to, int unitIndex,
+                qint64& rows) {
+    out.write(csvHeader(unitIndex));
+    return store.forEachReading(from, to, [&](const Reading& r) {
+        out.write(csvLine(r, unitIndex));
+        ++rows;
+    });
+}
+
+} // namespace
+
 ExportResult exportCsv(const QString& historyPath, const QString& outPath, TimeMs from, TimeMs to,
                        int unitIndex) {
     HistoryStore store;
     const OpenResult opened = store.open(historyPath, OpenMode::ReadOnly);
     if (!opened.usable())
         return {false, QStringLiteral("cannot read the history: %1").arg(opened.reason)};
+    const auto unreadable = [&] {
+        return ExportResult{false,
+                            QStringLiteral("cannot read the history: %1").arg(store.lastError())};
+    };
+    ExportResult result{true, {}, 0};
+    if (outPath == QLatin1String("-")) {
+        QFile out;
+        if (!out.open(stdout, QIODevice::WriteOnly))
+            return {false, QStringLiteral("cannot write to standard output")};
+        if (!writeLines(store, out, from, to, unitIndex, result.rows))
+            return unreadable();
+        if (!out.flush() || out.error() != QFileDevice::NoError)
+            return {false,
+                    QStringLiteral("cannot write to standard output: %1").arg(out.errorString())};
+        return result;
+    }
     QSaveFile out(outPath);
     if (!out.open(QIODevice::WriteOnly))
         return {false, QStringLiteral("cannot write %1: %2").arg(outPath, out.errorString())};
-    ExportResult result{true, {}, 0};
-    out.write(csvHeader(unitIndex));
-    const bool read = store.forEachReading(from, to, [&](const Reading& r) {
-        out.write(csvLine(r, unitIndex));
-        ++result.rows;
-    });
-    if (!read) {
+    if (!writeLines(store, out, from, to, unitIndex, result.rows)) {
         out.cancelWriting();
-        return {false, QStringLiteral("cannot read the history: %1").arg(store.lastError())};
+        return unreadable();
     }
     if (!out.commit())
         return {false, QStringLiteral("cannot write %1: %2").arg(outPath, out.errorString())};

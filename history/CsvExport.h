@@ -24,7 +24,7 @@ struct ExportResult {
 };
 
 // Writes the readings of `historyPath` with from <= time <= to to `outPath`,
-// replacing it only once every line is written.
+// replacing it only once every line is written; "-" is standard output.
 ExportResult exportCsv(const QString& historyPath, const QString& outPath, TimeMs from, TimeMs to,
                        int unitIndex);
 

@@ -1,10 +1,13 @@
 #include "history/HistoryStore.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 #include <QVariant>
+#include <algorithm>
 #include <tuple>
 
 namespace vorn::history {
@@ -12,9 +15,12 @@ namespace vorn::history {
 namespace {
 
 constexpr auto kDriver = "QSQLITE";
-// A lock held by another program is waited for this long, then the open fails.
-constexpr auto kConnectOptions = "QSQLITE_BUSY_TIMEOUT=1000";
-constexpr auto kReadOnlyOptions = "QSQLITE_BUSY_TIMEOUT=1000;QSQLITE_OPEN_READONLY";
+
+// SQLite's primary result codes.
+constexpr int kSqliteBusy = 5, kSqliteLocked = 6, kSqliteReadOnly = 8, kSqliteIoError = 10,
+              kSqliteFull = 13, kSqliteCantOpen = 14;
+// Failures that a later attempt may not meet again.
+constexpr std::array kPassingCodes{kSqliteBusy, kSqliteLocked, kSqliteIoError, kSqliteFull};
 
 constexpr const char* kSchema[] = {
     "CREATE TABLE IF NOT EXISTS readings(time INTEGER NOT NULL, wheel INTEGER NOT NULL, "
@@ -82,38 +88,79 @@ HistoryStore::~HistoryStore() {
         QSqlDatabase::removeDatabase(name_);
 }
 
-OpenResult HistoryStore::open(const QString& path, OpenMode mode) {
+OpenResult HistoryStore::open(const QString& path, OpenMode mode,
+                              std::chrono::milliseconds busyTimeout) {
+    path_ = path;
     const QFileInfo file(path);
+    const QString busy = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout.count());
     if (mode == OpenMode::ReadOnly && !file.exists())
         return failed(QStringLiteral("there is no history file %1").arg(path));
     if (file.exists() && !file.isReadable())
         return failed(QStringLiteral("%1 cannot be read").arg(path));
-    if (mode == OpenMode::ReadWrite) {
-        if (!QDir().mkpath(file.absolutePath()))
-            return failed(QStringLiteral("the folder %1 cannot be made").arg(file.absolutePath()));
-        if (file.exists() && !file.isWritable())
-            return failed(QStringLiteral("%1 cannot be written").arg(path));
+    if (mode == OpenMode::ReadOnly)
+        return openReadOnly(path, busy);
+    if (!QDir().mkpath(file.absolutePath()))
+        return failed(QStringLiteral("the folder %1 cannot be made").arg(file.absolutePath()));
+    if (file.exists() && (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable())) {
+        // Another user's file, or one in a folder that takes no -wal file:
+        // it can still be shown and exported.
+        OpenResult result = openReadOnly(path, busy);
+        if (result.usable() && result.reason.isEmpty())
+            result.reason =
+                QStringLiteral("%1 cannot be written here; it is read but not written").arg(path);
+        return result;
     }
-    db_ = QSqlDatabase::addDatabase(QString::fromLatin1(kDriver), name_);
+    if (!file.exists()) {
+        QFile made(path);
+        if (!made.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                       QFileDevice::ReadOwner | QFileDevice::WriteOwner) &&
+            !made.exists())
+            return failed(QStringLiteral("%1 cannot be made: %2").arg(path, made.errorString()));
+    }
+    return openConnection(path, OpenMode::ReadWrite, busy);
+}
+
+OpenResult HistoryStore::openReadOnly(const QString& path, const QString& options) {
+    const QString readOnly = options + QStringLiteral(";QSQLITE_OPEN_READONLY");
+    OpenResult result = openConnection(path, OpenMode::ReadOnly, readOnly);
+    if (result.usable() || (lastCode_ != kSqliteReadOnly && lastCode_ != kSqliteCantOpen))
+        return result;
+    // Reading a WAL file takes a -shm file beside it, which a read-only folder
+    // cannot hold. No writer can work there either, so the file is read as it
+    // lies, without locks.
+    db_.close();
+    const QString uri =
+        QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+        QStringLiteral("?immutable=1");
+    return openConnection(uri, OpenMode::ReadOnly, readOnly + QStringLiteral(";QSQLITE_OPEN_URI"));
+}
+
+OpenResult HistoryStore::openConnection(const QString& name, OpenMode mode,
+                                        const QString& options) {
+    if (!db_.isValid())
+        db_ = QSqlDatabase::addDatabase(QString::fromLatin1(kDriver), name_);
     if (!db_.isValid())
         return failed(QStringLiteral("Qt's SQLite driver is not installed"));
-    db_.setDatabaseName(path);
-    db_.setConnectOptions(
-        QString::fromLatin1(mode == OpenMode::ReadOnly ? kReadOnlyOptions : kConnectOptions));
-    if (!db_.open())
-        return failed(QStringLiteral("%1: %2").arg(path, describe(db_.lastError())));
+    db_.setDatabaseName(name);
+    db_.setConnectOptions(options);
+    if (!db_.open()) {
+        noteError(db_.lastError());
+        return failed(QStringLiteral("%1: %2").arg(path_, lastError_));
+    }
     OpenResult result = prepare(mode);
     if (!result.usable())
-        result.reason = QStringLiteral("%1: %2").arg(path, result.reason);
+        result.reason = QStringLiteral("%1: %2").arg(path_, result.reason);
     else if (!result.reason.isEmpty())
-        result.reason = QStringLiteral("%1 %2").arg(path, result.reason);
+        result.reason = QStringLiteral("%1 %2").arg(path_, result.reason);
     return result;
 }
 
 OpenResult HistoryStore::prepare(OpenMode mode) {
     QSqlQuery version(db_);
-    if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next())
-        return failed(describe(version.lastError()));
+    if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next()) {
+        noteError(version.lastError());
+        return failed(lastError_);
+    }
     const int found = version.value(0).toInt();
     version.finish();
     if (found > kSchemaVersion)
@@ -151,8 +198,17 @@ bool HistoryStore::exec(const QString& sql) {
     QSqlQuery query(db_);
     if (query.exec(sql))
         return true;
-    lastError_ = describe(query.lastError());
+    noteError(query.lastError());
     return false;
+}
+
+void HistoryStore::noteError(const QSqlError& error) {
+    lastError_ = describe(error);
+    lastCode_ = error.nativeErrorCode().toInt() & 0xff; // extended codes keep the primary below
+}
+
+bool HistoryStore::lastErrorPasses() const {
+    return std::ranges::find(kPassingCodes, lastCode_) != kPassingCodes.end();
 }
 
 bool HistoryStore::writeSummaries(std::span<const Reading> readings) {
@@ -172,7 +228,7 @@ bool HistoryStore::writeSummaries(std::span<const Reading> readings) {
     }
     QSqlQuery upsert(db_);
     if (!upsert.prepare(QString::fromLatin1(kUpsertSummary))) {
-        lastError_ = describe(upsert.lastError());
+        noteError(upsert.lastError());
         return false;
     }
     for (const auto& [key, sum] : merged) {
@@ -188,7 +244,44 @@ bool HistoryStore::writeSummaries(std::span<const Reading> readings) {
         for (int i = 0; i < values.size(); ++i)
             upsert.bindValue(i, values[i]);
         if (!upsert.exec()) {
-            lastError_ = describe(upsert.lastError());
+            noteError(upsert.lastError());
+            return false;
+        }
+    }
+    return true;
+}
+
+bool HistoryStore::writeRows(std::span<const Reading> readings, std::span<const Event> events) {
+    QSqlQuery insert(db_);
+    if (!insert.prepare(QStringLiteral("INSERT INTO readings VALUES(?,?,?,?,?,?,?)"))) {
+        noteError(insert.lastError());
+        return false;
+    }
+    for (const Reading& r : readings) {
+        insert.bindValue(0, static_cast<qint64>(r.time));
+        insert.bindValue(1, r.wheel);
+        insert.bindValue(2, r.pressure);
+        insert.bindValue(3, r.temperature);
+        insert.bindValue(4, r.battery);
+        insert.bindValue(5, r.sensorFlag ? 1 : 0);
+        insert.bindValue(6, static_cast<int>(r.link));
+        if (!insert.exec()) {
+            noteError(insert.lastError());
+            return false;
+        }
+    }
+    QSqlQuery event(db_);
+    if (!event.prepare(QStringLiteral("INSERT INTO events VALUES(?,?,?,?)"))) {
+        noteError(event.lastError());
+        return false;
+    }
+    for (const Event& e : events) {
+        event.bindValue(0, static_cast<qint64>(e.time));
+        event.bindValue(1, static_cast<int>(e.kind));
+        event.bindValue(2, e.wheel);
+        event.bindValue(3, e.detail);
+        if (!event.exec()) {
+            noteError(event.lastError());
             return false;
         }
     }
@@ -197,44 +290,23 @@ bool HistoryStore::writeSummaries(std::span<const Reading> readings) {
 
 bool HistoryStore::write(std::span<const Reading> readings, std::span<const Event> events) {
     lastError_.clear();
-    if (!writable_ || !db_.transaction()) {
-        lastError_ = writable_ ? describe(db_.lastError()) : QStringLiteral("not writable");
+    lastCode_ = 0;
+    if (!writable_) {
+        lastError_ = QStringLiteral("not writable");
+        lastCode_ = kSqliteReadOnly;
         return false;
     }
-    bool ok = true;
-    {
-        QSqlQuery insert(db_);
-        ok = insert.prepare(QStringLiteral("INSERT INTO readings VALUES(?,?,?,?,?,?,?)"));
-        for (std::size_t i = 0; ok && i < readings.size(); ++i) {
-            const Reading& r = readings[i];
-            insert.bindValue(0, static_cast<qint64>(r.time));
-            insert.bindValue(1, r.wheel);
-            insert.bindValue(2, r.pressure);
-            insert.bindValue(3, r.temperature);
-            insert.bindValue(4, r.battery);
-            insert.bindValue(5, r.sensorFlag ? 1 : 0);
-            insert.bindValue(6, static_cast<int>(r.link));
-            ok = insert.exec();
-        }
-        QSqlQuery event(db_);
-        ok = ok && event.prepare(QStringLiteral("INSERT INTO events VALUES(?,?,?,?)"));
-        for (std::size_t i = 0; ok && i < events.size(); ++i) {
-            event.bindValue(0, static_cast<qint64>(events[i].time));
-            event.bindValue(1, static_cast<int>(events[i].kind));
-            event.bindValue(2, events[i].wheel);
-            event.bindValue(3, events[i].detail);
-            ok = event.exec();
-        }
-        if (!ok)
-            lastError_ = insert.lastError().isValid() ? describe(insert.lastError())
-                                                      : describe(event.lastError());
-        ok = ok && writeSummaries(readings);
-    }
-    if (ok && db_.commit())
+    // IMMEDIATE takes the write lock first, so a lock held elsewhere is met
+    // (and waited for) here rather than half-way through the batch.
+    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return false;
+    if (writeRows(readings, events) && writeSummaries(readings) && exec(QStringLiteral("COMMIT")))
         return true;
-    if (ok)
-        lastError_ = describe(db_.lastError());
-    db_.rollback();
+    const QString reason = lastError_;
+    const int code = lastCode_;
+    exec(QStringLiteral("ROLLBACK")); // SQLite may have rolled back already
+    lastError_ = reason;
+    lastCode_ = code;
     return false;
 }
 
@@ -244,7 +316,7 @@ int HistoryStore::removeOlderThan(TimeMs cutoff) {
     summaries.prepare(QStringLiteral("DELETE FROM summaries WHERE (bucket + 1) * level <= ?"));
     summaries.addBindValue(static_cast<qint64>(cutoff));
     if (!summaries.exec()) {
-        lastError_ = describe(summaries.lastError());
+        noteError(summaries.lastError());
         return -1;
     }
     for (const auto* table : {"readings", "events"}) {
@@ -252,7 +324,7 @@ int HistoryStore::removeOlderThan(TimeMs cutoff) {
         query.prepare(QStringLiteral("DELETE FROM %1 WHERE time < ?").arg(QLatin1String(table)));
         query.addBindValue(static_cast<qint64>(cutoff));
         if (!query.exec()) {
-            lastError_ = describe(query.lastError());
+            noteError(query.lastError());
             return -1;
         }
         removed += query.numRowsAffected();
@@ -269,7 +341,7 @@ bool HistoryStore::forEachReading(TimeMs from, TimeMs to,
     query.addBindValue(static_cast<qint64>(from));
     query.addBindValue(static_cast<qint64>(to));
     if (!query.exec()) {
-        lastError_ = describe(query.lastError());
+        noteError(query.lastError());
         return false;
     }
     while (query.next()) {
@@ -296,7 +368,7 @@ bool HistoryStore::forEachSummary(TimeMs level, TimeMs from, TimeMs to,
         query.addBindValue(static_cast<qint64>(std::max<TimeMs>(0, from) / level));
         query.addBindValue(static_cast<qint64>(to / level));
         if (!query.exec()) {
-            lastError_ = describe(query.lastError());
+            noteError(query.lastError());
             return false;
         }
         while (query.next())
@@ -316,7 +388,7 @@ std::vector<Event> HistoryStore::events(TimeMs from, TimeMs to) {
     query.addBindValue(static_cast<qint64>(from));
     query.addBindValue(static_cast<qint64>(to));
     if (!query.exec())
-        lastError_ = describe(query.lastError());
+        noteError(query.lastError());
     while (query.next()) {
         const int kind = query.value(1).toInt();
         if (kind < static_cast<int>(EventKind::AlarmRaised) ||
@@ -335,7 +407,7 @@ std::map<int, TimeMs> HistoryStore::lastReadingTimes() {
     if (!query.exec(QStringLiteral("SELECT wheel, MAX(last) FROM summaries WHERE level = %1 "
                                    "GROUP BY wheel")
                         .arg(kSummaryLevels[0])))
-        lastError_ = describe(query.lastError());
+        noteError(query.lastError());
     while (query.next()) {
         if (validWheel(query.value(0).toLongLong()))
             last[query.value(0).toInt()] = query.value(1).toLongLong();
@@ -349,6 +421,15 @@ std::optional<std::pair<TimeMs, TimeMs>> HistoryStore::readingSpan() {
         query.value(0).isNull())
         return std::nullopt;
     return std::pair{query.value(0).toLongLong(), query.value(1).toLongLong()};
+}
+
+std::optional<TimeMs> HistoryStore::newestTime() {
+    QSqlQuery query(db_);
+    if (!query.exec(QStringLiteral("SELECT MAX(t) FROM (SELECT MAX(time) AS t FROM readings "
+                                   "UNION ALL SELECT MAX(time) FROM events)")) ||
+        !query.next() || query.value(0).isNull())
+        return std::nullopt;
+    return query.value(0).toLongLong();
 }
 
 } // namespace vorn::history

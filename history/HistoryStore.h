@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 #include <QString>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <optional>
@@ -31,8 +32,13 @@ struct Summary {
 
 enum class OpenMode { ReadWrite, ReadOnly };
 
+// How long a statement waits for a lock another connection holds before it
+// fails with "database is locked".
+inline constexpr std::chrono::milliseconds kBusyTimeout{5000};
+
 // How an open went: usable for writing, usable only for reading (a file of a
-// newer version, or opened for reading), or not at all, with the reason.
+// newer version, one this user may not write, or opened for reading), or
+// not at all, with the reason.
 struct OpenResult {
     enum class State { Writable, ReadOnly, Failed };
     State state = State::Failed;
@@ -49,11 +55,17 @@ public:
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
 
-    OpenResult open(const QString& path, OpenMode mode);
+    // A new file is made readable by its owner only (driving times are
+    // private); SQLite gives its -wal and -shm files the same mode.
+    OpenResult open(const QString& path, OpenMode mode,
+                    std::chrono::milliseconds busyTimeout = kBusyTimeout);
     bool writable() const { return writable_; }
 
     // Writes everything in one transaction; false (and nothing written) on failure.
     bool write(std::span<const Reading> readings, std::span<const Event> events);
+    // Whether the last failure may go away by itself: a lock held by another
+    // connection, a full disk or an I/O error. A corrupt file does not.
+    bool lastErrorPasses() const;
     // Removes readings and events older than `cutoff`; returns the rows removed.
     int removeOlderThan(TimeMs cutoff);
 
@@ -67,18 +79,26 @@ public:
     std::map<int, TimeMs> lastReadingTimes();
     // Earliest and latest reading times; nothing when there is no reading.
     std::optional<std::pair<TimeMs, TimeMs>> readingSpan();
+    // The newest time of any reading or event; nothing in an empty file.
+    std::optional<TimeMs> newestTime();
 
     QString lastError() const { return lastError_; }
 
 private:
+    OpenResult openConnection(const QString& name, OpenMode mode, const QString& options);
+    OpenResult openReadOnly(const QString& path, const QString& options);
     OpenResult prepare(OpenMode mode);
     bool exec(const QString& sql);
+    void noteError(const QSqlError& error);
+    bool writeRows(std::span<const Reading> readings, std::span<const Event> events);
     bool writeSummaries(std::span<const Reading> readings);
 
     QString name_;
     QSqlDatabase db_;
     bool writable_ = false;
     QString lastError_;
+    int lastCode_ = 0; // SQLite's primary result code of the last failure
+    QString path_;
 };
 
 } // namespace vorn::history

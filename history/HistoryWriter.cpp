@@ -75,7 +75,7 @@ std::map<int, TimeMs> HistoryWriter::storedLastReadings() const {
 }
 
 bool HistoryWriter::openStore(HistoryStore& store) {
-    const OpenResult opened = store.open(config_.path, OpenMode::ReadWrite);
+    const OpenResult opened = store.open(config_.path, OpenMode::ReadWrite, config_.busyTimeout);
     std::map<int, TimeMs> last =
         opened.usable() ? store.lastReadingTimes() : std::map<int, TimeMs>{};
     const State state = opened.state == OpenResult::State::Writable ? State::Writing
@@ -97,13 +97,33 @@ bool HistoryWriter::openStore(HistoryStore& store) {
     return state == State::Writing;
 }
 
+namespace {
+
+QString utcText(TimeMs time) {
+    return QDateTime::fromMSecsSinceEpoch(time, Qt::UTC).toString(Qt::ISODate);
+}
+
+} // namespace
+
 void HistoryWriter::applyRetention(HistoryStore& store) {
-    const TimeMs cutoff = now() - static_cast<TimeMs>(config_.retentionDays) * kMsPerDay;
+    const TimeMs clock = now();
+    const std::optional<TimeMs> newest = store.newestTime();
+    if (newest && clock < *newest && !clockBehindSaid_) {
+        clockBehindSaid_ = true;
+        say(QStringLiteral("the clock (%1) is behind the newest stored reading (%2); "
+                           "is the system time right?")
+                .arg(utcText(clock), utcText(*newest)));
+    }
+    // Counted from the newest row when the clock runs ahead of it, so a wrong
+    // clock never removes more than the file's own span allows.
+    const TimeMs from = newest ? std::min(clock, *newest) : clock;
+    const TimeMs cutoff = from - static_cast<TimeMs>(config_.retentionDays) * kMsPerDay;
     if (store.removeOlderThan(cutoff) < 0)
         say(QStringLiteral("old rows could not be removed: %1").arg(store.lastError()));
 }
 
-std::size_t HistoryWriter::writeBatch(HistoryStore& store, std::deque<Record>& batch) {
+HistoryWriter::BatchResult HistoryWriter::writeBatch(HistoryStore& store,
+                                                     const std::deque<Record>& batch) {
     std::vector<Reading> readings;
     std::vector<Event> events;
     readings.reserve(batch.size());
@@ -113,19 +133,48 @@ std::size_t HistoryWriter::writeBatch(HistoryStore& store, std::deque<Record>& b
         else
             events.push_back(std::get<Event>(record));
     }
-    batch.clear();
     if (readings.empty() && events.empty())
-        return 0;
-    if (store.write(readings, events))
-        return readings.size() + events.size();
-    const std::lock_guard lock(mutex_);
-    if (state_ == State::Writing) {
-        state_ = State::Failed;
-        reason_ = QStringLiteral("%1: writing failed: %2").arg(config_.path, store.lastError());
-        queue_.clear();
-        say(QStringLiteral("%1; history stops").arg(reason_));
+        return BatchResult::Written;
+    const bool written = store.write(readings, events);
+    const bool passing = !written && store.lastErrorPasses();
+    QString line;
+    {
+        const std::lock_guard lock(mutex_);
+        if (written && state_ == State::Waiting) {
+            state_ = State::Writing;
+            reason_.clear();
+            line = QStringLiteral("%1: writing again").arg(config_.path);
+        } else if (passing && state_ == State::Writing) {
+            state_ = State::Waiting;
+            reason_ = QStringLiteral("%1: cannot write for now (%2); the readings are kept and "
+                                     "tried again")
+                          .arg(config_.path, store.lastError());
+            line = reason_;
+        } else if (!written && !passing && accepting()) {
+            state_ = State::Failed;
+            reason_ = QStringLiteral("%1: writing failed: %2").arg(config_.path, store.lastError());
+            queue_.clear();
+            line = QStringLiteral("%1; history stops").arg(reason_);
+        }
     }
-    return 0;
+    if (!line.isEmpty())
+        say(line);
+    return written ? BatchResult::Written : passing ? BatchResult::Passing : BatchResult::Lasting;
+}
+
+// The batch goes back before what came meanwhile; past the capacity the
+// oldest go first, as when the disk falls behind.
+void HistoryWriter::keepForRetry(std::deque<Record> batch) {
+    const std::lock_guard lock(mutex_);
+    if (!accepting())
+        return;
+    for (Record& record : queue_)
+        batch.push_back(std::move(record));
+    queue_ = std::move(batch);
+    while (queue_.size() > config_.capacity) {
+        queue_.pop_front();
+        ++dropped_;
+    }
 }
 
 void HistoryWriter::run() {
@@ -140,35 +189,56 @@ void HistoryWriter::run() {
     TimeMs lastRetention = now();
     bool dropsReported = false;
     std::uint64_t committed = 0;
+    std::chrono::milliseconds retryIn{0}; // above zero while a batch waits to be tried again
     for (;;) {
         std::deque<Record> batch;
         std::uint64_t ticket = 0;
         bool stopping = false;
+        QString drops;
         {
             std::unique_lock lock(mutex_);
-            wake_.wait_for(lock, config_.batchEvery,
-                           [this] { return stop_ || flushWanted_ > flushDone_; });
+            if (retryIn.count() > 0)
+                wake_.wait_for(lock, retryIn, [this] { return stop_; });
+            else
+                wake_.wait_for(lock, config_.batchEvery,
+                               [this] { return stop_ || flushWanted_ > flushDone_; });
             batch.swap(queue_);
             ticket = flushWanted_;
             stopping = stop_;
             if (dropped_ > 0 && !dropsReported) {
                 dropsReported = true;
-                say(QStringLiteral("the disk fell behind; %1 queued rows were dropped")
-                        .arg(dropped_));
+                drops = QStringLiteral("the disk fell behind; %1 queued rows were dropped")
+                            .arg(dropped_);
             }
         }
-        const std::size_t written = writeBatch(store, batch);
-        committed += written;
-        if (now() - lastRetention >= kMsPerDay) {
-            applyRetention(store);
-            lastRetention = now();
+        if (!drops.isEmpty())
+            say(drops);
+        const BatchResult result = writeBatch(store, batch);
+        if (result == BatchResult::Passing) {
+            if (stopping) {
+                say(QStringLiteral("%1 rows could not be written before the end")
+                        .arg(batch.size()));
+                return;
+            }
+            keepForRetry(std::move(batch));
+            retryIn = retryIn.count() == 0 ? config_.retryFirst
+                                           : std::min(2 * retryIn, config_.retryMost);
+            continue;
+        }
+        retryIn = std::chrono::milliseconds{0};
+        if (result == BatchResult::Written) {
+            committed += batch.size();
+            if (now() - lastRetention >= kMsPerDay) {
+                applyRetention(store);
+                lastRetention = now();
+            }
         }
         {
             const std::lock_guard lock(mutex_);
             flushDone_ = ticket;
         }
         done_.notify_all();
-        if (written > 0 && config_.committed)
+        if (result == BatchResult::Written && !batch.empty() && config_.committed)
             config_.committed(committed);
         if (stopping)
             return;

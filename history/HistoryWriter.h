@@ -27,11 +27,19 @@ struct WriterConfig {
     std::function<void(const QString&)> report;
     // After every committed batch, with the rows committed so far; writer's thread.
     std::function<void(std::uint64_t)> committed;
+    // A lock held elsewhere is waited for this long at each attempt.
+    std::chrono::milliseconds busyTimeout = kBusyTimeout;
+    // A batch that met a lock, a full disk or an I/O error is kept and tried
+    // again after retryFirst, then after twice as long each time, up to retryMost.
+    std::chrono::milliseconds retryFirst{1000};
+    std::chrono::milliseconds retryMost{60'000};
 };
 
 // The one writer of a history file. It opens the file, applies retention and
 // writes one transaction per batch on a thread of its own; the adding side
-// only takes a short lock and never waits for the disk.
+// only takes a short lock and never waits for the disk. A lock held by
+// another program or a full disk only delays the writing; a file that cannot
+// be opened or turns out corrupt ends it.
 class HistoryWriter {
 public:
     explicit HistoryWriter(WriterConfig config);
@@ -43,7 +51,8 @@ public:
     void addReading(const Reading& reading);
     void addEvent(const Event& event);
 
-    enum class State { Opening, Writing, ReadOnly, Failed };
+    // Waiting: the last batch met a passing failure and is tried again.
+    enum class State { Opening, Writing, Waiting, ReadOnly, Failed };
     struct Status {
         State state = State::Opening;
         QString reason;
@@ -60,12 +69,17 @@ public:
     TimeMs now() const;
 
 private:
+    enum class BatchResult { Written, Passing, Lasting };
+
     void run();
     bool openStore(HistoryStore& store);
-    std::size_t writeBatch(HistoryStore& store, std::deque<Record>& batch);
+    BatchResult writeBatch(HistoryStore& store, const std::deque<Record>& batch);
+    void keepForRetry(std::deque<Record> batch);
     void applyRetention(HistoryStore& store);
     void say(const QString& line) const;
-    bool accepting() const { return state_ == State::Opening || state_ == State::Writing; }
+    bool accepting() const {
+        return state_ == State::Opening || state_ == State::Writing || state_ == State::Waiting;
+    }
     void push(Record record);
 
     WriterConfig config_;
@@ -83,7 +97,8 @@ private:
     std::uint64_t flushDone_ = 0;
     bool stop_ = false;
     std::map<int, TimeMs> storedLast_;
-    std::thread thread_; // last: starts after everything it uses
+    bool clockBehindSaid_ = false; // the writer's thread only
+    std::thread thread_;           // last: starts after everything it uses
 };
 
 } // namespace vorn::history

@@ -27,10 +27,18 @@ TimeMs levelFor(TimeMs from, TimeMs to, int columns) {
 
 } // namespace
 
-ColumnReducer::ColumnReducer(TimeMs from, TimeMs to, int columns)
-    : from_(from), span_(std::max<TimeMs>(1, to - from)), columns_(std::max(1, columns)) {}
+ColumnReducer::ColumnReducer(TimeMs from, TimeMs to, int columns, RunEdges runs)
+    : from_(from), span_(std::max<TimeMs>(1, to - from)), columns_(std::max(1, columns)),
+      narrowestBreak_(2 * span_ / columns_), runs_(std::move(runs)) {}
 
 void ColumnReducer::add(TimeMs time, double value) {
+    if (last_ && time - *last_ > narrowestBreak_) {
+        if (const std::optional<TimeMs> edge = runEdgeBetween(*last_, time))
+            breakLine(*edge);
+        else if (time - *last_ > kLineBreakGap)
+            breakLine(time);
+    }
+    last_ = time;
     const TimeMs offset = std::clamp<TimeMs>(time - from_, 0, span_);
     const long column =
         static_cast<long>(std::min<TimeMs>(offset * columns_ / span_, columns_ - 1));
@@ -47,6 +55,26 @@ void ColumnReducer::add(TimeMs time, double value) {
         max_ = point;
 }
 
+std::optional<TimeMs> ColumnReducer::runEdgeBetween(TimeMs last, TimeMs next) const {
+    std::optional<TimeMs> edge;
+    // An end at the last reading's own millisecond still ends its run; a
+    // start at the next reading's millisecond still begins the next one.
+    const auto end = std::lower_bound(runs_.ends.begin(), runs_.ends.end(), last);
+    if (end != runs_.ends.end() && *end < next)
+        edge = *end;
+    const auto start = std::upper_bound(runs_.starts.begin(), runs_.starts.end(), last);
+    if (start != runs_.starts.end() && *start <= next && (!edge || *start < *edge))
+        edge = *start;
+    return edge;
+}
+
+void ColumnReducer::breakLine(TimeMs endsBy) {
+    closeColumn();
+    column_ = -1;
+    segments_.push_back({std::move(out_), endsBy});
+    out_.clear();
+}
+
 void ColumnReducer::closeColumn() {
     if (column_ < 0)
         return;
@@ -61,13 +89,23 @@ void ColumnReducer::closeColumn() {
     }
 }
 
-std::vector<ChartPoint> ColumnReducer::finish() {
-    closeColumn();
-    column_ = -1;
-    return std::move(out_);
+std::vector<ChartSegment> ColumnReducer::finish() {
+    if (last_)
+        breakLine(runEdgeBetween(*last_, kOpenEnd).value_or(kOpenEnd));
+    last_.reset();
+    return std::move(segments_);
 }
 
 ChartData loadChart(HistoryStore& store, TimeMs from, TimeMs to, int columns) {
+    ChartData data;
+    data.events = store.events(from, to);
+    RunEdges runs;
+    for (const Event& e : data.events) {
+        if (e.kind == EventKind::ProgramEnded)
+            runs.ends.push_back(e.time);
+        else if (e.kind == EventKind::ProgramStarted)
+            runs.starts.push_back(e.time);
+    }
     struct Reducers {
         ColumnReducer pressure;
         ColumnReducer temperature;
@@ -76,10 +114,10 @@ ChartData loadChart(HistoryStore& store, TimeMs from, TimeMs to, int columns) {
     const auto of = [&](int wheel) -> Reducers& {
         auto& slot = reducers[wheel];
         if (!slot)
-            slot = std::make_unique<Reducers>(Reducers{{from, to, columns}, {from, to, columns}});
+            slot = std::make_unique<Reducers>(
+                Reducers{{from, to, columns, runs}, {from, to, columns, runs}});
         return *slot;
     };
-    ChartData data;
     if (const TimeMs level = levelFor(from, to, columns); level > 0) {
         // A bucket's lowest value stands at its start, its highest at its
         // end: both fall in the same pixel column.
@@ -104,7 +142,6 @@ ChartData loadChart(HistoryStore& store, TimeMs from, TimeMs to, int columns) {
     }
     for (auto& [wheel, r] : reducers)
         data.wheels[wheel] = {r->pressure.finish(), r->temperature.finish()};
-    data.events = store.events(from, to);
     return data;
 }
 

@@ -2,6 +2,7 @@
 // records what it is asked.
 #include "app/DesktopNotifier.h"
 
+#include "app/BusConnector.h"
 #include "tests/monitor/MonitorFixture.h"
 
 #include <QDBusConnection>
@@ -31,11 +32,10 @@ public:
     }
     ~NotificationBus() override {
         QDBusConnection::disconnectFromBus("service");
-        QDBusConnection::disconnectFromBus("client");
         daemon_.terminate();
         daemon_.waitForFinished();
     }
-    QDBusConnection client() const { return QDBusConnection::connectToBus(address_, "client"); }
+    QString address() const { return address_; }
 
     struct Notice {
         uint replacesId;
@@ -71,53 +71,67 @@ TEST(DesktopNotifier,
      AnAlarmIsOneCriticalNoticeReplacedAsWheelsJoinClosedOnAcknowledgeAndNeedsNoBus) {
     NotificationBus bus;
     ASSERT_TRUE(bus.registered);
-    MonitorFixture f;
+    BusConnector connector(bus.address());
+    BusConnector noBus(QStringLiteral("unix:path=/nonexistent/bus"));
+    MonitorFixture f({"26", "45", "70", "0", "1", "0", "0", "0"}); // Degree F
     MonitorCore& w = f.start();
-    new DesktopNotifier(w, bus.client());
+    new DesktopNotifier(w, connector);
     // A second one without a bus must neither block nor stop the alarm.
-    new DesktopNotifier(w, QDBusConnection::connectToBus("unix:path=/nonexistent/bus", "nobus"));
+    new DesktopNotifier(w, noBus);
     const auto& notified = bus.notified;
     const auto& closed = bus.closed;
 
-    // Two wheels in one refresh: the second waits for the first one's number.
+    // Raised before the bus is reached (its answer is queued behind this
+    // refresh): shown once it is.
     refreshWith(w, {{2, 40, 25}, {3, 64, 80}});
-    ASSERT_TRUE(QTest::qWaitFor([&] { return notified.size() == 2; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notified.size() == 1; }));
     EXPECT_EQ(notified[0].summary, "Tyre alarm");
-    EXPECT_EQ(notified[0].body, "wheel 2: low pressure, 20.0 psi");
+    EXPECT_EQ(notified[0].body, "wheel 2: low pressure, 20.0 psi\n"
+                                "wheel 3: high temperature, 176 °F");
     EXPECT_EQ(notified[0].replacesId, 0u);
     EXPECT_EQ(notified[0].hints.value("urgency").metaType().id(), QMetaType::UChar);
     EXPECT_EQ(notified[0].hints.value("urgency").toInt(), 2);
-    EXPECT_EQ(notified[1].body, "wheel 2: low pressure, 20.0 psi\n"
-                                "wheel 3: high temperature, 80 °C");
-    EXPECT_EQ(notified[1].replacesId, 101u);
-
     EXPECT_EQ(w.panels().brandCaption, "ALARM !");
     w.acknowledge();
     ASSERT_TRUE(QTest::qWaitFor([&] { return closed.size() == 1; }));
     EXPECT_EQ(closed[0], 101u);
 
-    // A new alarm is a new notice; acknowledged before the service answered,
-    // it is closed as soon as its number is known.
-    refreshWith(w, {{0, 100, 25}});
+    // Two wheels in one refresh: the second waits for the first one's number.
+    refreshWith(w, {{0, 40, 25}, {1, 40, 25}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notified.size() == 3; }));
+    EXPECT_EQ(notified[1].body, "wheel 0: low pressure, 20.0 psi");
+    EXPECT_EQ(notified[1].replacesId, 0u);
+    EXPECT_EQ(notified[2].body, "wheel 0: low pressure, 20.0 psi\n"
+                                "wheel 1: low pressure, 20.0 psi");
+    EXPECT_EQ(notified[2].replacesId, 102u);
     w.acknowledge();
     ASSERT_TRUE(QTest::qWaitFor([&] { return closed.size() == 2; }));
-    EXPECT_EQ(notified.size(), 3u);
-    EXPECT_EQ(notified[2].replacesId, 0u);
-    EXPECT_EQ(notified[2].body, "wheel 0: high pressure, 50.0 psi");
     EXPECT_EQ(closed[1], 102u);
+
+    // Acknowledged before the service answered, a notice is closed as soon
+    // as its number is known.
+    refreshWith(w, {{0, 100, 25}});
+    w.acknowledge();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return closed.size() == 3; }));
+    EXPECT_EQ(notified.size(), 4u);
+    EXPECT_EQ(notified[3].replacesId, 0u);
+    EXPECT_EQ(notified[3].body, "wheel 0: high pressure, 50.0 psi");
+    EXPECT_EQ(closed[2], 103u);
 }
 
 TEST(DesktopNotifier, TheLineNamesTheStateInTheUnitOfTheScreen) {
     const struct {
-        std::int32_t pressure, temperature, unit, status;
+        std::int32_t pressure, temperature, unit, temperatureUnit, status;
         const char* line;
     } cases[] = {
-        {41, 65, 0, status::LowPressure, "wheel 1: low pressure, 20.5 psi"},
-        {60, 65, 1, status::HighPressure, "wheel 1: high pressure, 2.07 bar"},
-        {40, 65, 2, status::LowPressure, "wheel 1: low pressure, 138 kPa"},
-        {40, 120, 0, status::LowPressure | status::HighTemperature,
+        {41, 65, 0, 0, status::LowPressure, "wheel 1: low pressure, 20.5 psi"},
+        {60, 65, 1, 0, status::HighPressure, "wheel 1: high pressure, 2.07 bar"},
+        {40, 65, 2, 0, status::LowPressure, "wheel 1: low pressure, 138 kPa"},
+        {40, 120, 0, 0, status::LowPressure | status::HighTemperature,
          "wheel 1: low pressure, 20.0 psi; high temperature, 80 °C"},
-        {NoReading, 65, 0, status::LowPressure, "wheel 1: low pressure"},
+        {64, 110, 0, 1, status::HighTemperature, "wheel 1: high temperature, 158 °F"},
+        {64, 35, 0, 1, status::HighTemperature, "wheel 1: high temperature, 23 °F"},
+        {NoReading, 65, 0, 0, status::LowPressure, "wheel 1: low pressure"},
     };
     for (const auto& c : cases) {
         TyreStateTable state;
@@ -125,6 +139,7 @@ TEST(DesktopNotifier, TheLineNamesTheStateInTheUnitOfTheScreen) {
         state.TyreTemperature[1] = c.temperature;
         MonitorSettings settings;
         settings.PressureUnitIndex = c.unit;
+        settings.TemperatureUnitIndex = c.temperatureUnit;
         EXPECT_EQ(alarmLine(1, c.status | status::SensorFlag, state, settings), c.line);
     }
 }

@@ -6,35 +6,61 @@
 #include "protocol/PressureUnits.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QProcess>
 #include <QScatterSeries>
 #include <QTest>
+#include <QValueAxis>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace vorn {
 namespace {
 
+using history::EventKind;
 using history::TimeMs;
 
 constexpr TimeMs kNow = 1'796'600'000'000; // December 2026
 constexpr TimeMs kHour = 3'600'000;
+constexpr TimeMs kMinute = 60'000;
+// The program ended and started again about 20 minutes ago.
+constexpr TimeMs kEnded = kNow - 20 * kMinute + 5'000;
+constexpr TimeMs kStarted = kNow - 20 * kMinute + 25'000;
 
-// Two wheels over the last two hours, one row every 10 s; wheel 1 leaks;
-// one alarm half an hour ago.
-QString prepareHistory(const test::WorkDir& dir) {
-    const QString path = dir.file(QStringLiteral("history.sqlite"));
-    history::HistoryStore store;
-    store.open(path, history::OpenMode::ReadWrite);
+// Wheel 0 was not heard from 40 to 30 minutes ago, and no wheel while the
+// program was not running.
+bool heard(int wheel, TimeMs t) {
+    return !(wheel == 0 && t > kNow - 40 * kMinute && t < kNow - 30 * kMinute) &&
+           !(t > kEnded && t < kStarted);
+}
+
+struct PreparedHistory {
+    QString path;
     std::vector<history::Reading> rows;
+};
+
+// Six wheels over the last two hours, one row every 10 s while heard; wheel 1
+// leaks; one alarm half an hour ago.
+PreparedHistory prepareHistory(const test::WorkDir& dir) {
+    PreparedHistory prepared{dir.file(QStringLiteral("history.sqlite")), {}};
     for (TimeMs t = kNow - 2 * kHour; t <= kNow; t += 10'000) {
         const auto leak = static_cast<std::int32_t>((t - (kNow - 2 * kHour)) / 200'000);
-        rows.push_back({t, 0, 64, 65, 0, true, ReportLink::Serial});
-        rows.push_back({t, 1, 66 - leak, 70, 0, true, ReportLink::Usb});
+        for (int wheel = 0; wheel < 6; ++wheel) {
+            if (heard(wheel, t))
+                prepared.rows.push_back({t, wheel, wheel == 1 ? 66 - leak : 60 + wheel, 65 + wheel,
+                                         0, true,
+                                         wheel == 1 ? ReportLink::Usb : ReportLink::Serial});
+        }
     }
-    const history::Event alarm{kNow - kHour / 2, history::EventKind::AlarmRaised, 1, 3};
-    store.write(rows, std::span(&alarm, 1));
-    return path;
+    const std::vector<history::Event> events{{kNow - kHour / 2, EventKind::AlarmRaised, 1, 3},
+                                             {kEnded, EventKind::ProgramEnded, -1, 0},
+                                             {kStarted, EventKind::ProgramStarted, -1, 0}};
+    history::HistoryStore store;
+    store.open(prepared.path, history::OpenMode::ReadWrite);
+    store.write(prepared.rows, events);
+    return prepared;
 }
 
 QAbstractSeries* seriesNamed(QChart* chart, const QString& name) {
@@ -44,42 +70,83 @@ QAbstractSeries* seriesNamed(QChart* chart, const QString& name) {
     return nullptr;
 }
 
-TEST(HistoryWindow, ShowsEachWheelReducedWithTheThresholdsAndTheAlarm) {
+std::vector<QLineSeries*> piecesOf(QChart* chart, int wheel) {
+    std::vector<QLineSeries*> pieces;
+    for (QAbstractSeries* s : chart->series())
+        if (s->name() == QStringLiteral("Wheel %1").arg(wheel))
+            pieces.push_back(qobject_cast<QLineSeries*>(s));
+    return pieces;
+}
+
+// What the window must draw of a wheel's rows in the last hour, in bar: a
+// piece for each run of rows 10 s apart, its last value held a minute, but
+// not past the program's end or now.
+std::vector<QList<QPointF>> expectedPieces(const std::vector<history::Reading>& rows, int wheel) {
+    std::vector<QList<QPointF>> pieces;
+    TimeMs last = 0;
+    for (const history::Reading& r : rows) {
+        if (r.wheel != wheel || r.time < kNow - kHour)
+            continue;
+        if (pieces.empty() || r.time - last > 10'000)
+            pieces.emplace_back();
+        pieces.back().append({double(r.time), pressureInUnit(r.pressure, 1).value / 100.0});
+        last = r.time;
+    }
+    for (QList<QPointF>& piece : pieces) {
+        const TimeMs end = TimeMs(piece.back().x());
+        const TimeMs held =
+            std::min(end < kEnded ? std::min(end + kMinute, kEnded) : end + kMinute, kNow);
+        if (held > end)
+            piece.append({double(held), piece.back().y()});
+    }
+    return pieces;
+}
+
+TEST(HistoryWindow, ShowsEachWheelInItsColourBrokenWhereNotHeardWithTheThresholdsAndTheAlarm) {
     const test::WorkDir dir;
-    const QString path = prepareHistory(dir);
-    const MonitorSettings settings{26, 45, 70, 1}; // bar
-    HistoryWindow window(
-        {path, [] { return QString(); }, [&] { return settings; }, [] { return kNow; }, {}});
+    const PreparedHistory prepared = prepareHistory(dir);
+    MonitorSettings settings{26, 45, 70, 1, 0}; // bar, degrees Celsius
+    HistoryWindow window({prepared.path,
+                          [] { return QString(); },
+                          [&] { return settings; },
+                          [] { return kNow; },
+                          {}});
     window.resize(900, 640);
     window.show();
-    const int before = window.loadsShown();
-    window.setRange(HistoryWindow::Range::Hour);
-    ASSERT_TRUE(QTest::qWaitFor([&] {
-        return window.loadsShown() != before &&
-               window.shownRange() == std::pair(kNow - kHour, kNow);
-    }));
+    const auto showLastHour = [&] {
+        const int before = window.loadsShown();
+        window.setRange(HistoryWindow::Range::Hour);
+        return QTest::qWaitFor([&] {
+            return window.loadsShown() != before &&
+                   window.shownRange() == std::pair(kNow - kHour, kNow);
+        });
+    };
+    ASSERT_TRUE(showLastHour());
+    ASSERT_GE(window.shownColumns(), 360) << "a column a row: nothing is reduced";
 
-    // What the reducer makes of the same rows, in bar, then the last value
-    // held up to now if it came earlier.
-    history::HistoryStore store;
-    store.open(path, history::OpenMode::ReadOnly);
-    const int columns = window.shownColumns();
-    const history::ChartData expected = history::loadChart(store, kNow - kHour, kNow, columns);
-    for (int wheel : {0, 1}) {
-        auto* line = qobject_cast<QLineSeries*>(
-            seriesNamed(window.pressureChart(), QStringLiteral("Wheel %1").arg(wheel)));
-        ASSERT_NE(line, nullptr) << wheel;
-        QList<QPointF> want;
-        for (const history::ChartPoint& p : expected.wheels.at(wheel).pressure)
-            want.append({double(p.time), pressureInUnit(int(p.value), 1).value / 100.0});
-        QList<QPointF> shown = line->points();
-        ASSERT_FALSE(shown.isEmpty());
-        EXPECT_EQ(shown.back().x(), kNow);
-        if (shown.size() == want.size() + 1)
-            shown.removeLast();
-        EXPECT_EQ(shown, want) << wheel;
-        EXPECT_LE(line->count(), 2 * columns + 1);
+    const auto legendEntries = [&] {
+        return std::ranges::count_if(window.pressureChart()->legend()->markers(),
+                                     [](QLegendMarker* m) { return m->isVisible(); });
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return legendEntries() > 0; })) << "the legend is laid out";
+    std::set<QRgb> colours;
+    for (int wheel = 0; wheel < 6; ++wheel) {
+        const std::vector<QLineSeries*> pieces = piecesOf(window.pressureChart(), wheel);
+        const std::vector<QList<QPointF>> want = expectedPieces(prepared.rows, wheel);
+        ASSERT_EQ(pieces.size(), want.size()) << wheel;
+        int named = 0;
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            EXPECT_EQ(pieces[i]->points(), want[i]) << wheel << " piece " << i;
+            EXPECT_EQ(pieces[i]->pen().color(), pieces[0]->pen().color()) << wheel;
+            for (QLegendMarker* marker : window.pressureChart()->legend()->markers(pieces[i]))
+                named += marker->isVisible() ? 1 : 0;
+        }
+        EXPECT_EQ(named, 1) << "one legend entry for wheel " << wheel;
+        const QColor colour = pieces[0]->pen().color();
+        EXPECT_EQ(piecesOf(window.temperatureChart(), wheel).at(0)->pen().color(), colour);
+        colours.insert(colour.rgb());
     }
+    EXPECT_EQ(colours.size(), 6u) << "six wheels, six colours";
     const struct {
         QChart* chart;
         const char* name;
@@ -97,6 +164,24 @@ TEST(HistoryWindow, ShowsEachWheelReducedWithTheThresholdsAndTheAlarm) {
     ASSERT_NE(alarms, nullptr);
     ASSERT_EQ(alarms->count(), 1);
     EXPECT_EQ(alarms->at(0).x(), kNow - kHour / 2);
+
+    // Saved on the settings panel meanwhile: kPa and degrees Fahrenheit.
+    settings.PressureUnitIndex = 2;
+    settings.TemperatureUnitIndex = 1;
+    ASSERT_TRUE(showLastHour());
+    const struct {
+        QChart* chart;
+        QString axis;
+        QString threshold;
+        double limit, wheel2;
+    } units[] = {{window.pressureChart(), "kPa", "Low pressure", 179, 213},       // 26, 31 psi
+                 {window.temperatureChart(), "°F", "High temperature", 158, 81}}; // 70, 27 °C
+    for (const auto& u : units) {
+        EXPECT_EQ(u.chart->axes(Qt::Vertical).at(0)->titleText(), u.axis);
+        EXPECT_DOUBLE_EQ(qobject_cast<QLineSeries*>(seriesNamed(u.chart, u.threshold))->at(0).y(),
+                         u.limit);
+        EXPECT_DOUBLE_EQ(piecesOf(u.chart, 2).at(0)->at(0).y(), u.wheel2) << u.axis.toStdString();
+    }
 }
 
 TEST(HistoryWindow, SaysWhyThereIsNoHistory) {
@@ -110,25 +195,45 @@ TEST(HistoryWindow, SaysWhyThereIsNoHistory) {
 
 TEST(HistoryExport, WritesTheChosenRangeOrFailsWithAClearMessage) {
     const test::WorkDir dir;
-    const QString history = prepareHistory(dir);
+    const PreparedHistory prepared = prepareHistory(dir);
+    const QString& history = prepared.path;
     const QString out = dir.file("out.csv");
+    const auto linesFor = [&](TimeMs from, TimeMs to) {
+        return 1 + static_cast<int>(std::ranges::count_if(prepared.rows, [&](const auto& r) {
+                   return r.time >= from && r.time <= to;
+               }));
+    };
     const QString since =
         QDateTime::fromMSecsSinceEpoch(kNow - 60'000, Qt::UTC).toString(Qt::ISODate);
+    const QDate day = QDateTime::fromMSecsSinceEpoch(kNow).date();
+    // A copy in a folder the exporting user may only read.
+    const QString readOnly = dir.file("ro/history.sqlite");
+    ASSERT_TRUE(QDir().mkpath(dir.file("ro")) && QFile::copy(history, readOnly));
+    QFile::setPermissions(readOnly, QFile::Permissions(0x4444));
+    QFile::setPermissions(dir.file("ro"), QFile::Permissions(0x5555));
+    QFile::setPermissions(dir.path(), QFile::Permissions(0x7755));
     const QStringList to{"--history", history, "--export-csv", out};
     const struct {
         QStringList arguments;
         int exitCode;
         QString error;
-        int lines; // of out.csv; -1: no file
+        int lines; // of the CSV, in out.csv or on standard output for "-"
+        bool asNobody = false;
     } cases[] = {
-        {to + QStringList{"--since", since}, 0, "", 1 + 2 * 7},
-        {to + QStringList{"--since", "yesterday"}, 1, "YYYY-MM-DD", -1},
-        {to + QStringList{"--since", "2026-12-02", "--until", "2026-12-01"}, 1, "after --until",
-         -1},
-        {{"--history", dir.file("none.sqlite"), "--export-csv", out}, 1, "no history file", -1},
-        {{"--history", out, "--export-csv", out}, 1, "cannot read", -1},
-        {{"--history", history, "--export-csv", dir.file("no/out.csv")}, 1, "cannot write", -1},
-        {{"--history-days", "0"}, 2, "--history-days", -1},
+        {to + QStringList{"--since", since}, 0, "", linesFor(kNow - 60'000, kNow)},
+        {to + QStringList{"--since", day.toString(Qt::ISODate), "--until",
+                          day.toString(Qt::ISODate)},
+         0, "",
+         linesFor(day.startOfDay().toMSecsSinceEpoch(),
+                  day.addDays(1).startOfDay().toMSecsSinceEpoch() - 1)},
+        {{"--history", history, "--export-csv", "-"}, 0, "to standard output", linesFor(0, kNow)},
+        {{"--history", readOnly, "--export-csv", "-"}, 0, "", linesFor(0, kNow), true},
+        {to + QStringList{"--since", "yesterday"}, 1, "YYYY-MM-DD", 0},
+        {to + QStringList{"--since", "2026-12-02", "--until", "2026-12-01"}, 1, "after --until", 0},
+        {{"--history", dir.file("none.sqlite"), "--export-csv", out}, 1, "no history file", 0},
+        {{"--history", out, "--export-csv", out}, 1, "cannot read", 0},
+        {{"--history", history, "--export-csv", dir.file("no/out.csv")}, 1, "cannot write", 0},
+        {{"--history-days", "0"}, 2, "--history-days", 0},
     };
     for (const auto& c : cases) {
         QFile::remove(out);
@@ -136,12 +241,19 @@ TEST(HistoryExport, WritesTheChosenRangeOrFailsWithAClearMessage) {
             dir.write("out.csv", "not a database, but text");
         QProcess run;
         run.setWorkingDirectory(dir.path());
+        if (c.asNobody)
+            test::runAsNobody(run);
         run.start(QStringLiteral(VORN_BINARY), c.arguments);
         run.waitForFinished(10000);
-        EXPECT_EQ(run.exitCode(), c.exitCode) << c.arguments.join(' ').toStdString();
-        EXPECT_TRUE(run.readAllStandardError().contains(c.error.toUtf8())) << c.error.toStdString();
-        EXPECT_EQ(c.lines < 0 ? -1 : dir.read("out.csv").count("\r\n"), c.lines);
+        const std::string what = c.arguments.join(' ').toStdString();
+        EXPECT_EQ(run.exitCode(), c.exitCode) << what;
+        EXPECT_TRUE(run.readAllStandardError().contains(c.error.toUtf8())) << what;
+        const QByteArray csv =
+            c.arguments.contains("-") ? run.readAllStandardOutput() : dir.read("out.csv");
+        EXPECT_EQ(csv.count("\r\n"), c.lines) << what;
+        EXPECT_FALSE(QFile::exists(dir.file("-"))) << what;
     }
+    QFile::setPermissions(dir.file("ro"), QFile::Permissions(0x7700)); // removable again
 }
 
 TEST(HistoryFaults, ABrokenHistoryFileIsSaidOnceAndTheMonitorRunsOn) {

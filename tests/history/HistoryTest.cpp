@@ -3,17 +3,25 @@
 #include "history/Reducer.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <random>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <thread>
 
 namespace vorn::history {
 namespace {
 
 using std::chrono::hours;
 using std::chrono::milliseconds;
+
+constexpr TimeMs kHour = 3'600'000;
 
 Reading reading(TimeMs time, int wheel, std::int32_t pressure, std::int32_t temperature = 65) {
     return {time, wheel, pressure, temperature, 0, true, ReportLink::Serial};
@@ -30,7 +38,11 @@ struct RawConnection {
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(QStringLiteral("raw"));
     }
-    void exec(const QString& sql) { QSqlQuery(db).exec(sql); }
+    bool exec(const QString& sql) { return QSqlQuery(db).exec(sql); }
+    QVariant value(const QString& sql) {
+        QSqlQuery query(db);
+        return query.exec(sql) && query.next() ? query.value(0) : QVariant();
+    }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
 };
 
@@ -43,7 +55,8 @@ std::vector<Reading> readAll(const QString& path) {
     return all;
 }
 
-// A writer that writes only when flushed, with a fixed clock and its reports kept.
+// A writer that writes only when flushed, with a fixed clock and its reports
+// kept; a lock is waited for 100 ms, a failed batch tried again within 20 to 200 ms.
 struct ManualWriter {
     explicit ManualWriter(const QString& path, std::size_t capacity = 1000, int days = 400,
                           TimeMs now = 1000 * kMsPerDay) {
@@ -54,12 +67,37 @@ struct ManualWriter {
                          capacity,
                          [now] { return now; },
                          [this](const QString& line) { reports.push_back(line); },
-                         {}});
+                         {},
+                         milliseconds{100},
+                         milliseconds{20},
+                         milliseconds{200}});
         writer->waitUntilOpen(milliseconds{5000});
+    }
+    // Read only after a flush or the writer's end, which order them after its writes.
+    int said(const QString& part) const {
+        return static_cast<int>(std::ranges::count_if(
+            reports, [&](const QString& line) { return line.contains(part); }));
     }
     std::vector<QString> reports;
     std::unique_ptr<HistoryWriter> writer;
 };
+
+// Polls `condition` until it holds, for at most 10 s.
+bool eventually(const std::function<bool()>& condition) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.hasExpired(10'000))
+            return false;
+        std::this_thread::sleep_for(milliseconds{5});
+    }
+    return true;
+}
+
+int modeOf(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? int(info.st_mode & 0777) : -1;
+}
 
 TEST(Decimator, KeepsEveryChangeAndASteadyWheelOnceAMinute) {
     Decimator d;
@@ -75,6 +113,7 @@ TEST(Decimator, KeepsEveryChangeAndASteadyWheelOnceAMinute) {
 
 TEST(HistoryStore, OpensFreshFilesRefusesBrokenNewerOrLockedOnesAndNoWriterTouchesThem) {
     const test::WorkDir dir;
+    const mode_t umaskBefore = ::umask(022); // what most users have: new files readable by all
     const QString newer = dir.file("newer.sqlite"), corrupt = dir.file("corrupt.sqlite"),
                   locked = dir.file("locked.sqlite");
     for (const QString& path : {newer, locked})
@@ -96,11 +135,17 @@ TEST(HistoryStore, OpensFreshFilesRefusesBrokenNewerOrLockedOnesAndNoWriterTouch
     };
     for (const auto& c : cases) {
         HistoryStore store;
-        const OpenResult result = store.open(c.path, OpenMode::ReadWrite);
+        const OpenResult result = store.open(c.path, OpenMode::ReadWrite, milliseconds{100});
         EXPECT_EQ(result.state, c.state) << c.path.toStdString();
         EXPECT_TRUE(result.reason.contains(c.reason)) << result.reason.toStdString();
         EXPECT_EQ(store.writable(), c.state == OpenResult::State::Writable);
+        if (c.state == OpenResult::State::Writable) {
+            store.write(std::vector{reading(1, 0, 60)}, {});
+            for (const char* suffix : {"", "-wal", "-shm"}) // driving times are private
+                EXPECT_EQ(modeOf(c.path + suffix), 0600) << suffix;
+        }
     }
+    ::umask(umaskBefore);
     EXPECT_EQ(QFile(corrupt).size(), 8192) << "a broken file is left as it was";
     ManualWriter w(newer); // the writer says so once and leaves it untouched
     w.writer->addReading(reading(1, 0, 60));
@@ -131,35 +176,183 @@ TEST(HistoryWriter, WritesInBatchesAndDropsTheOldestWhenTheQueueIsFull) {
     EXPECT_EQ(w.writer->status().dropped, 6u);
 }
 
-TEST(HistoryWriter, RemovesRowsOlderThanTheRetentionAtStart) {
-    const test::WorkDir dir;
-    const QString path = dir.file("h.sqlite");
-    const TimeMs now = 1000 * kMsPerDay;
-    {
-        ManualWriter w(path);
-        for (int age : {500, 300, 3})
-            w.writer->addReading(reading(now - age * kMsPerDay, 0, 60 + age % 7));
-        w.writer->addEvent({now - 500 * kMsPerDay, EventKind::ProgramStarted, -1, 0});
-    }
+TEST(HistoryWriter, RemovesRowsOlderThanTheRetentionCountedFromTheNewestRowAtTheLatest) {
+    const TimeMs now = 1000 * kMsPerDay; // when the rows were written
     const struct {
         int days;
+        TimeMs clockAhead;
         std::size_t left;
-    } cases[] = {{400, 2}, {100, 1}};
+        int clockBehindSaid;
+    } cases[] = {
+        {400, 0, 3, 0},
+        {100, 0, 2, 0},
+        {400, 401 * kMsPerDay, 3, 0}, // a clock far ahead keeps 400 days before the newest row
+        {1, kMsPerDay, 1, 0},         // and one a day ahead keeps that row's day
+        {400, -2 * kHour, 3, 1},      // a clock behind the newest row is said
+    };
     for (const auto& c : cases) {
-        ManualWriter w(path, 1000, c.days, now);
+        const test::WorkDir dir;
+        const QString path = dir.file("h.sqlite");
+        {
+            ManualWriter w(path, 1000, 400, now);
+            int pressure = 60;
+            for (TimeMs age : {500 * kMsPerDay, 300 * kMsPerDay, 3 * kMsPerDay, kHour})
+                w.writer->addReading(reading(now - age, 0, ++pressure));
+            w.writer->addEvent({now - 500 * kMsPerDay, EventKind::ProgramStarted, -1, 0});
+        }
+        ManualWriter w(path, 1000, c.days, now + c.clockAhead);
         ASSERT_TRUE(w.writer->flush(milliseconds{5000})); // the removal runs just after the open
-        EXPECT_EQ(readAll(path).size(), c.left) << c.days;
+        EXPECT_EQ(readAll(path).size(), c.left) << c.days << " days, clock " << c.clockAhead;
+        EXPECT_EQ(w.said("is behind the newest stored reading"), c.clockBehindSaid);
+        HistoryStore store;
+        store.open(path, OpenMode::ReadOnly);
+        EXPECT_TRUE(store.events(0, now).empty());
     }
-    HistoryStore store;
-    store.open(path, OpenMode::ReadOnly);
-    EXPECT_TRUE(store.events(0, now).empty());
 }
 
-TEST(Reducer, KeepsEachColumnsMinimumAndMaximumInTimeOrder) {
-    ColumnReducer r(0, 100, 2);
-    for (auto [t, v] : {std::pair{0, 5}, {10, 1}, {20, 9}, {30, 4}, {60, -3}, {70, -3}, {80, -2}})
-        r.add(t, v);
-    EXPECT_EQ(r.finish(), (std::vector<ChartPoint>{{10, 1}, {20, 9}, {60, -3}, {80, -2}}));
+// A reader never holds the writer up (WAL), but a lock or a full disk does:
+// the batch is kept, tried again, and written once the cause is gone.
+TEST(HistoryWriter, KeepsItsBatchWhileTheFileIsLockedOrTheDiskIsFull) {
+    const test::WorkDir dir;
+    const QString path = dir.file("h.sqlite");
+    ManualWriter w(path);
+    w.writer->addReading(reading(0, 0, 60));
+    ASSERT_TRUE(w.writer->flush(milliseconds{5000}));
+    std::optional<RawConnection> other(std::in_place, path);
+    EXPECT_EQ(other->value("PRAGMA journal_mode").toString(), "wal");
+    ASSERT_TRUE(other->exec("BEGIN") && other->value("SELECT COUNT(*) FROM readings") == 1);
+    w.writer->addReading(reading(1, 0, 61));
+    ASSERT_TRUE(w.writer->flush(milliseconds{5000})) << "the reader does not hold it up";
+    EXPECT_EQ(other->value("SELECT COUNT(*) FROM readings"), 1) << "the reader's snapshot";
+    EXPECT_EQ(readAll(path).size(), 2u);
+    other->exec("COMMIT");
+
+    rlimit disk{};
+    getrlimit(RLIMIT_FSIZE, &disk);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    QElapsedTimer locked;
+    const struct {
+        const char* fault;
+        std::function<void()> begin, end;
+    } faults[] = {
+        {"a lock held for 3 s",
+         [&] {
+             ASSERT_TRUE(other->exec("BEGIN IMMEDIATE"));
+             locked.start();
+         },
+         [&] {
+             std::this_thread::sleep_for(
+                 milliseconds{std::max<qint64>(0, 3000 - locked.elapsed())});
+             other->exec("ROLLBACK");
+         }},
+        // A disk that takes no more bytes, as a full one would.
+        {"a full disk",
+         [&] {
+             const rlimit full{1, disk.rlim_max};
+             setrlimit(RLIMIT_FSIZE, &full);
+         },
+         [&] { setrlimit(RLIMIT_FSIZE, &disk); }},
+    };
+    int pressure = 70;
+    for (const auto& f : faults) {
+        f.begin();
+        const std::size_t before = readAll(path).size();
+        for (int i = 0; i < 3; ++i, ++pressure)
+            w.writer->addReading(reading(1000 + pressure, 0, pressure));
+        EXPECT_FALSE(w.writer->flush(milliseconds{0}));
+        const bool waited =
+            eventually([&] { return w.writer->status().state == HistoryWriter::State::Waiting; });
+        f.end();
+        ASSERT_TRUE(waited) << f.fault;
+        ASSERT_TRUE(w.writer->flush(milliseconds{10000})) << f.fault;
+        EXPECT_EQ(readAll(path).size(), before + 3) << f.fault;
+        EXPECT_EQ(w.writer->status().state, HistoryWriter::State::Writing);
+    }
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(w.said("cannot write for now"), 2);
+    EXPECT_EQ(w.said("writing again"), 2);
+    EXPECT_EQ(w.writer->status().dropped, 0u);
+}
+
+// Another user's file, or one in a folder this user may not write: read for
+// the history window and the export, never written.
+TEST(HistoryWriter, AFileThatCannotBeWrittenIsReadButLeftAsItIs) {
+    const test::WorkDir dir;
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFile::Permissions(0x7755)));
+    const struct {
+        const char* name;
+        QFile::Permissions file, folder;
+    } cases[] = {
+        {"read-only file", QFile::Permissions(0x4444), QFile::Permissions(0x7777)},
+        {"read-only folder", QFile::Permissions(0x6666), QFile::Permissions(0x5555)},
+    };
+    for (const auto& c : cases) {
+        const QString folder = dir.file(c.name);
+        const QString path = folder + "/history.sqlite";
+        ASSERT_TRUE(QDir().mkpath(folder));
+        {
+            ManualWriter w(path);
+            w.writer->addReading(reading(5, 2, 60));
+        }
+        const QByteArray bytes = dir.read(QString(c.name) + "/history.sqlite");
+        QFile::setPermissions(path, c.file);
+        QFile::setPermissions(folder, c.folder);
+        test::runUnprivileged([&] {
+            ManualWriter w(path);
+            EXPECT_EQ(w.writer->status().state, HistoryWriter::State::ReadOnly) << c.name;
+            EXPECT_EQ(w.writer->storedLastReadings(), (std::map<int, TimeMs>{{2, 5}}));
+            w.writer->addReading(reading(6, 2, 61));
+            w.writer.reset();
+            EXPECT_EQ(w.said("cannot be written here"), 1) << c.name;
+            EXPECT_EQ(readAll(path).size(), 1u) << c.name;
+        });
+        QFile::setPermissions(folder, QFile::Permissions(0x7700)); // removable again
+        EXPECT_EQ(dir.read(QString(c.name) + "/history.sqlite"), bytes) << c.name;
+    }
+}
+
+TEST(Reducer, KeepsEachColumnsExtremesInTimeOrderAndBreaksWhereTheWheelWasNotHeard) {
+    using Points = std::vector<std::pair<TimeMs, double>>;
+    constexpr TimeMs s = 1000;
+    const struct {
+        const char* what;
+        TimeMs to;
+        int columns;
+        RunEdges runs;
+        Points points;
+        std::vector<ChartSegment> pieces;
+    } cases[] = {
+        {"extremes",
+         100,
+         2,
+         {},
+         {{0, 5}, {10, 1}, {20, 9}, {30, 4}, {60, -3}, {70, -3}, {80, -2}},
+         {{{{10, 1}, {20, 9}, {60, -3}, {80, -2}}, kOpenEnd}}},
+        {"a silence of more than two minutes",
+         1000 * s,
+         1000,
+         {},
+         {{0, 5}, {10 * s, 6}, {131 * s, 7}, {250 * s, 8}},
+         {{{{0, 5}, {10 * s, 6}}, 131 * s}, {{{131 * s, 7}, {250 * s, 8}}, kOpenEnd}}},
+        {"the program's end and start",
+         1000 * s,
+         1000,
+         {{10 * s, 40 * s}, {15 * s}},
+         {{0, 5}, {10 * s, 6}, {20 * s, 7}, {30 * s, 8}},
+         {{{{0, 5}, {10 * s, 6}}, 10 * s}, {{{20 * s, 7}, {30 * s, 8}}, 40 * s}}},
+        {"a restart too short to be seen",
+         1000 * s,
+         10,
+         {{15 * s}, {16 * s}},
+         {{0, 5}, {10 * s, 6}, {20 * s, 7}},
+         {{{{0, 5}, {20 * s, 7}}, kOpenEnd}}},
+    };
+    for (const auto& c : cases) {
+        ColumnReducer r(0, c.to, c.columns, c.runs);
+        for (auto [t, v] : c.points)
+            r.add(t, v);
+        EXPECT_EQ(r.finish(), c.pieces) << c.what;
+    }
 }
 
 TEST(Reducer, LongRangesReadTheSummariesAndKeepTheSameExtremes) {
@@ -187,11 +380,12 @@ TEST(Reducer, LongRangesReadTheSummariesAndKeepTheSameExtremes) {
         ASSERT_TRUE(store.write(batch, {}));
     }
     const ChartData data = loadChart(store, from, to, columns);
+    ASSERT_EQ(data.wheels.at(1).pressure.size(), 1u) << "one unbroken line";
     Extremes shown;
-    for (const ChartPoint& p : data.wheels.at(1).pressure)
+    for (const ChartPoint& p : data.wheels.at(1).pressure[0].points)
         widen(shown, p.time, static_cast<int>(p.value));
     EXPECT_EQ(shown, extremes);
-    EXPECT_LE(data.wheels.at(1).pressure.size(), 2u * columns);
+    EXPECT_LE(data.wheels.at(1).pressure[0].points.size(), 2u * columns);
 }
 
 TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the built tree and checks that it holds what
 # an installation needs: programs, manual pages, docs, the desktop entry that
-# makes the per-user folder, the display plugins and the udev post-install.
+# makes the per-user folder, the display plugins, the udev post-install and a
+# user service that starts the installed program.
 set -euo pipefail
 build="$1"
 work=$(mktemp -d)
@@ -19,7 +20,7 @@ dpkg-deb -c "$deb" >"$work/files"
 for f in usr/bin/vorn usr/bin/vorn-unit-sim usr/share/man/man1/vorn.1.gz \
          usr/share/man/man1/vorn-unit-sim.1.gz usr/share/doc/vorn/README.md \
          usr/share/doc/vorn/CHANGELOG.md usr/share/applications/vorn.desktop \
-         lib/udev/rules.d/69-vorn.rules; do
+         lib/udev/rules.d/69-vorn.rules lib/systemd/user/vorn-headless.service; do
     expect "$f" grep -Eq " \./(usr/)?$f\$" "$work/files" # the rule may sit in /usr/lib
 done
 
@@ -34,6 +35,46 @@ expect "desktop entry starts vorn --user-folder" \
 expect "manual page lists --user-folder" \
     sh -c "zcat '$work/root/usr/share/man/man1/vorn.1.gz' | grep -q 'user\\\\-folder'"
 expect "postinst is executable" test -x "$work/control/postinst"
-expect "postinst triggers hidraw" \
-    grep -q 'udevadm trigger --subsystem-match=hidraw || true' "$work/control/postinst"
+
+# ExecStart follows the prefix: the package's, and a plain install's.
+service=lib/systemd/user/vorn-headless.service
+expect "packaged service starts /usr/bin/vorn" grep -qx \
+    'ExecStart=/usr/bin/vorn --headless --user-folder' "$work/root/usr/$service"
+DESTDIR="$work/stage" cmake --install "$build" --prefix /usr/local >/dev/null
+expect "installed service starts /usr/local/bin/vorn" grep -qx \
+    'ExecStart=/usr/local/bin/vorn --headless --user-folder' "$work/stage/usr/local/$service"
+
+# systemd's own reading of the unit, with a program really at its ExecStart.
+if command -v systemd-analyze >/dev/null; then
+    cmake --install "$build" --prefix "$work/prefix" >/dev/null
+    mkdir -m 0700 "$work/runtime"
+    XDG_RUNTIME_DIR="$work/runtime" systemd-analyze --user verify "$work/prefix/$service" \
+        >"$work/verify" 2>&1 || echo "exit status $?" >>"$work/verify"
+    expect "systemd-analyze verify finds nothing" test ! -s "$work/verify"
+    cat "$work/verify"
+else
+    echo "SKIPPED: systemd-analyze verify (systemd-analyze is not installed)"
+fi
+
+# postinst asks udev to apply the rule only where udev runs (its control
+# socket exists), never from a chroot or a container without it. A udevadm
+# that records its calls stands in for the real one; a private /run per case.
+mkdir "$work/bin"
+printf '#!/bin/sh\necho "$*" >>"%s/udevadm.calls"\n' "$work" >"$work/bin/udevadm"
+chmod +x "$work/bin/udevadm"
+postinst_with() { # what to make under the private /run
+    rm -f "$work/udevadm.calls"
+    PATH="$work/bin:$PATH" unshare --mount sh -c \
+        "mount -t tmpfs none /run && $1 && '$work/control/postinst' configure"
+    cat "$work/udevadm.calls" 2>/dev/null || true
+}
+if unshare --mount true 2>/dev/null; then
+    expect "postinst leaves udev alone without /run/udev/control" \
+        test -z "$(postinst_with true)"
+    expect "postinst reloads the rules and triggers hidraw with udev running" \
+        test "$(postinst_with 'mkdir /run/udev && touch /run/udev/control')" \
+        = "$(printf 'control --reload-rules\ntrigger --subsystem-match=hidraw')"
+else
+    echo "SKIPPED: postinst under a private /run (unshare needs root)"
+fi
 exit $failed

@@ -33,15 +33,27 @@ void WorkDir::writeSettings(const QStringList& lines) const {
     write(QStringLiteral("setdata.txt"), bytes);
 }
 
+namespace {
+
+// Raw system calls: the C library's wrappers would change every thread.
+void becomeNobody() {
+    constexpr long kNobody = 65534;
+    ::syscall(SYS_setgroups, 0, nullptr);
+    ::syscall(SYS_setresgid, kNobody, kNobody, kNobody);
+    ::syscall(SYS_setresuid, kNobody, kNobody, kNobody);
+}
+
+} // namespace
+
 void runUnprivileged(const std::function<void()>& work) {
     std::thread([&work] {
-        // Raw system calls: the C library's wrappers would change every thread.
-        constexpr long kNobody = 65534;
-        ::syscall(SYS_setgroups, 0, nullptr);
-        ::syscall(SYS_setresgid, kNobody, kNobody, kNobody);
-        ::syscall(SYS_setresuid, kNobody, kNobody, kNobody);
+        becomeNobody();
         work();
     }).join();
+}
+
+void runAsNobody(QProcess& process) {
+    process.setChildProcessModifier(becomeNobody);
 }
 
 QStringList defaultSettings() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -27,6 +28,8 @@ private:
 // 65534 (nobody), even when the tests run as root: that thread alone drops
 // them, so the kernel's own permission checks apply to what it opens.
 void runUnprivileged(const std::function<void()>& work);
+// Makes `process`, once started, run with the rights of nobody too.
+void runAsNobody(QProcess& process);
 
 // The eight lines of a fresh installation.
 QStringList defaultSettings();
