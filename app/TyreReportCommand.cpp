@@ -38,7 +38,7 @@ int failWith(const QString& message) {
 int runTyreReportCommand(const ProgramOptions& options, const QString& workDir) {
     std::optional<history::TimeMs> until;
     if (!options.until.isEmpty()) {
-        until = parseTimeArgument(options.until);
+        until = parseTimeArgument(options.until, TimeBound::End);
         if (!until)
             return failWith(QStringLiteral("--until '%1' is not a time; use %2.")
                                 .arg(options.until, QLatin1String(kTimeForms)));
