@@ -1,8 +1,8 @@
 #include "app/Headless.h"
 
-#include "app/BusConnector.h"
+#include "notify/BusConnector.h"
 #include "app/CommandLine.h"
-#include "app/DesktopNotifier.h"
+#include "notify/DesktopNotifier.h"
 #include "app/HistoryWiring.h"
 #include "app/PublishWiring.h"
 #include "app/UserFolder.h"
@@ -115,7 +115,8 @@ int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnecto
     const std::unique_ptr<HidBackend> hid = makeHidapiBackend();
     try {
         MonitorCore core({*workDir, &messages, &tones, hid.get()});
-        attachDesktopNotifier(core, options, sessionBus);
+        if (options.notify)
+            new DesktopNotifier(core, sessionBus); // owned by the monitor
         installHistory(core, options);
         const auto publishing = startPublishing(core, options, *openUserSettings());
         return app.exec();

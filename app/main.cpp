@@ -1,6 +1,6 @@
-#include "app/BusConnector.h"
+#include "notify/BusConnector.h"
 #include "app/CommandLine.h"
-#include "app/DesktopNotifier.h"
+#include "notify/DesktopNotifier.h"
 #include "app/Headless.h"
 #include "app/HistoryCommand.h"
 #include "app/HistoryViews.h"
@@ -35,7 +35,8 @@ int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
     try {
         vorn::MonitorCore core({*workDir, &messages, &tones, hid.get()});
         vorn::TFmain window(core, messages);
-        vorn::attachDesktopNotifier(core, options, sessionBus);
+        if (options.notify)
+            new vorn::DesktopNotifier(core, sessionBus); // owned by the monitor
         new vorn::HistoryViews(window, *vorn::installHistory(core, options));
         const auto publishing = vorn::startPublishing(core, options, *vorn::openUserSettings());
         window.show();

@@ -50,38 +50,18 @@ TEST(MonitorCommands, EveryCommandSendsItsFrameAndBuildsItsReport) {
     EXPECT_EQ(f.unit.read(50), QByteArray());
 }
 
-TEST(MonitorCommands, TheUnitsAnswersSetTheModeAndAutoTxToggles) {
-    MonitorFixture f;
-    MonitorCore& m = f.start();
-    m.learn();
-    EXPECT_EQ(m.panels().brandCaption, "KESSIDO"); // nothing shows before the unit answers
-    f.receive("$LEARN#");
-    EXPECT_EQ(m.panels().brandCaption, "Learn ID");
-    EXPECT_EQ(m.state().MonitorMode, 1);
-    f.receive("$LEND#");
-    EXPECT_EQ(m.state().MonitorMode, 0);
-    EXPECT_EQ(m.panels().brandCaption, "KESSIDO");
-    for (int i = 0; i < 3; ++i)
-        m.toggleAutoTx();
-    EXPECT_EQ(f.unit.read(), "$LEARN#$T1#$T0#$T1#");
-    EXPECT_EQ(m.panels().autotxCaption, "AUTOTX OFF");
-}
-
+// A second Auto Cal only stops watching; Factory sends what leads to the other state.
 TEST(MonitorCommands, AutoCalAndFactoryFollowTheUnitsState) {
     MonitorFixture f;
     MonitorCore& m = f.start();
-    f.receive("$CAL0#");
+    f.receive("$CAL0#$FAC#");
     m.autoCalibrate();
     EXPECT_EQ(m.state().CalibrationRunning, 0);
     EXPECT_EQ(m.panels().calibrationCaption, "");
     EXPECT_EQ(m.panels().calibrationColour, PanelColour::ButtonFace);
-    EXPECT_EQ(f.unit.read(50), QByteArray());
-    m.autoCalibrate();
-    EXPECT_EQ(f.unit.read(), "$CAL#");
-    // The factory command is what leads to the other state.
-    f.receive("$FAC#");
     m.factory();
-    EXPECT_EQ(f.unit.read(), "$LEND#");
+    m.autoCalibrate();
+    EXPECT_EQ(f.unit.read(), "$LEND#$CAL#");
 }
 
 } // namespace

@@ -22,7 +22,7 @@ public:
     }
     void note(const QString& line) override { noted.push_back(line); }
     std::vector<Message> shown;
-    std::vector<QString> noted;
+    QStringList noted;
 };
 
 class RecordingToneSink : public ToneSink {

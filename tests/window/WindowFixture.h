@@ -8,18 +8,11 @@
 namespace vorn::test {
 
 // A monitor as the fixture starts it, and its window.
-class WindowFixture : public MonitorFixture {
-public:
+struct WindowFixture : MonitorFixture {
     using MonitorFixture::MonitorFixture;
-    ~WindowFixture() { close(); }
-    TFmain& open() {
-        window = std::make_unique<TFmain>(start(), messages);
-        return *window;
-    }
-    void close() {
-        window.reset();
-        core.reset();
-    }
+    ~WindowFixture() { window.reset(); }
+    TFmain& open() { return *(window = std::make_unique<TFmain>(start(), messages)); }
+    void close() { window.reset(), core.reset(); }
     std::unique_ptr<TFmain> window;
 };
 

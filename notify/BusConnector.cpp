@@ -1,4 +1,4 @@
-#include "app/BusConnector.h"
+#include "notify/BusConnector.h"
 
 #include <QMetaObject>
 #include <QObject>

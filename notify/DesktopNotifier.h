@@ -16,7 +16,6 @@ namespace vorn {
 
 class BusConnector;
 class MonitorCore;
-struct ProgramOptions;
 
 // One wheel's part of the alarm notification, its reading in the units the
 // screen uses: "wheel 2: low pressure, 20.0 psi", "high temperature, 176 °F".
@@ -64,9 +63,5 @@ private:
     quint32 closedId_ = 0; // what the last end of an alarm closed
     bool toldFailure_ = false;
 };
-
-// Gives `core` a notifier on the session bus, reached through `bus`,
-// unless --no-notify was given.
-void attachDesktopNotifier(MonitorCore& core, const ProgramOptions& options, BusConnector& bus);
 
 } // namespace vorn

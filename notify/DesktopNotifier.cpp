@@ -1,7 +1,6 @@
-#include "app/DesktopNotifier.h"
+#include "notify/DesktopNotifier.h"
 
-#include "app/BusConnector.h"
-#include "app/CommandLine.h"
+#include "notify/BusConnector.h"
 #include "monitor/MonitorCore.h"
 #include "protocol/Readout.h"
 #include "protocol/TemperatureUnits.h"
@@ -210,11 +209,6 @@ void DesktopNotifier::sayOnce(const QString& reason) {
         return;
     toldFailure_ = true;
     std::fprintf(stderr, "vorn: no desktop notification: %s\n", qUtf8Printable(reason));
-}
-
-void attachDesktopNotifier(MonitorCore& core, const ProgramOptions& options, BusConnector& bus) {
-    if (options.notify)
-        new DesktopNotifier(core, bus); // owned by the monitor
 }
 
 } // namespace vorn

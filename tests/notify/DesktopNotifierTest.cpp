@@ -1,8 +1,8 @@
 // Alarm notifications on a real session bus, to a notification service that
 // records what it is asked.
-#include "app/DesktopNotifier.h"
+#include "notify/DesktopNotifier.h"
 
-#include "app/BusConnector.h"
+#include "notify/BusConnector.h"
 #include "tests/monitor/MonitorFixture.h"
 
 #include <QDBusConnection>
