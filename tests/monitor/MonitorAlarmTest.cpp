@@ -58,7 +58,8 @@ TEST(MonitorAlarm, ALowWheelRaisesOnceTonesPerFlipAndAgainAfterAcknowledgeOnACha
 }
 
 TEST(MonitorAlarm, NoAlarmInLearningOrTestMode) {
-    for (const auto& [mode, caption] : {std::pair{"$LEARN#", "Learn ID"}, {"$TEST#", "Test Mode"}}) {
+    for (const auto& [mode, caption] :
+         {std::pair{"$LEARN#", "Learn ID"}, {"$TEST#", "Test Mode"}}) {
         MonitorFixture f;
         MonitorCore& m = f.start();
         f.receive(mode + sensorFrame(0, 20, 80));

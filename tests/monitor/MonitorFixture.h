@@ -12,8 +12,7 @@
 
 namespace vorn::test {
 
-class RecordingMessageSink : public MessageSink {
-public:
+struct RecordingMessageSink : MessageSink {
     struct Message {
         QString text, caption;
     };
@@ -25,8 +24,7 @@ public:
     QStringList noted;
 };
 
-class RecordingToneSink : public ToneSink {
-public:
+struct RecordingToneSink : ToneSink {
     void playTone(int hz, int ms) override { played.push_back({hz, ms}); }
     std::vector<Tone> played;
 };

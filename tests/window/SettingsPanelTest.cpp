@@ -1,7 +1,7 @@
 // The settings panel laid over the screen: what it shows of the monitor's
 // settings, how its controls step and choose, and what Save and Exit do.
-#include "tests/window/WindowFixture.h"
 #include "tests/display/ScreenProbe.h"
+#include "tests/window/WindowFixture.h"
 
 #include <QDir>
 #include <QFontInfo>
@@ -19,6 +19,7 @@ TEST(SettingsWindow, ASaveThatCannotBeWrittenIsShownAndKeepsThePanelOpen) {
     w.show();
     QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
     w.RadioGroup1->setItemIndex(2);
+    w.BitBtn2Click();
     const QString path = f.dir.file("setdata.txt");
     ASSERT_TRUE(QFile::remove(path) && QDir().mkdir(path)); // a folder in the file's place
     QTest::mouseClick(w.Button1, Qt::LeftButton);
@@ -64,7 +65,8 @@ TEST(SettingsPanel, StepsWrapAtBothInclusiveEndsOfEachColumn) {
 
 TEST(SettingsPanel, NothingTakesEffectBeforeSaveTypedThresholdsAreNeverStoredAndLaterLinesKept) {
     // Lines after the eighth are no setting, but a save keeps them.
-    WindowFixture f({"10", "45", "70", "0", "0", "0", "0", "0", "nine stays", "  ten, too "});
+    // USB is the link, and there is no device: commands still close the panel.
+    WindowFixture f({"10", "45", "70", "0", "0", "4", "0", "0", "nine stays", "  ten, too "});
     TFmain& w = f.open();
     w.show();
     w.BitBtn1Click();
@@ -86,7 +88,11 @@ TEST(SettingsPanel, NothingTakesEffectBeforeSaveTypedThresholdsAreNeverStoredAnd
     EXPECT_EQ(f.core->settings().LowPressureSet, 44);
     EXPECT_EQ(f.core->settings().PressureUnitIndex, 2);
     EXPECT_EQ(f.savedSettings(),
-              "44\r\n45\r\n70\r\n2\r\n0\r\n0\r\n0\r\n0\r\nnine stays\r\n  ten, too \r\n");
+              "44\r\n45\r\n70\r\n2\r\n0\r\n4\r\n0\r\n0\r\nnine stays\r\n  ten, too \r\n");
+    w.BitBtn1Click();
+    w.Panel5Click();
+    EXPECT_FALSE(w.Panel10->isVisible());
+    EXPECT_EQ(f.core->usbOutReport(), command::usbReport("W2"));
 }
 
 // The temperature digits and the threshold shown follow the unit; the
