@@ -24,5 +24,8 @@ int main(int argc, char** argv) {
         const QCoreApplication core(argc, argv);
         return vorn::runTyreReportCommand(command.options, QDir::currentPath());
     }
+    // No glib main loop: nothing here needs one, and it costs memory.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     return vorn::runHeadless(argc, argv, command.options);
 }

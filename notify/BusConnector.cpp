@@ -1,5 +1,6 @@
 #include "notify/BusConnector.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QObject>
 #include <QUuid>
@@ -49,6 +50,13 @@ BusConnector::~BusConnector() {
         thread_.detach(); // nothing can end Qt's wait for the bus
     else
         thread_.join(); // it has only its own clean-up left
+}
+
+bool BusConnector::findable() const {
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !address_.isEmpty() || qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") ||
+           (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"))) ||
+           qEnvironmentVariableIsSet("DISPLAY");
 }
 
 void BusConnector::start(QObject& receiver, std::function<void(const QDBusConnection&)> done) {

@@ -27,6 +27,10 @@ public:
     BusConnector(const BusConnector&) = delete;
     BusConnector& operator=(const BusConnector&) = delete;
 
+    // Whether there is a bus to try: an address was given, or the session
+    // bus can be found as libdbus finds it ($DBUS_SESSION_BUS_ADDRESS,
+    // $XDG_RUNTIME_DIR/bus, or an X display to start one for).
+    bool findable() const;
     // Starts the one attempt. `done` gets the connection (connected or not,
     // see lastError()) on `receiver`'s thread, unless forget() came first.
     void start(QObject& receiver, std::function<void(const QDBusConnection&)> done);

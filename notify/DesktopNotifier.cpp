@@ -82,6 +82,12 @@ DesktopNotifier::DesktopNotifier(MonitorCore& core, BusConnector& bus)
     : QObject(&core), core_(core), connector_(bus) {
     connect(&core, &MonitorCore::alarmWasRaised, this, &DesktopNotifier::raised);
     connect(&core, &MonitorCore::alarmWasEnded, this, [this] { ended(); });
+    // Without a session bus to find (a server, a service outside a login)
+    // D-Bus is not even started: there is nobody to notify.
+    if (!connector_.findable()) {
+        noBus_ = QStringLiteral("no D-Bus session bus");
+        return;
+    }
     connector_.start(*this, [this](const QDBusConnection& c) { connected(c); });
     QTimer::singleShot(kConnectLimit, this, [this] {
         if (bus_ || !noBus_.isEmpty())
