@@ -1,6 +1,7 @@
 #include "charts/ExportDialog.h"
 
 #include "history/CsvExport.h"
+#include "history/HandedOver.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -40,12 +41,12 @@ void exportReadings(QWidget* parent, const QString& historyPath, TimeMs from, Ti
     if (out.isEmpty())
         return;
     // The file is read and written on a pool thread; the answer comes back here.
-    QThreadPool::globalInstance()->start([path = historyPath, out, from, to, unit = pressureUnit,
-                                          parent = QPointer<QWidget>(parent)] {
+    QThreadPool::globalInstance()->start(handedOver([path = historyPath, out, from, to,
+                                                     unit = pressureUnit,
+                                                     parent = QPointer<QWidget>(parent)] {
         const history::ExportResult result = history::exportCsv(path, out, from, to, unit);
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [parent, result] {
+            QCoreApplication::instance(), handedOver([parent, result] {
                 const QString text = result.ok
                                          ? QStringLiteral("%1 readings written.").arg(result.rows)
                                          : result.error;
@@ -53,9 +54,9 @@ void exportReadings(QWidget* parent, const QString& historyPath, TimeMs from, Ti
                     QMessageBox::information(parent, QStringLiteral("Export readings"), text);
                 else
                     std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(text));
-            },
+            }),
             Qt::QueuedConnection);
-    });
+    }));
 }
 
 } // namespace vorn
