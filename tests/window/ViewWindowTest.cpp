@@ -14,9 +14,9 @@ namespace {
 
 using test::WindowFixture;
 
-void tick(TFmain& w) {
-    w.core().Timer2Timer();
-    w.core().Timer1Timer();
+// The unit sends `frames`; then one serial poll and one display tick.
+void show(test::WindowFixture& f, const QByteArray& frames) {
+    f.receive(frames);
     QApplication::processEvents();
 }
 
@@ -30,8 +30,7 @@ TEST(WindowView, TheSixWheelViewShowsWheelsFourAndFiveAndIsKeptForTheNextStart) 
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
     for (int wheel = 0; wheel < 5; ++wheel)
         f.unit.write(test::sensorFrame(wheel, 32, 30));
-    f.unit.write(test::sensorFrame(5, 20, 85));
-    tick(w);
+    show(f, test::sensorFrame(5, 20, 85));
     EXPECT_EQ(test::readRow(w.canvas(), 4, 0), "32.0 L");
     EXPECT_EQ(test::shownScreen(w).size(), QSize(480, 442));
     EXPECT_EQ(w.Panel9->caption(), "KESSIDO"); // wheel 5 is hot, but does not count
@@ -41,8 +40,7 @@ TEST(WindowView, TheSixWheelViewShowsWheelsFourAndFiveAndIsKeptForTheNextStart) 
 
     ASSERT_EQ(w.contextMenu().actions().front()->text(), "Show six wheels");
     w.contextMenu().actions().front()->trigger();
-    f.unit.write(test::sensorFrame(5, 32, 86)); // a new status word raises again
-    tick(w);
+    show(f, test::sensorFrame(5, 32, 86)); // a new status word raises again
     const QImage shown = test::shownScreen(w);
     EXPECT_EQ(shown.height(), 600);
     EXPECT_EQ(test::readRow(shown, 4, 0), "32.0 L");
@@ -79,13 +77,11 @@ TEST(WindowView, RepaintingOnlyWhatChangedShowsExactlyTheCanvas) {
     std::mt19937 random(11);
     for (int i = 0; i < 40; ++i) {
         const auto r = random();
-        f.unit.write(test::sensorFrame(int(r % 6), int(r / 6 % 60), int(r / 360 % 120)));
-        tick(w);
+        show(f, test::sensorFrame(int(r % 6), int(r / 6 % 60), int(r / 360 % 120)));
     }
     PaintLog log;
     w.Image1->installEventFilter(&log);
-    f.unit.write(test::sensorFrame(0, 33, 33));
-    tick(w);
+    show(f, test::sensorFrame(0, 33, 33));
     ASSERT_FALSE(log.painted.empty());
     for (const QRegion& r : log.painted) // wheel 0 and the antenna lie in the left half
         EXPECT_LT(r.boundingRect().right(), 240);
