@@ -121,8 +121,10 @@ void MonitorCore::OpenSerialLink() {
     if (choice == kUsbChoice)
         return;
     connect(&serial_, &SerialSession::lost, this, &MonitorCore::SerialLost);
-    connect(&serial_, &SerialSession::reopened, this,
-            [this](const QString& line) { services_.messages->note(line); });
+    connect(&serial_, &SerialSession::reopened, this, [this](const QString& line) {
+        services_.messages->note(line);
+        emit linksChanged();
+    });
     const SerialOpenResult result = serial_.open(comPortName(choice));
     if (result.opened())
         return;
@@ -140,6 +142,7 @@ void MonitorCore::OpenSerialLink() {
 // The device went away: no box, since a unit may come and go many times.
 void MonitorCore::SerialLost(const QString& line) {
     services_.messages->note(line);
+    emit linksChanged();
     setLinkText(UsbConnected ? "USB CONNECTED" : "");
 }
 
@@ -172,14 +175,20 @@ void MonitorCore::deviceChanged() {
 void MonitorCore::UsbAttach() {
     if (!UsbConnected)
         UsbThread->resume();
+    const bool changed = !UsbConnected;
     UsbConnected = true;
+    if (changed)
+        emit linksChanged();
 }
 
 void MonitorCore::UsbDetach() {
     if (UsbConnected && UsbThread)
         UsbThread->pause();
+    const bool changed = UsbConnected;
     UsbConnected = false;
     usb_.DiscardPendingWrites(); // nothing goes to USB while it is not connected
+    if (changed)
+        emit linksChanged();
 }
 
 void MonitorCore::UsbReceive(const QByteArray& report) {

@@ -133,6 +133,8 @@ signals:
     void modeWasEntered(vorn::MonitorModeValue mode);
     // After every evaluation: the status words in state() are current.
     void refreshed();
+    // A link was found or lost: serialOpen() or usbConnected() changed.
+    void linksChanged();
     // A panel of panels() changed.
     void brandChanged();
     void calibrationChanged();

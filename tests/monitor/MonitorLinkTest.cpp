@@ -180,6 +180,8 @@ struct UsbFixture : MonitorFixture {
 TEST(MonitorUsb, FoundOnTheEleventhTickLostOnUnplugAndReopenedOnAnyDevicesBroadcast) {
     UsbFixture f;
     MonitorCore& m = f.start();
+    int changes = 0; // found or lost, as views hear of it
+    QObject::connect(&m, &MonitorCore::linksChanged, [&] { ++changes; });
     f.ticks(10);
     EXPECT_FALSE(m.usbConnected());
     f.ticks(1);
@@ -193,6 +195,7 @@ TEST(MonitorUsb, FoundOnTheEleventhTickLostOnUnplugAndReopenedOnAnyDevicesBroadc
     EXPECT_FALSE(m.usbConnected());
     f.ticks(11);
     EXPECT_EQ(m.panels().linkText, "");
+    EXPECT_EQ(changes, 2);
     f.hid.replug(kUnitPath);
     f.broadcast();
     f.ticks(11);
