@@ -145,9 +145,12 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                        "settings when missing, instead of the current folder."));
     const QCommandLineOption noNotify(QStringLiteral("no-notify"),
                                       QStringLiteral("Send no desktop notifications for alarms."));
-    const QCommandLineOption headless(
+    QCommandLineOption headless(
         QStringLiteral("headless"),
-        QStringLiteral("Run without a window (as a service); messages go to standard error."));
+        QStringLiteral("Run without a window (as a service): runs vornd, the monitor without Qt "
+                       "Gui; messages go to standard error."));
+    if (daemon) // what vornd always is; still taken, from vorn --headless
+        headless.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({help, version, userFolder, noNotify, headless});
     for (const MqttOption& o : kMqttOptions)
         parser.addOption(QCommandLineOption(QString::fromLatin1(o.name),
