@@ -1,8 +1,8 @@
 #include "app/HistoryCommand.h"
 
-#include "app/SettingsFile.h"
 #include "app/UserFolder.h"
 #include "history/CsvExport.h"
+#include "monitor/SettingsFile.h"
 
 #include <QDateTime>
 #include <QDir>

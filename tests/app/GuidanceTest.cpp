@@ -1,6 +1,6 @@
 // What a newcomer meets first: the command line and the pointer's hints.
 #include "app/CommandLine.h"
-#include "tests/app/WindowFixture.h"
+#include "tests/window/WindowFixture.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

@@ -1,5 +1,5 @@
-// The program as a service (vorn --headless) against a real mosquitto broker,
-// its unit played on a pseudo-terminal.
+// The monitor as a service (vornd, or vorn --headless, which runs it)
+// against a real mosquitto broker, its unit played on a pseudo-terminal.
 #include "tests/publish/Broker.h"
 
 #include "publish/MqttLink.h"
@@ -30,10 +30,11 @@ const std::string kAvailability = "vorn/van/availability";
 // pseudo-terminal and its own per-user settings.
 class Headless {
 public:
-    // `tls`: the TLS port with `ca` and the client certificate; otherwise the plain port.
+    // `tls`: the TLS port with `ca` and the client certificate; otherwise the
+    // plain port. `viaVorn`: started as `vorn --headless`.
     Headless(const Broker& broker, bool tls, const QString& ca = {},
              const QByteArray& password = Broker::kPassword,
-             QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner) {
+             QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner, bool viaVorn = false) {
         dir.writeSettings(test::defaultSettings());
         QFile::link(unit.devicePath(), dir.file("COM1"));
         dir.write("password", password + "\n");
@@ -43,7 +44,7 @@ public:
         dir.write("config/VORN/vorn.conf", "[mqtt]\nhost=127.0.0.1\nuser=vorn\nunit=van\n"
                                            "password_file=" +
                                                dir.file("password").toUtf8());
-        QStringList args{"--headless", "--mqtt-port",
+        QStringList args{"--mqtt-port",
                          QString::number(tls ? broker.tlsPort() : broker.plainPort())};
         if (tls)
             args << "--mqtt-ca" << ca << "--mqtt-cert" << broker.file("client.crt") << "--mqtt-key"
@@ -53,7 +54,9 @@ public:
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
         test::endsWithTheTest(process);
-        process.start(VORN_BINARY, args);
+        if (viaVorn)
+            args.prepend("--headless");
+        process.start(viaVorn ? VORN_BINARY : VORND_BINARY, args);
     }
     ~Headless() { process.kill(), process.waitForFinished(5000); }
     // Standard error so far, waiting up to `ms` for it to hold `part`.
@@ -105,6 +108,8 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
     EXPECT_EQ(wheel1["battery"].toInt(), 3);
     EXPECT_TRUE(wheel1["battery_low"].toBool());
     EXPECT_FALSE(live.waitFor("vorn/van/alarm", R"({"state":"ON","wheel":1})").topic.empty());
+    vorn.unit.write("$LEND#"); // the unit ends its mode, and the alarm with it
+    EXPECT_FALSE(live.waitFor("vorn/van/alarm", R"({"state":"OFF","wheel":null})").topic.empty());
 
     // A subscriber that comes later gets the discovery, retained.
     Subscriber late(broker.plainPort(), {"homeassistant/#"});
@@ -189,7 +194,8 @@ TEST(Broker, AKilledOrStoppedProgramLeavesOfflineBehind) {
     Broker broker;
     for (const auto& [signal, tls] : {std::pair{SIGKILL, false}, std::pair{SIGTERM, true}}) {
         Subscriber live(broker.plainPort(), {kAvailability});
-        Headless vorn(broker, tls, broker.file("ca.crt"));
+        Headless vorn(broker, tls, broker.file("ca.crt"), Broker::kPassword,
+                      QFile::ReadOwner | QFile::WriteOwner, signal == SIGTERM);
         ASSERT_FALSE(live.waitFor(kAvailability, "online").topic.empty())
             << vorn.waitForError("", 0).toStdString();
         const std::size_t before = live.all().size();
