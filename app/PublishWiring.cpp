@@ -39,6 +39,13 @@ public:
         connect(&window, &TFmain::alarmWasRaised, this,
                 [this](int wheel, std::int32_t) { wheels_.alarmRaised(wheel); });
         connect(&window, &TFmain::alarmWasEnded, this, [this](AlarmEnd) { wheels_.alarmEnded(); });
+        // Home Assistant's acknowledgement is a click on the brand panel, but
+        // only while an alarm stands: without one the click tells the unit to
+        // end its mode, which nobody on the broker may do.
+        connect(&link_, &mqtt::MqttLink::acknowledgeRequested, &window, [&window] {
+            if (window.state().AlarmActive != 0)
+                window.Panel9Click();
+        });
     }
 
 private:
