@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from the built tree and checks that it holds what
 # an installation needs: programs, manual pages, docs, the desktop entry that
-# makes the per-user folder, the display plugins, the udev post-install and a
-# user service that starts the installed program.
+# makes the per-user folder, the display plugins, the udev post-install, a
+# user service that starts the installed program, the copyright file and the
+# README's pictures.
 set -euo pipefail
 build="$1"
 work=$(mktemp -d)
@@ -19,7 +20,8 @@ expect() { # what, command...
 dpkg-deb -c "$deb" >"$work/files"
 for f in usr/bin/vorn usr/bin/vorn-unit-sim usr/share/man/man1/vorn.1.gz \
          usr/share/man/man1/vorn-unit-sim.1.gz usr/share/doc/vorn/README.md \
-         usr/share/doc/vorn/CHANGELOG.md usr/share/applications/vorn.desktop \
+         usr/share/doc/vorn/CHANGELOG.md usr/share/doc/vorn/copyright \
+         usr/share/applications/vorn.desktop \
          lib/udev/rules.d/69-vorn.rules lib/systemd/user/vorn-headless.service; do
     expect "$f" grep -Eq " \./(usr/)?$f\$" "$work/files" # the rule may sit in /usr/lib
 done
@@ -35,6 +37,10 @@ expect "desktop entry starts vorn --user-folder" \
 expect "manual page lists --user-folder" \
     sh -c "zcat '$work/root/usr/share/man/man1/vorn.1.gz' | grep -q 'user\\\\-folder'"
 expect "postinst is executable" test -x "$work/control/postinst"
+# Every picture the installed README shows lies where its link points.
+for picture in $(grep -o '](docs/[^)]*)' "$work/root/usr/share/doc/vorn/README.md" | tr -d '()]'); do
+    expect "README picture $picture" test -s "$work/root/usr/share/doc/vorn/$picture"
+done
 
 # ExecStart follows the prefix: the package's, and a plain install's.
 service=lib/systemd/user/vorn-headless.service
