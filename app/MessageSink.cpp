@@ -12,7 +12,8 @@ void MessageSink::note(const QString& line) {
 }
 
 void DesktopMessageSink::show(const QString& text, const QString& caption) {
-    std::fprintf(stderr, "vorn: %s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
+    std::fprintf(stderr, "vorn: %s: %s\n", qUtf8Printable(caption),
+                 qUtf8Printable(text.section(u'\n', 0, 0)));
     std::fflush(stderr);
     if (QGuiApplication::platformName() == QLatin1String("offscreen"))
         return;

@@ -9,12 +9,15 @@ namespace vorn {
 class MessageSink {
 public:
     virtual ~MessageSink() = default;
+    // Lines of `text` after the first are detail that the caller has said on
+    // standard error already.
     virtual void show(const QString& text, const QString& caption) = 0;
     // One line for standard error, no box: for what may happen many times.
     virtual void note(const QString& line);
 };
 
-// Writes every message to standard error and shows it in a modal box, except
+// Writes every message's first line to standard error and shows it whole in
+// a modal box, except
 // under the offscreen platform, where nobody could press OK: there the box is
 // skipped as if OK had been pressed.
 class DesktopMessageSink : public MessageSink {
