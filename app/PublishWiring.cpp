@@ -43,6 +43,10 @@ public:
                 [this](int wheel, std::int32_t) { wheels_.alarmRaised(wheel); });
         connect(&core, &MonitorCore::alarmWasEnded, this,
                 [this](AlarmEnd) { wheels_.alarmEnded(); });
+        // Home Assistant may acknowledge a standing alarm, and nothing else:
+        // nobody on the broker may end the unit's mode.
+        connect(&link_, &mqtt::MqttLink::acknowledgeRequested, &core,
+                &MonitorCore::acknowledgeAlarm);
     }
 
 private:

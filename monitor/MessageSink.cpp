@@ -10,7 +10,8 @@ void MessageSink::note(const QString& line) {
 }
 
 void StderrMessageSink::show(const QString& text, const QString& caption) {
-    std::fprintf(stderr, "vorn: %s: %s\n", qUtf8Printable(caption), qUtf8Printable(text));
+    std::fprintf(stderr, "vorn: %s: %s\n", qUtf8Printable(caption),
+                 qUtf8Printable(text.section(u'\n', 0, 0)));
     std::fflush(stderr);
 }
 

@@ -9,12 +9,15 @@ namespace vorn {
 class MessageSink {
 public:
     virtual ~MessageSink() = default;
+    // Lines of `text` after the first are detail that the caller has said on
+    // standard error already.
     virtual void show(const QString& text, const QString& caption) = 0;
     // One line for standard error, no box: for what may happen many times.
     virtual void note(const QString& line);
 };
 
-// Writes every message to standard error, for a program without a window.
+// Writes every message's first line to standard error (the rest has been
+// said there already), for a program without a window.
 class StderrMessageSink : public MessageSink {
 public:
     void show(const QString& text, const QString& caption) override;

@@ -128,13 +128,14 @@ void MonitorCore::OpenSerialLink() {
     const SerialOpenResult result = serial_.open(comPortName(choice));
     if (result.opened())
         return;
-    services_.messages->note(serialFailureLine(serial_.portName(), serial_.location(), result));
+    const QString why = serialFailureLine(serial_.portName(), serial_.location(), result);
+    services_.messages->note(why);
+    // The unit's own wording first (it names com1 whatever port was chosen), then why.
     if (result.fault == SerialFault::SettingsRefused) {
-        // The unit's own wording: it names com1 whatever port was chosen.
-        services_.messages->show(QStringLiteral("com1(RS232) set error"),
+        services_.messages->show(QStringLiteral("com1(RS232) set error\n") + why,
                                  QStringLiteral("Set Error"));
     } else {
-        services_.messages->show(QStringLiteral("open com(RS232) error"),
+        services_.messages->show(QStringLiteral("open com(RS232) error\n") + why,
                                  QStringLiteral("Comm Error"));
     }
 }

@@ -104,6 +104,12 @@ public:
     // The brand panel's click: during an alarm it only acknowledges it,
     // otherwise it tells the unit to end its mode.
     void acknowledge();
+    // The standing alarm acknowledged as that click does; without an alarm
+    // nothing happens, since the click would end the unit's mode.
+    void acknowledgeAlarm() {
+        if (state_.AlarmActive != 0)
+            acknowledge();
+    }
     // The radio tuning commands, from the frequency text as typed; an
     // invalid text sends nothing.
     void setFrequency(const QString& text);

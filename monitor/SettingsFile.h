@@ -32,19 +32,21 @@ private:
     QStringList lines_;
 };
 
-// A settings line that is not a whole number. what() is the text the user is
-// shown; where() adds the file and the line, for standard error.
+// A settings line that is not a whole number. what() is the unit's own text,
+// the first line the user is shown; place() names the file and the line
+// below it, and where() is both, for standard error.
 class SettingsLineError : public std::runtime_error {
 public:
     SettingsLineError(const std::runtime_error& cause, const QString& path, int lineNumber)
-        : std::runtime_error(cause), where_(QStringLiteral("%1, line %2: %3")
-                                                .arg(path)
-                                                .arg(lineNumber)
-                                                .arg(QString::fromUtf8(cause.what()))) {}
-    const QString& where() const { return where_; }
+        : std::runtime_error(cause),
+          place_(QStringLiteral("%1, line %2").arg(path).arg(lineNumber)) {}
+    // "<path>, line <n>"
+    const QString& place() const { return place_; }
+    // "<path>, line <n>: <the cause's text>"
+    QString where() const { return place_ + QStringLiteral(": ") + QString::fromUtf8(what()); }
 
 private:
-    QString where_;
+    QString place_;
 };
 
 // Decimal whole number with an optional sign, surrounding blanks allowed.

@@ -2,7 +2,27 @@
 // never reach the drawn screen.
 #include "window/TFmain.h"
 
+#include <utility>
+
 namespace vorn {
+
+namespace {
+
+// Qt shows a plain tooltip on one line however long it is (the panel's
+// would be 870 pixels wide); about 60 characters a line reads well.
+QString wrapped(const QString& text, qsizetype width = 60) {
+    QStringList lines;
+    QString line;
+    for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
+        if (!line.isEmpty() && line.size() + 1 + word.size() > width)
+            lines << std::exchange(line, QString());
+        line += (line.isEmpty() ? QString() : QStringLiteral(" ")) + word;
+    }
+    lines << line;
+    return lines.join(u'\n');
+}
+
+} // namespace
 
 void TFmain::setToolTips() {
     const QString wheelTip = QStringLiteral(
@@ -62,6 +82,9 @@ void TFmain::setToolTips() {
     Button9->setToolTip(
         QStringLiteral("Send the data rate and automatic transmission settings to the unit (IST); "
                        "the Save beside the thresholds stores them."));
+
+    for (QWidget* w : findChildren<QWidget*>())
+        w->setToolTip(wrapped(w->toolTip()));
 }
 
 } // namespace vorn

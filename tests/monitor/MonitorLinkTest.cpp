@@ -83,9 +83,11 @@ TEST(MonitorSerialLink, OpensTheChosenPortOrSaysWhyNot) {
         EXPECT_EQ(m.serialOpen(), c.open) << c.port;
         ASSERT_EQ(f.messages.shown.size(), c.refused ? 1u : 0u) << c.port;
         if (c.refused) {
-            EXPECT_EQ(f.messages.shown[0].text, "open com(RS232) error");
+            // The unit's own line, then why, as on standard error.
+            ASSERT_FALSE(f.messages.noted.empty());
+            EXPECT_EQ(f.messages.shown[0].text,
+                      "open com(RS232) error\n" + f.messages.noted.back());
             EXPECT_EQ(f.messages.shown[0].caption, "Comm Error");
-            ASSERT_FALSE(f.messages.noted.empty()); // and why, on standard error
             EXPECT_TRUE(!c.linkTo || f.messages.noted.back().contains(f.dir.file("COM2")));
         }
     }

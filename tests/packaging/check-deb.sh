@@ -3,7 +3,8 @@
 # what an installation needs: vornd, the monitor a server installs without Qt
 # Gui or Widgets, with the service, the udev rule and its post-install; and
 # vorn, the window, which depends on it: programs, manual pages, docs, the
-# desktop entry that makes the per-user folder and the display plugins.
+# desktop entry that makes the per-user folder and the display plugins; the
+# copyright file and the README's pictures.
 set -euo pipefail
 build="$1"
 work=$(mktemp -d)
@@ -22,6 +23,7 @@ for package in "$deb" "$daemon"; do dpkg-deb -c "$package"; done >"$work/files"
 for f in usr/bin/vorn usr/bin/vornd usr/bin/vorn-unit-sim usr/share/man/man1/vorn.1.gz \
          usr/share/man/man1/vornd.1.gz usr/share/man/man1/vorn-unit-sim.1.gz \
          usr/share/doc/vorn/README.md usr/share/doc/vorn/CHANGELOG.md \
+         usr/share/doc/vorn/copyright \
          usr/share/applications/vorn.desktop lib/udev/rules.d/69-vorn.rules \
          lib/systemd/user/vorn-headless.service; do
     expect "$f" grep -Eq " \./(usr/)?$f\$" "$work/files" # the rule may sit in /usr/lib
@@ -44,6 +46,10 @@ expect "desktop entry starts vorn --user-folder" \
 expect "manual page lists --user-folder" \
     sh -c "zcat '$work/root/usr/share/man/man1/vorn.1.gz' | grep -q 'user\\\\-folder'"
 expect "postinst is executable" test -x "$work/control/postinst"
+# Every picture the installed README shows lies where its link points.
+for picture in $(grep -o '](docs/[^)]*)' "$work/root/usr/share/doc/vorn/README.md" | tr -d '()]'); do
+    expect "README picture $picture" test -s "$work/root/usr/share/doc/vorn/$picture"
+done
 
 # ExecStart follows the prefix: the package's, and a plain install's.
 service=lib/systemd/user/vorn-headless.service
