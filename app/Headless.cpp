@@ -1,15 +1,17 @@
 #include "app/Headless.h"
 
-#include "notify/BusConnector.h"
 #include "app/CommandLine.h"
-#include "notify/DesktopNotifier.h"
 #include "app/HistoryWiring.h"
 #include "app/PublishWiring.h"
 #include "app/UserFolder.h"
 #include "link/HidBackend.h"
 #include "link/TonePlayer.h"
 #include "monitor/MonitorCore.h"
+#include "monitor/MonitorServer.h"
+#include "monitor/RuntimeFolder.h"
 #include "monitor/UserSettings.h"
+#include "notify/BusConnector.h"
+#include "notify/DesktopNotifier.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -113,8 +115,11 @@ int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnecto
         return 1;
     TonePlayer tones(makeAlsaOutput());
     const std::unique_ptr<HidBackend> hid = makeHidapiBackend();
+    OwnerLock owner;
+    const RuntimeFolder folder = takeOwnership(owner, messages);
     try {
         MonitorCore core({*workDir, &messages, &tones, hid.get()});
+        const auto server = serveMonitor(core, messages, owner, folder);
         if (options.notify)
             new DesktopNotifier(core, sessionBus); // owned by the monitor
         installHistory(core, options);

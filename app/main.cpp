@@ -1,6 +1,4 @@
-#include "notify/BusConnector.h"
 #include "app/CommandLine.h"
-#include "notify/DesktopNotifier.h"
 #include "app/Headless.h"
 #include "app/HistoryCommand.h"
 #include "app/HistoryViews.h"
@@ -10,7 +8,10 @@
 #include "app/UserFolder.h"
 #include "app/VornApplication.h"
 #include "monitor/MonitorCore.h"
+#include "monitor/MonitorServer.h"
 #include "monitor/UserSettings.h"
+#include "notify/BusConnector.h"
+#include "notify/DesktopNotifier.h"
 #include "window/DesktopMessageSink.h"
 #include "window/TFmain.h"
 
@@ -32,8 +33,11 @@ int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
         return 1;
     vorn::TonePlayer tones(vorn::makeAlsaOutput());
     const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
+    vorn::OwnerLock owner;
+    const vorn::RuntimeFolder folder = vorn::takeOwnership(owner, messages);
     try {
         vorn::MonitorCore core({*workDir, &messages, &tones, hid.get()});
+        const auto server = vorn::serveMonitor(core, messages, owner, folder);
         vorn::TFmain window(core, messages);
         if (options.notify)
             new vorn::DesktopNotifier(core, sessionBus); // owned by the monitor
