@@ -8,8 +8,8 @@ namespace vorn {
 
 // What the command line asks of the program beside its ordinary start.
 struct ProgramOptions {
-    bool userFolder = false; // work in the per-user data folder, made when missing
-    bool notify = true;      // desktop notifications for alarms
+    bool userFolder = false;     // work in the per-user data folder, made when missing
+    bool notify = true;          // desktop notifications for alarms
     bool headless = false;       // no window, messages on standard error
     QMap<QString, QString> mqtt; // [mqtt] settings given on the command line
     // Reading history: the file (empty: the default in the user's data

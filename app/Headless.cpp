@@ -16,6 +16,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -106,6 +107,26 @@ QuitOnSignals::~QuitOnSignals() {
 
 namespace {
 
+// Another process of this user owns the unit: wait, without touching the
+// unit, until it ends and the lock is ours. False when told to quit first.
+bool standBy(QCoreApplication& app, OwnerLock& owner, const RuntimeFolder& folder,
+             MessageSink& messages) {
+    constexpr int kTookOver = 77;
+    messages.note(QStringLiteral("vorn: standing by: another VORN of this user owns the unit; "
+                                 "taking it over when that one ends"));
+    QTimer poll;
+    poll.setInterval(100);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (owner.tryTake(folder))
+            QCoreApplication::exit(kTookOver);
+    });
+    poll.start();
+    if (app.exec() != kTookOver)
+        return false;
+    messages.note(QStringLiteral("vorn: the owner ended; this one took the unit over"));
+    return true;
+}
+
 int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnector& sessionBus) {
     StderrMessageSink messages;
     HeadlessApplication app(argc, argv, messages);
@@ -117,9 +138,12 @@ int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnecto
     const std::unique_ptr<HidBackend> hid = makeHidapiBackend();
     OwnerLock owner;
     const RuntimeFolder folder = takeOwnership(owner, messages);
+    if (folder.usable() && !owner.held() && !standBy(app, owner, folder, messages))
+        return 0;
+    ToneRouter router(tones);
     try {
-        MonitorCore core({*workDir, &messages, &tones, hid.get()});
-        const auto server = serveMonitor(core, messages, owner, folder);
+        MonitorCore core({*workDir, &messages, &router, hid.get()});
+        const auto server = serveMonitor(core, messages, owner, folder, &router);
         if (options.notify)
             new DesktopNotifier(core, sessionBus); // owned by the monitor
         installHistory(core, options);

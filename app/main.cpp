@@ -7,8 +7,8 @@
 #include "app/TyreReportCommand.h"
 #include "app/UserFolder.h"
 #include "app/VornApplication.h"
+#include "app/WindowSession.h"
 #include "monitor/MonitorCore.h"
-#include "monitor/MonitorServer.h"
 #include "monitor/UserSettings.h"
 #include "notify/BusConnector.h"
 #include "notify/DesktopNotifier.h"
@@ -31,19 +31,16 @@ int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
     const std::optional<QString> workDir = vorn::chooseWorkFolder(options, messages);
     if (!workDir)
         return 1;
+    vorn::SingleWindow single;
+    if (!single.claim(vorn::monitorRuntimeFolder()))
+        return 0; // the user's window came forward instead
     vorn::TonePlayer tones(vorn::makeAlsaOutput());
     const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
-    vorn::OwnerLock owner;
-    const vorn::RuntimeFolder folder = vorn::takeOwnership(owner, messages);
     try {
-        vorn::MonitorCore core({*workDir, &messages, &tones, hid.get()});
-        const auto server = vorn::serveMonitor(core, messages, owner, folder);
-        vorn::TFmain window(core, messages);
-        if (options.notify)
-            new vorn::DesktopNotifier(core, sessionBus); // owned by the monitor
-        new vorn::HistoryViews(window, *vorn::installHistory(core, options));
-        const auto publishing = vorn::startPublishing(core, options, *vorn::openUserSettings());
-        window.show();
+        vorn::WindowSession session(options, {*workDir, &messages, &tones, hid.get(), &sessionBus});
+        QObject::connect(&single, &vorn::SingleWindow::raiseRequested, &session,
+                         &vorn::WindowSession::raiseWindow);
+        session.start();
         return app.exec();
     } catch (const vorn::SettingsLineError& e) {
         std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));

@@ -29,12 +29,23 @@ constexpr std::array kColourNames{
     std::pair{PanelColour::Lime, "lime"},
 };
 
+} // namespace
+
 QString colourName(PanelColour colour) {
     for (const auto& [c, name] : kColourNames)
         if (c == colour)
             return QString::fromLatin1(name);
     return {};
 }
+
+std::optional<PanelColour> colourFromName(const QString& name) {
+    for (const auto& [c, n] : kColourNames)
+        if (name == QLatin1String(n))
+            return c;
+    return std::nullopt;
+}
+
+namespace {
 
 QJsonObject panel(const std::string& caption, PanelColour colour) {
     return {{"caption", latin1(caption)}, {"colour", colourName(colour)}};
@@ -63,6 +74,7 @@ constexpr std::array kKnown{
     KnownMessage{"factory", Kind::Factory, Fields::None},
     KnownMessage{"saveSettings", Kind::SaveSettings, Fields::Record},
     KnownMessage{"setWheels", Kind::Wheels, Fields::Wheels},
+    KnownMessage{"playTones", Kind::PlayTones, Fields::None},
 };
 
 // The frequency text is four hexadecimal characters; a little room is left
@@ -155,8 +167,9 @@ bool readFields(const QJsonObject& o, Fields fields, ClientMessage& m) {
 
 } // namespace
 
-QByteArray hello() {
+QByteArray hello(const QString& folder) {
     return line({{"type", "hello"},
+                 {"folder", folder},
                  {"version", kVersion},
                  {"program", "VORN"},
                  {"release", QStringLiteral(VORN_VERSION)}});

@@ -17,7 +17,7 @@ namespace vorn::wire {
 
 inline constexpr int kVersion = 1;
 
-QByteArray hello();
+QByteArray hello(const QString& folder);
 QByteArray table(const TyreStateTable& state, int blinkPhase);
 QByteArray panels(const MonitorPanels& panels);
 QByteArray links(bool serial, bool usb, const QString& description);
@@ -28,6 +28,9 @@ QByteArray alarmEnded(AlarmEnd how);
 QByteArray mode(MonitorModeValue mode);
 QByteArray tone(int hz, int ms);
 QByteArray error(const QString& message);
+
+QString colourName(PanelColour colour);
+std::optional<PanelColour> colourFromName(const QString& name);
 
 // One message of a client, checked: every number is in the range the
 // window's own control could give.
@@ -46,6 +49,7 @@ struct ClientMessage {
         Factory,
         SaveSettings,
         Wheels,
+        PlayTones, // the client plays the tones from now on; nothing reaches the unit
     };
     Kind kind = Kind::Learn;
     int number = 0; // the wheel, or the vehicle's wheels

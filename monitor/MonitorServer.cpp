@@ -43,19 +43,35 @@ void apply(MonitorCore& core, const wire::ClientMessage& m) {
         return core.saveSettings(m.record);
     case Kind::Wheels:
         return core.setWheels(m.number);
+    case Kind::PlayTones:
+        return; // taken by the server itself
     }
 }
 
 } // namespace
 
-MonitorServer::MonitorServer(MonitorCore& core, MessageSink& messages, QObject* parent)
-    : QObject(parent), core_(core), messages_(messages), server_(new QLocalServer(this)) {
+MonitorServer::MonitorServer(MonitorCore& core, MessageSink& messages, ToneRouter* tones,
+                             QObject* parent)
+    : QObject(parent), core_(core), messages_(messages), server_(new QLocalServer(this)),
+      tones_(tones) {
+    if (tones_)
+        tones_->setRemote([this](int hz, int ms) {
+            bool taken = false;
+            for (const auto& c : clients_)
+                if (c->playsTones) {
+                    taken = true;
+                    c->socket->write(wire::tone(hz, ms));
+                }
+            return taken;
+        });
     server_->setSocketOptions(QLocalServer::UserAccessOption);
     connect(server_, &QLocalServer::newConnection, this, &MonitorServer::accept);
     connectCore();
 }
 
 MonitorServer::~MonitorServer() {
+    if (tones_)
+        tones_->setRemote({});
     // The clients hear the owner go at once, not when the process ends.
     for (const auto& c : clients_)
         c->socket->abort();
@@ -107,7 +123,7 @@ void MonitorServer::sendIfChanged(QByteArray& last, QByteArray now) {
 }
 
 QByteArray MonitorServer::wholeState() const {
-    return wire::hello() + wire::table(core_.state(), core_.blinkPhase()) +
+    return wire::hello(core_.workDir()) + wire::table(core_.state(), core_.blinkPhase()) +
            wire::panels(core_.panels()) +
            wire::links(core_.serialOpen(), core_.usbConnected(), core_.linkDescription()) +
            wire::settings(core_.record(), core_.wheels());
@@ -155,6 +171,8 @@ void MonitorServer::read(Client& client) {
         const wire::ParsedLine parsed = wire::parseClientLine(line);
         if (!parsed.message) {
             send(client, wire::error(parsed.error));
+        } else if (parsed.message->kind == wire::ClientMessage::Kind::PlayTones) {
+            client.playsTones = true;
         } else {
             try {
                 apply(core_, *parsed.message);
@@ -208,16 +226,17 @@ RuntimeFolder takeOwnership(OwnerLock& owner, MessageSink& messages) {
     RuntimeFolder folder = monitorRuntimeFolder();
     if (!folder.usable())
         messages.note(QStringLiteral("vorn: the monitor is not served: %1").arg(folder.error));
-    else if (!owner.tryTake(folder))
-        messages.note(QStringLiteral("vorn: another VORN of this user owns the unit"));
+    else
+        owner.tryTake(folder);
     return folder;
 }
 
 std::unique_ptr<MonitorServer> serveMonitor(MonitorCore& core, MessageSink& messages,
-                                            const OwnerLock& owner, const RuntimeFolder& folder) {
+                                            const OwnerLock& owner, const RuntimeFolder& folder,
+                                            ToneRouter* tones) {
     if (!owner.held())
         return nullptr;
-    auto server = std::make_unique<MonitorServer>(core, messages);
+    auto server = std::make_unique<MonitorServer>(core, messages, tones);
     if (!server->listen(folder.socketPath()))
         return nullptr;
     return server;

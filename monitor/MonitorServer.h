@@ -2,6 +2,7 @@
 
 #include "monitor/LineReader.h"
 #include "monitor/MonitorCore.h"
+#include "monitor/ToneRouter.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -24,7 +25,10 @@ class MonitorServer : public QObject {
 public:
     static constexpr qsizetype kMaxOutbox = 1024 * 1024;
 
-    MonitorServer(MonitorCore& core, MessageSink& messages, QObject* parent = nullptr);
+    // `tones`, when given, sends the monitor's tones to a client that plays
+    // them instead of sounding them here.
+    MonitorServer(MonitorCore& core, MessageSink& messages, ToneRouter* tones = nullptr,
+                  QObject* parent = nullptr);
     ~MonitorServer() override;
 
     // Listens at `path`, replacing a socket left by an owner that is gone
@@ -42,6 +46,7 @@ private:
     struct Client {
         QLocalSocket* socket; // owned through its parent, the server
         LineReader reader;
+        bool playsTones = false;
     };
     void accept();
     bool samePeer(QLocalSocket& socket) const;
@@ -61,6 +66,7 @@ private:
     QByteArray lastPanels_;
     QByteArray lastLinks_;
     QByteArray lastSettings_;
+    ToneRouter* tones_ = nullptr;
 };
 
 } // namespace vorn
@@ -74,6 +80,7 @@ namespace vorn {
 RuntimeFolder takeOwnership(OwnerLock& owner, MessageSink& messages);
 // The server of an owner that holds the lock; none otherwise.
 std::unique_ptr<MonitorServer> serveMonitor(MonitorCore& core, MessageSink& messages,
-                                            const OwnerLock& owner, const RuntimeFolder& folder);
+                                            const OwnerLock& owner, const RuntimeFolder& folder,
+                                            ToneRouter* tones = nullptr);
 
 } // namespace vorn

@@ -45,12 +45,12 @@ OwnerLock::~OwnerLock() {
     release();
 }
 
-bool OwnerLock::tryTake(const RuntimeFolder& folder) {
+bool OwnerLock::tryTake(const RuntimeFolder& folder, const QString& name) {
     if (fd_ >= 0)
         return true;
     if (!folder.usable())
         return false;
-    const QByteArray path = QFile::encodeName(folder.path + QStringLiteral("/owner.lock"));
+    const QByteArray path = QFile::encodeName(folder.path + QLatin1Char('/') + name);
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return false;

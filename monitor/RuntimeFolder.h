@@ -26,8 +26,9 @@ public:
     OwnerLock(const OwnerLock&) = delete;
     OwnerLock& operator=(const OwnerLock&) = delete;
 
-    // True when this process holds the lock now; never waits.
-    bool tryTake(const RuntimeFolder& folder);
+    // True when this process holds the lock now; never waits. `name` is
+    // the lock file's, so one folder can hold more than one lock.
+    bool tryTake(const RuntimeFolder& folder, const QString& name = QStringLiteral("owner.lock"));
     bool held() const { return fd_ >= 0; }
     void release();
 

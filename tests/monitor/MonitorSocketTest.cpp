@@ -3,6 +3,7 @@
 #include "monitor/LineReader.h"
 #include "monitor/RuntimeFolder.h"
 #include "sim/Frames.h"
+#include "tests/monitor/OwnerProcess.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
 
@@ -27,70 +28,10 @@
 namespace vorn {
 namespace {
 
-QString socketPath() {
-    return monitorRuntimeFolder().socketPath();
-}
-
-// A raw connection, for what QLocalSocket would hide: never reading, and
-// connecting from a thread that runs as another user.
-int rawConnect(const QString& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = QFile::encodeName(path);
-    std::copy_n(name.constData(), std::min<qsizetype>(name.size(), sizeof address.sun_path - 1),
-                address.sun_path);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -errno;
-    }
-    return fd;
-}
-
-// True once the owner has closed `fd`'s connection, within `ms`.
-bool hungUp(int fd, int ms) {
-    pollfd p{fd, POLLRDHUP, 0};
-    return ::poll(&p, 1, ms) == 1 && (p.revents & (POLLHUP | POLLRDHUP)) != 0;
-}
-
-// vornd in a folder of its own with COM1 on a pseudo-terminal.
-class Owner {
-public:
-    Owner() {
-        dir.writeSettings(test::defaultSettings());
-        QFile::link(unit.devicePath(), dir.file("COM1"));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", dir.file("config"));
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(dir.path());
-        process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        process.start(VORND_BINARY, {"--no-notify"});
-        QElapsedTimer clock;
-        clock.start();
-        // Until the owner listens; a connection closes again at once.
-        while (clock.elapsed() < 10000) {
-            const int fd = rawConnect(socketPath());
-            if (fd >= 0) {
-                ::close(fd);
-                break;
-            }
-            QThread::msleep(20);
-        }
-    }
-    ~Owner() { process.kill(), process.waitForFinished(5000); }
-    long residentKiB() const {
-        QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
-        status.open(QIODevice::ReadOnly);
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').first().toLong();
-        return -1;
-    }
-
-    test::WorkDir dir;
-    test::PseudoTerminal unit;
-    QProcess process;
-};
+using test::hungUp;
+using test::Owner;
+using test::rawConnect;
+using test::socketPath;
 
 // The test's side of the socket, reading whole lines.
 class Client {
@@ -134,7 +75,7 @@ public:
 };
 
 TEST(MonitorSocket, AClientGetsTheWholeStateThenEachChangeAndItsCommandsReachTheUnit) {
-    Owner owner;
+    Owner owner(VORND_BINARY);
     Client client;
     const QJsonObject hello = client.waitForType("hello");
     EXPECT_EQ(hello["version"].toInt(), 1);
@@ -187,7 +128,7 @@ TEST(MonitorSocket, AClientGetsTheWholeStateThenEachChangeAndItsCommandsReachThe
 }
 
 TEST(MonitorSocket, LinesThatAreNoKnownMessageAreAnsweredWithAnErrorAndIgnored) {
-    Owner owner;
+    Owner owner(VORND_BINARY);
     Client client;
     client.waitForType("settings");
     const struct {
@@ -218,7 +159,7 @@ TEST(MonitorSocket, LinesThatAreNoKnownMessageAreAnsweredWithAnErrorAndIgnored) 
 }
 
 TEST(MonitorSocket, ASettingsSaveFromAClientIsStoredAndToldToEveryClient) {
-    Owner owner;
+    Owner owner(VORND_BINARY);
     Client saver, watcher;
     saver.waitForType("settings");
     watcher.waitForType("settings");
@@ -233,7 +174,7 @@ TEST(MonitorSocket, ASettingsSaveFromAClientIsStoredAndToldToEveryClient) {
 }
 
 TEST(MonitorSocket, AClientThatSendsAnOverlongLineOrNeverReadsIsDroppedAndOthersAreServed) {
-    Owner owner;
+    Owner owner(VORND_BINARY);
     Client flooder, watcher;
     flooder.waitForType("settings");
     watcher.waitForType("settings");
@@ -270,7 +211,7 @@ TEST(MonitorSocket, AClientThatSendsAnOverlongLineOrNeverReadsIsDroppedAndOthers
 }
 
 TEST(MonitorSocket, AnotherUserIsRefusedByTheFolderAndByThePeerCheck) {
-    Owner owner;
+    Owner owner(VORND_BINARY);
     const QString folder = monitorRuntimeFolder().path;
     int error = 0;
     test::runUnprivileged([&] { error = -rawConnect(socketPath()); });
