@@ -66,5 +66,20 @@ TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOver
     EXPECT_EQ(owner.unit.read(5000), "$W0#");
 }
 
+TEST(AttachedWindow, ASecondVornComesToTheFirstWindowAndEndsWithZero) {
+    test::Owner owner(VORND_BINARY);
+    QProcess first, second;
+    owner.start(first, VORN_BINARY);
+    const QString meeting = monitorRuntimeFolder().path + "/window.sock";
+    ASSERT_TRUE(within(10000, [&] { return QFile::exists(meeting); }));
+    owner.start(second, VORN_BINARY);
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished(5000);
+}
+
 } // namespace
 } // namespace vorn

@@ -210,6 +210,41 @@ TEST(MonitorSocket, AClientThatSendsAnOverlongLineOrNeverReadsIsDroppedAndOthers
               "table");
 }
 
+TEST(MonitorSocket, ASecondVorndStandsByAndTakesTheUnitOverWithin3sWhenTheOwnerEnds) {
+    Owner owner(VORND_BINARY);
+    QProcess standby;
+    owner.start(standby, VORND_BINARY);
+    ASSERT_TRUE(standby.waitForStarted(10000));
+    QByteArray said;
+    QElapsedTimer clock;
+    clock.start();
+    while (!said.contains("standing by") && clock.elapsed() < 10000 &&
+           standby.state() == QProcess::Running) {
+        standby.waitForReadyRead(100);
+        said += standby.readAllStandardError();
+    }
+    ASSERT_TRUE(said.contains("standing by")) << said.constData();
+
+    clock.restart();
+    owner.process.terminate();
+    ASSERT_TRUE(owner.process.waitForFinished(5000)); // so no client reaches the old owner
+    std::unique_ptr<Client> client;
+    while (clock.elapsed() < 5000) {
+        client = std::make_unique<Client>();
+        if (client->waitForType("hello")["type"] == "hello")
+            break;
+        QThread::msleep(20);
+    }
+    EXPECT_LT(clock.elapsed(), 3000);
+    owner.unit.send(QByteArray::fromStdString(sim::frame(sim::longReport({2, 0, 70, 65}))));
+    EXPECT_EQ(client->waitFor([](const QJsonObject& o) {
+        return o["type"] == "table" && o["wheels"].toArray()[2].toObject()["pressure"] == 70;
+    })["type"],
+              "table");
+    standby.kill();
+    standby.waitForFinished(5000);
+}
+
 TEST(MonitorSocket, AnotherUserIsRefusedByTheFolderAndByThePeerCheck) {
     Owner owner(VORND_BINARY);
     const QString folder = monitorRuntimeFolder().path;

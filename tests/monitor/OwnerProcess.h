@@ -51,12 +51,7 @@ public:
     explicit Owner(const char* binary) {
         dir.writeSettings(test::defaultSettings());
         QFile::link(unit.devicePath(), dir.file("COM1"));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("XDG_CONFIG_HOME", dir.file("config"));
-        process.setProcessEnvironment(env);
-        process.setWorkingDirectory(dir.path());
-        process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        process.start(binary, {"--no-notify", "--no-history"});
+        start(process, binary);
         QElapsedTimer clock;
         clock.start();
         // Until the owner listens; a connection closes again at once.
@@ -70,6 +65,16 @@ public:
         }
     }
     ~Owner() { process.kill(), process.waitForFinished(5000); }
+    // `binary` in the owner's folder, as the same user in the same session.
+    void start(QProcess& p, const char* binary, QStringList args = {}) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_CONFIG_HOME", dir.file("config"));
+        p.setProcessEnvironment(env);
+        p.setWorkingDirectory(dir.path());
+        p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+        p.start(binary, args << "--no-notify"
+                             << "--no-history");
+    }
     long residentKiB() const {
         QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
         status.open(QIODevice::ReadOnly);
