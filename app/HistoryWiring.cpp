@@ -51,7 +51,7 @@ HistoryFeature::HistoryFeature(TFmain& window, HistoryConfig config)
     if (!config_.path.isEmpty()) {
         history::WriterConfig writer;
         writer.path = config_.path;
-        writer.retentionDays = config_.retentionDays;
+        writer.retention = config_.retention;
         writer.clock = config_.clock;
         writer_ = std::make_unique<history::HistoryWriter>(std::move(writer));
         record(EventKind::ProgramStarted);
@@ -186,9 +186,8 @@ void HistoryFeature::exportRange(TimeMs from, TimeMs to, QWidget* parent) {
         QMetaObject::invokeMethod(
             QCoreApplication::instance(),
             [parent, result] {
-                const QString text = result.ok
-                                         ? QStringLiteral("%1 readings written.").arg(result.rows)
-                                         : result.error;
+                const QString text =
+                    result.ok ? QStringLiteral("%1 written.").arg(result.counts()) : result.error;
                 if (parent && QGuiApplication::platformName() != QLatin1String("offscreen"))
                     QMessageBox::information(parent, QStringLiteral("Export readings"), text);
                 else
@@ -235,7 +234,7 @@ bool HistoryFeature::eventFilter(QObject* watched, QEvent* event) {
 }
 
 HistoryFeature* installHistory(TFmain& window, const ProgramOptions& options) {
-    return new HistoryFeature(window, {historyPathFor(options), options.historyDays, {}});
+    return new HistoryFeature(window, {historyPathFor(options), historyRetentionFor(options), {}});
 }
 
 } // namespace vorn

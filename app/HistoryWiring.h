@@ -18,7 +18,7 @@ class HistoryWindow;
 
 struct HistoryConfig {
     QString path; // empty: history is off
-    int retentionDays = 400;
+    history::Retention retention;
     std::function<history::TimeMs()> clock; // wall clock when empty
 };
 

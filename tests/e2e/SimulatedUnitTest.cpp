@@ -46,7 +46,7 @@ struct ModelOnTheLine {
 
 // A wheel's reading as a CSV line has it after the time: wheel, pressure in
 // psi twice (psi is the chosen unit), temperature in degrees Celsius,
-// battery, sensor flag, link.
+// battery, sensor flag, link, and the kind with its four empty summary fields.
 struct CsvReading {
     history::TimeMs time = 0;
     QByteArray fields;
@@ -67,7 +67,7 @@ std::map<int, std::vector<CsvReading>> sentReadings(const ModelOnTheLine& unit,
                                    (body[3] == '5' ? ".5" : ".0");
             const QByteArray fields = body.left(1) + ',' + psi + ',' + psi + ',' +
                                       QByteArray::number(body.mid(6, 2).toInt(nullptr, 16) - 40) +
-                                      ',' + body.mid(1, 1) + ",1,serial";
+                                      ',' + body.mid(1, 1) + ",1,serial,reading,,,,";
             auto& line = readings[wheel];
             if (line.empty() || line.back().fields != fields)
                 line.push_back({start + at, fields});
@@ -103,7 +103,7 @@ TEST(SimulatedUnit, ASlowLeakIsKeptInTheHistoryAsAFallingLineAndAnAlarm) {
     const QString path = f.dir.file(QStringLiteral("history.sqlite"));
     constexpr history::TimeMs start = 1'796'600'000'000;
     auto* feature =
-        new HistoryFeature(w, {path, 400, [&] { return start + unit.model.now().count(); }});
+        new HistoryFeature(w, {path, {}, [&] { return start + unit.model.now().count(); }});
     unit.run(milliseconds{25000});
     // Hovering wheel 1's digits tells when it last reported.
     QHelpEvent hover(QEvent::ToolTip, QPoint(400, 60), w.Image1->mapToGlobal(QPoint(400, 60)));
