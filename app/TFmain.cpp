@@ -2,6 +2,7 @@
 
 #include "link/SerialPortName.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QScreen>
 #include <QShowEvent>
@@ -104,6 +105,9 @@ void TFmain::connectHandlers() {
 void TFmain::startTimers() {
     Timer1->start();
     Timer3->start();
+    // What the port took in after the last poll is read at the end, so the
+    // last readings reach the history.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] { guarded(&TFmain::Timer2Timer); });
     connect(
         Timer1, &QTimer::timeout, Timer2,
         [this] {

@@ -29,7 +29,7 @@ int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
 
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
-    const vorn::QuitOnSignals quitOnSignals(headless);
+    const vorn::QuitOnSignals quitOnSignals(true);
     const std::optional<QString> workDir = vorn::chooseWorkFolder(options, messages);
     if (!workDir)
         return 1;
