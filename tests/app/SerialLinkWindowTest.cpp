@@ -2,6 +2,7 @@
 
 #include <QAbstractEventDispatcher>
 #include <QEventLoop>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace vorn {
@@ -55,6 +56,42 @@ TEST(WindowSerialLink, FramesFromTheLineReachTheStateTableAndThePanels) {
     EXPECT_EQ(w.Edit4->text(), "2CAB");
     EXPECT_EQ(w.Panel18->color(), QColor(255, 255, 0));
     EXPECT_EQ(f.tones.played.size(), 1u);
+}
+
+// The user links the unit as COM1 while the program runs (it took the
+// system's port for want of it): the link is used at once, and followed when
+// it is pointed at another terminal; each is said once.
+TEST(WindowSerialLink, AComLinkMadeWhileRunningIsOpenedAndFollowedWhereItLeads) {
+    WindowFixture f;
+    QFile::remove(f.dir.file("COM1"));
+    TFmain& w = f.open();
+    const test::PseudoTerminal other;
+    const auto said = [&](const char* what) {
+        return std::ranges::count_if(f.messages.noted,
+                                     [&](const QString& line) { return line.contains(what); });
+    };
+    const struct {
+        const test::PseudoTerminal& unit;
+        const char* said;
+        int psi;
+    } steps[] = {{f.unit, "COM1 appeared in the working folder", 30},
+                 {other, "COM1 in the working folder now leads to", 31}};
+    for (const auto& step : steps) {
+        const auto link = [&] {
+            QFile::remove(f.dir.file("COM1"));
+            QFile::link(step.unit.devicePath(), f.dir.file("COM1"));
+        };
+        if (&step.unit == &f.unit)
+            QTimer::singleShot(2000, link); // a while after the start
+        else
+            link();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return said(step.said) == 1; }, 10000));
+        step.unit.write(test::sensorFrame(1, step.psi, 25));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return w.state().TyrePressure[1] == 2 * step.psi; }, 10000));
+        EXPECT_EQ(w.Panel11->caption(), "RS232 CONNECTED");
+    }
+    EXPECT_EQ(said("appeared") + said("now leads to"), 2);
 }
 
 // The unit is switched off (its side of the line closes) and comes back
