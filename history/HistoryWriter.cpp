@@ -282,12 +282,10 @@ void HistoryWriter::run() {
         if (result == BatchResult::Lasting)
             return finish();
         retryIn = std::chrono::milliseconds{0};
-        {
-            committed += batch.size();
-            if (now() - lastRetention >= kRetentionEvery || now() < lastRetention) {
-                applyRetention(store);
-                lastRetention = now();
-            }
+        committed += batch.size();
+        if (now() - lastRetention >= kRetentionEvery || now() < lastRetention) {
+            applyRetention(store);
+            lastRetention = now();
         }
         if (stopping)
             store.checkpoint(); // nothing left in the log for the next start
