@@ -1,5 +1,6 @@
 #include "app/HistoryWindow.h"
 
+#include "app/HandedOver.h"
 #include "history/HistoryStore.h"
 #include "protocol/PressureUnits.h"
 #include "protocol/TemperatureUnits.h"
@@ -229,17 +230,17 @@ void HistoryWindow::reload() {
     }
     loading_ = true;
     const bool all = !custom_ && range_->currentIndex() == static_cast<int>(Range::All);
-    QThreadPool::globalInstance()->start([self = QPointer(this), path = source_.path, from = from_,
-                                          to = to_, all, columns = columns()] {
-        LoadResult result = load(path, from, to, all, columns);
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, result = std::move(result)] {
-                if (self)
-                    self->showResult(result);
-            },
-            Qt::QueuedConnection);
-    });
+    QThreadPool::globalInstance()->start(
+        handedOver([self = QPointer(this), path = source_.path, from = from_, to = to_, all,
+                    columns = columns()] {
+            LoadResult result = load(path, from, to, all, columns);
+            QMetaObject::invokeMethod(QCoreApplication::instance(),
+                                      handedOver([self, result = std::move(result)] {
+                                          if (self)
+                                              self->showResult(result);
+                                      }),
+                                      Qt::QueuedConnection);
+        }));
 }
 
 HistoryWindow::LoadResult HistoryWindow::load(QString path, TimeMs from, TimeMs to, bool all,

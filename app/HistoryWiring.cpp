@@ -1,5 +1,6 @@
 #include "app/HistoryWiring.h"
 
+#include "app/HandedOver.h"
 #include "app/HistoryCommand.h"
 #include "app/HistoryWindow.h"
 #include "app/TFmain.h"
@@ -179,22 +180,21 @@ void HistoryFeature::exportRange(TimeMs from, TimeMs to, QWidget* parent) {
         return;
     writer_->flush(std::chrono::milliseconds{0}); // ask for the queue to be written now
     // The file is read and written on a pool thread; the answer comes back here.
-    QThreadPool::globalInstance()->start([path = config_.path, out, from, to,
-                                          unit = window_.settings().PressureUnitIndex,
-                                          parent = QPointer<QWidget>(parent)] {
+    QThreadPool::globalInstance()->start(handedOver([path = config_.path, out, from, to,
+                                                     unit = window_.settings().PressureUnitIndex,
+                                                     parent = QPointer<QWidget>(parent)] {
         const history::ExportResult result = history::exportCsv(path, out, from, to, unit);
         QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [parent, result] {
+            QCoreApplication::instance(), handedOver([parent, result] {
                 const QString text =
                     result.ok ? QStringLiteral("%1 written.").arg(result.counts()) : result.error;
                 if (parent && QGuiApplication::platformName() != QLatin1String("offscreen"))
                     QMessageBox::information(parent, QStringLiteral("Export readings"), text);
                 else
                     std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(text));
-            },
+            }),
             Qt::QueuedConnection);
-    });
+    }));
 }
 
 QString HistoryFeature::lastReportText(int wheel) const {

@@ -110,23 +110,24 @@ std::vector<UsbInReport> UnitModel::takeUsbReports() {
 }
 
 void UnitModel::tick() {
-    now_ += milliseconds{1};
-    if (now_ % kPhysicsStep == milliseconds{0}) {
+    const milliseconds at = now() + milliseconds{1};
+    now_.store(at, std::memory_order_release);
+    if (at % kPhysicsStep == milliseconds{0}) {
         for (Tyre& tyre : tyres_)
             tyre.step(random_);
     }
-    if (calibration_ && now_ >= nextCalibrationStep_)
+    if (calibration_ && at >= nextCalibrationStep_)
         calibrationStep();
-    if (mode_ == UnitMode::Test && now_ >= nextTestRf_) {
+    if (mode_ == UnitMode::Test && at >= nextTestRf_) {
         outbox_.sendFrame("TESTRF");
-        nextTestRf_ = now_ + milliseconds{random_.between(kTestRfMinMs, kTestRfMaxMs)};
+        nextTestRf_ = at + milliseconds{random_.between(kTestRfMinMs, kTestRfMaxMs)};
     }
-    if (flooding() && now_ % kFloodEvery == milliseconds{0}) {
+    if (flooding() && at % kFloodEvery == milliseconds{0}) {
         if (autoTransmit_ && !calibration_ && canReport(floodWheel_))
             sendReport(floodWheel_);
         floodWheel_ = (floodWheel_ + 1) % config_.wheels;
     }
-    if (now_ >= nextSlot_) {
+    if (at >= nextSlot_) {
         restartSlots();
         reportSlot();
     }
@@ -147,8 +148,8 @@ void UnitModel::reportSlot() {
 
 bool UnitModel::canReport(int wheel) const {
     if (wheel == troubleWheel_ &&
-        ((config_.scenario == Scenario::SensorLost && now_ >= kSensorLostAfter) ||
-         (config_.scenario == Scenario::DeadSensor && now_ >= kSensorDeadAfter)))
+        ((config_.scenario == Scenario::SensorLost && now() >= kSensorLostAfter) ||
+         (config_.scenario == Scenario::DeadSensor && now() >= kSensorDeadAfter)))
         return false;
     if (mode_ == UnitMode::Learning && !learned_[static_cast<std::size_t>(wheel)])
         return false;
@@ -182,13 +183,14 @@ void UnitModel::sendNoise() {
 }
 
 bool UnitModel::flooding() const {
-    return config_.scenario == Scenario::Flood && now_ >= kFloodStart && now_ < kFloodEnd;
+    const milliseconds at = now();
+    return config_.scenario == Scenario::Flood && at >= kFloodStart && at < kFloodEnd;
 }
 
 void UnitModel::calibrationStep() {
     for (const std::string& body : calibration_->step())
         outbox_.sendFrame(body);
-    nextCalibrationStep_ = now_ + milliseconds{Calibration::kStepMs};
+    nextCalibrationStep_ = now() + milliseconds{Calibration::kStepMs};
     if (calibration_->finished()) {
         frequency_ = calibration_->frequency();
         calibration_.reset();
@@ -251,7 +253,7 @@ void UnitModel::startTest() {
     mode_ = UnitMode::Test;
     // The program ages only wheels 0 to 3, so the silent one is among them.
     silentWheel_ = random_.between(0, std::min(3, config_.wheels - 1));
-    nextTestRf_ = now_ + milliseconds{random_.between(kTestRfMinMs, kTestRfMaxMs)};
+    nextTestRf_ = now() + milliseconds{random_.between(kTestRfMinMs, kTestRfMaxMs)};
     outbox_.sendFrame(config_.scenario == Scenario::MemoryFault ? "TEST1" : "TEST");
     restartSlots();
 }
@@ -259,7 +261,7 @@ void UnitModel::startTest() {
 void UnitModel::startCalibration() {
     calibration_.emplace(frequency_, calibrationEndOf(config_.scenario), random_.between(-4, 4));
     outbox_.sendFrame("CAL0");
-    nextCalibrationStep_ = now_ + milliseconds{Calibration::kStepMs};
+    nextCalibrationStep_ = now() + milliseconds{Calibration::kStepMs};
 }
 
 void UnitModel::startFactory() {

@@ -9,6 +9,7 @@
 #include "sim/Tyre.h"
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -58,7 +59,9 @@ public:
     // USB input reports sent since the last call.
     std::vector<UsbInReport> takeUsbReports();
 
-    milliseconds now() const { return now_; }
+    // The unit's time, safe to read on any thread (a clock made from it may
+    // be handed to another thread, such as a writer's); only advance() moves it.
+    milliseconds now() const { return now_.load(std::memory_order_acquire); }
     UnitMode mode() const { return mode_; }
 
     // Time from one report slot on the line to the next.
@@ -85,7 +88,7 @@ private:
     void sendReport(int wheel);
     void sendNoise();
     bool flooding() const;
-    void restartSlots() { nextSlot_ = now_ + slotInterval(); }
+    void restartSlots() { nextSlot_ = now() + slotInterval(); }
 
     UnitConfig config_;
     Random random_;
@@ -94,7 +97,8 @@ private:
     CommandReader reader_;
     Outbox outbox_;
 
-    milliseconds now_{0};
+    std::atomic<milliseconds> now_{milliseconds{0}};
+    static_assert(std::atomic<milliseconds>::is_always_lock_free);
     milliseconds nextSlot_{0};
     int slotWheel_ = 0;
     int floodWheel_ = 0;
