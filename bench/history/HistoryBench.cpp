@@ -214,9 +214,12 @@ void BM_SteadyUnitDiskWritesAndSize(benchmark::State& state) {
                                       static_cast<double>(written.bytes - before.bytes);
         state.counters["writes"] = static_cast<double>(written.writes - before.writes);
         state.counters["syncs"] = static_cast<double>(written.syncs - before.syncs);
-        state.counters["raw_MB_per_day"] = raw / days / 1e6;
-        state.counters["summary_MB_per_day"] = rest / days / 1e6;
-        state.counters["projected_400d_MB"] = (raw / days * 30 + rest / days * 400) / 1e6;
+        // An hour fills too few pages to tell a day's size by.
+        if (days >= 1) {
+            state.counters["raw_MB_per_day"] = raw / days / 1e6;
+            state.counters["summary_MB_per_day"] = rest / days / 1e6;
+            state.counters["projected_400d_MB"] = (raw / days * 30 + rest / days * 400) / 1e6;
+        }
     }
 }
 BENCHMARK(BM_SteadyUnitDiskWritesAndSize)
