@@ -1,9 +1,10 @@
 #include "app/CommandLine.h"
 
-#include "app/BuildInfo.h"
 #include "history/HistoryTypes.h"
+#include "monitor/BuildInfo.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <algorithm>
 #include <array>
 
@@ -86,8 +87,8 @@ std::optional<QString> readDays(const QCommandLineParser& parser, const QCommand
         .arg(parser.value(option));
 }
 
-CommandLine readOptions(const QCommandLineParser& parser, const HistoryOptions& o) {
-    const QString program = QStringLiteral("vorn");
+CommandLine readOptions(const QCommandLineParser& parser, const HistoryOptions& o,
+                        const QString& program) {
     const auto fail = [&](const QString& why) {
         return exitWith(2, {}, QStringLiteral("%1: %2 See %1 --help.\n").arg(program, why));
     };
@@ -133,10 +134,17 @@ QStringList argumentList(int argc, char** argv) {
 }
 
 CommandLine parseCommandLine(const QStringList& arguments) {
+    // vornd is the monitor without a window; both take the same options.
+    const bool daemon =
+        !arguments.isEmpty() && QFileInfo(arguments.first()).fileName() == QLatin1String("vornd");
+    const QString program = daemon ? QStringLiteral("vornd") : QStringLiteral("vorn");
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("VORN: desktop companion of a tyre-pressure monitor. It works in the "
-                       "current folder, which holds setdata.txt and the COM1 to COM4 links."));
+        (daemon ? QStringLiteral("vornd: the VORN tyre-pressure monitor without a window, as a "
+                                 "service; messages go to standard error.")
+                : QStringLiteral("VORN: desktop companion of a tyre-pressure monitor.")) +
+        QStringLiteral(" It works in the current folder, which holds setdata.txt and the COM1 to "
+                       "COM4 links."));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
@@ -147,9 +155,12 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                        "settings when missing, instead of the current folder."));
     const QCommandLineOption noNotify(QStringLiteral("no-notify"),
                                       QStringLiteral("Send no desktop notifications for alarms."));
-    const QCommandLineOption headless(
+    QCommandLineOption headless(
         QStringLiteral("headless"),
-        QStringLiteral("Run without a window (as a service); messages go to standard error."));
+        QStringLiteral("Run without a window (as a service): runs vornd, the monitor without Qt "
+                       "Gui; messages go to standard error."));
+    if (daemon) // what vornd always is; still taken, from vorn --headless
+        headless.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOptions({help, version, userFolder, noNotify, headless});
     for (const MqttOption& o : kMqttOptions)
         parser.addOption(QCommandLineOption(QString::fromLatin1(o.name),
@@ -198,7 +209,6 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     parser.addOptions({history, noHistory, historyDays, historyRawDays, exportCsv, since, until,
                        tyreReport, json});
 
-    const QString program = QStringLiteral("vorn");
     if (!parser.parse(withoutQtOptions(arguments)))
         return exitWith(2, {},
                         QStringLiteral("%1: %2 See %1 --help.\n").arg(program, parser.errorText()));
@@ -213,13 +223,15 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         return exitWith(2, {},
                         QStringLiteral("%1: Unexpected argument '%2'. See %1 --help.\n")
                             .arg(program, parser.positionalArguments().first()));
-    CommandLine run = readOptions(parser, {history, noHistory, historyDays, historyRawDays,
-                                           exportCsv, since, until, tyreReport, json});
+    CommandLine run = readOptions(parser,
+                                  {history, noHistory, historyDays, historyRawDays, exportCsv,
+                                   since, until, tyreReport, json},
+                                  program);
     if (run.action == CommandLine::Action::Exit)
         return run;
     run.options.userFolder = parser.isSet(userFolder);
     run.options.notify = !parser.isSet(noNotify);
-    run.options.headless = parser.isSet(headless);
+    run.options.headless = daemon || parser.isSet(headless);
     for (const MqttOption& o : kMqttOptions)
         if (parser.isSet(QString::fromLatin1(o.name)))
             run.options.mqtt.insert(QString::fromLatin1(o.key),

@@ -1,9 +1,26 @@
 #include "app/Headless.h"
 
+#include "notify/BusConnector.h"
+#include "app/CommandLine.h"
+#include "notify/DesktopNotifier.h"
+#include "app/HistoryWiring.h"
+#include "app/PublishWiring.h"
+#include "app/UserFolder.h"
+#include "link/HidBackend.h"
+#include "link/TonePlayer.h"
+#include "monitor/MonitorCore.h"
+#include "monitor/UserSettings.h"
+
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -30,11 +47,30 @@ extern "C" void onQuitSignal(int) {
     }
 }
 
-} // namespace
+// Shows the text of any exception that escapes an event handler and carries on.
+class HeadlessApplication : public QCoreApplication {
+public:
+    HeadlessApplication(int& argc, char** argv, MessageSink& messages)
+        : QCoreApplication(argc, argv), messages_(messages) {
+        // Names the per-user folders (~/.local/share/VORN) whatever the file is called.
+        setApplicationName(QStringLiteral("VORN"));
+    }
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QCoreApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            messages_.show(QString::fromUtf8(e.what()), kExceptionCaption);
+        } catch (...) {
+            messages_.show(QStringLiteral("Unknown error"), kExceptionCaption);
+        }
+        return false;
+    }
 
-void useOffscreenPlatform() {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-}
+private:
+    MessageSink& messages_;
+};
+
+} // namespace
 
 QuitOnSignals::QuitOnSignals(bool active) {
     if (!active ||
@@ -64,6 +100,62 @@ QuitOnSignals::~QuitOnSignals() {
     signalWriteEnd.store(-1);
     for (const int fd : pair_)
         ::close(fd);
+}
+
+namespace {
+
+int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnector& sessionBus) {
+    StderrMessageSink messages;
+    HeadlessApplication app(argc, argv, messages);
+    const QuitOnSignals quitOnSignals(true);
+    const std::optional<QString> workDir = chooseWorkFolder(options, messages);
+    if (!workDir)
+        return 1;
+    TonePlayer tones(makeAlsaOutput());
+    const std::unique_ptr<HidBackend> hid = makeHidapiBackend();
+    try {
+        MonitorCore core({*workDir, &messages, &tones, hid.get()});
+        if (options.notify)
+            new DesktopNotifier(core, sessionBus); // owned by the monitor
+        installHistory(core, options);
+        const auto publishing = startPublishing(core, options, *openUserSettings());
+        return app.exec();
+    } catch (const SettingsLineError& e) {
+        std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));
+        messages.show(QString::fromUtf8(e.what()), kExceptionCaption);
+        return 1;
+    } catch (const std::exception& e) {
+        // A failed start is said, and reported to the caller as a failure.
+        messages.show(QString::fromUtf8(e.what()), kExceptionCaption);
+        return 1;
+    }
+}
+
+} // namespace
+
+int runHeadless(int argc, char** argv, const ProgramOptions& options) {
+    BusConnector sessionBus;
+    const int status = runMonitor(argc, argv, options, sessionBus);
+    if (sessionBus.stillConnecting()) {
+        // Everything of ours has closed; Qt's exit handlers would wait for
+        // the bus for good.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
+}
+
+int startHeadless(int argc, char** argv, const ProgramOptions& options) {
+    const QString self = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    const QByteArray vornd =
+        (QFileInfo(self).absolutePath() + QStringLiteral("/vornd")).toLocal8Bit();
+    if (!self.isEmpty() && ::access(vornd.constData(), X_OK) == 0) {
+        argv[0] = const_cast<char*>(vornd.constData());
+        ::execv(vornd.constData(), argv);
+        std::fprintf(stderr, "vorn: cannot run %s (%s); running here\n", vornd.constData(),
+                     std::strerror(errno));
+    }
+    return runHeadless(argc, argv, options);
 }
 
 } // namespace vorn

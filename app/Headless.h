@@ -7,9 +7,7 @@ class QSocketNotifier;
 
 namespace vorn {
 
-// Running without a window: Qt's offscreen platform, chosen before the
-// application object is made.
-void useOffscreenPlatform();
+struct ProgramOptions;
 
 // Ends the event loop on SIGINT, SIGTERM and SIGHUP (a logout), so the
 // program closes as after Exit or closing the window (the history written,
@@ -27,5 +25,15 @@ private:
     std::array<int, 2> pair_{-1, -1};
     QSocketNotifier* notifier_ = nullptr; // owned through its parent, this
 };
+
+// The monitor without a window, on Qt Core alone: the link, the evaluation,
+// the alarm tones, the history, publishing and notifications, until SIGINT
+// or SIGTERM. The program `vornd`; returns its exit code.
+int runHeadless(int argc, char** argv, const ProgramOptions& options);
+
+// `vorn --headless`: runs `vornd` from the folder of the running program in
+// its place, so no window library is even loaded; when there is none, runs
+// the monitor here.
+int startHeadless(int argc, char** argv, const ProgramOptions& options);
 
 } // namespace vorn

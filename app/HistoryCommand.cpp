@@ -1,10 +1,10 @@
 #include "app/HistoryCommand.h"
 
-#include "app/SettingsFile.h"
 #include "app/UserFolder.h"
-#include "app/UserSettings.h"
 #include "history/CsvExport.h"
 #include "history/HistorySettings.h"
+#include "monitor/SettingsFile.h"
+#include "monitor/UserSettings.h"
 
 #include <QDateTime>
 #include <QDir>

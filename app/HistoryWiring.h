@@ -2,10 +2,9 @@
 
 #include "app/CommandLine.h"
 #include "history/HistoryWriter.h"
+#include "protocol/MonitorEffects.h"
 
 #include <QObject>
-#include <QPointer>
-#include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
@@ -13,8 +12,7 @@
 
 namespace vorn {
 
-class TFmain;
-class HistoryWindow;
+class MonitorCore;
 
 struct HistoryConfig {
     QString path; // empty: history is off
@@ -22,44 +20,38 @@ struct HistoryConfig {
     std::function<history::TimeMs()> clock; // wall clock when empty
 };
 
-// Keeps the window's readings and events in the history file, and offers
-// the history window, the export and the "last report" tooltip. The GUI
-// thread only hands records to the writer's queue.
+// Keeps the monitor's readings and events in the history file, with or
+// without a window. This thread only hands records to the writer's queue.
 class HistoryFeature : public QObject {
     Q_OBJECT
 public:
-    HistoryFeature(TFmain& window, HistoryConfig config);
+    // Lives as long as `core`, its parent.
+    HistoryFeature(MonitorCore& core, HistoryConfig config);
     ~HistoryFeature() override; // records the program's end, writes what is queued
 
     history::HistoryWriter* writer() { return writer_.get(); }
+    const HistoryConfig& config() const { return config_; }
     // Why there is no history, in words; empty when it works.
     QString problem() const;
-    HistoryWindow* showHistoryWindow();
     // "last report 14:32:05, 3 min ago" or "never reported", for wheel 0 to 5.
     QString lastReportText(int wheel) const;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    history::TimeMs now() const;
 
 private:
-    void connectWindow();
+    void connectCore();
     void record(history::EventKind kind, int wheel = -1, int detail = 0);
     void storeReading(int wheel, ReportLink link);
     void watchLinks();
-    void exportReadings();
-    void exportRange(history::TimeMs from, history::TimeMs to, QWidget* parent);
-    history::TimeMs now() const;
 
-    TFmain& window_;
+    MonitorCore& core_;
     HistoryConfig config_;
     std::unique_ptr<history::HistoryWriter> writer_;
     std::array<std::optional<history::TimeMs>, 6> lastReport_{};
     bool serialUp_ = false;
     bool usbUp_ = false;
-    QPointer<HistoryWindow> historyWindow_;
 };
 
-// Sets up the history for the program's window from its command line.
-HistoryFeature* installHistory(TFmain& window, const ProgramOptions& options);
+// Sets up the history for the monitor from the command line.
+HistoryFeature* installHistory(MonitorCore& core, const ProgramOptions& options);
 
 } // namespace vorn

@@ -1,6 +1,6 @@
 #include "app/PublishWiring.h"
 
-#include "app/TFmain.h"
+#include "monitor/MonitorCore.h"
 #include "publish/MqttLink.h"
 #include "publish/WheelPublisher.h"
 
@@ -19,26 +19,34 @@ void say(const QString& text) {
     std::fflush(stderr);
 }
 
-// The connection and what feeds it; the window's signals reach it only
+// The connection and what feeds it; the monitor's signals reach it only
 // while it lives.
 class Publishing : public QObject {
 public:
-    Publishing(TFmain& window, const mqtt::Settings& settings)
+    Publishing(MonitorCore& core, const mqtt::Settings& settings)
         : link_(settings, this),
-          wheels_(settings, [this](const mqtt::Message& m) { link_.publish(m); }) {
+          wheels_(
+              settings, [this](const mqtt::Message& m) { link_.publish(m); }, core.wheels()) {
         clock_.start();
+        // Home Assistant is told of the vehicle's wheels, also when they change.
+        connect(&core, &MonitorCore::wheelsChanged, this,
+                [this, &core] { wheels_.setWheelCount(core.wheels()); });
         connect(&link_, &mqtt::MqttLink::connectionChanged, this,
                 [](bool, const QString& text) { say(text); });
-        connect(&window, &TFmain::readingStored, this, [this](int wheel, ReportLink) {
+        connect(&core, &MonitorCore::readingStored, this, [this](int wheel, ReportLink) {
             wheels_.readingStored(wheel, QDateTime::currentMSecsSinceEpoch());
         });
-        connect(&window, &TFmain::refreshed, this, [this, &window] {
-            wheels_.refreshed(window.state(), window.settings().PressureUnitIndex,
-                              clock_.elapsed());
+        connect(&core, &MonitorCore::refreshed, this, [this, &core] {
+            wheels_.refreshed(core.state(), core.settings().PressureUnitIndex, clock_.elapsed());
         });
-        connect(&window, &TFmain::alarmWasRaised, this,
+        connect(&core, &MonitorCore::alarmWasRaised, this,
                 [this](int wheel, std::int32_t) { wheels_.alarmRaised(wheel); });
-        connect(&window, &TFmain::alarmWasEnded, this, [this](AlarmEnd) { wheels_.alarmEnded(); });
+        connect(&core, &MonitorCore::alarmWasEnded, this,
+                [this](AlarmEnd) { wheels_.alarmEnded(); });
+        // Home Assistant may acknowledge a standing alarm, and nothing else:
+        // nobody on the broker may end the unit's mode.
+        connect(&link_, &mqtt::MqttLink::acknowledgeRequested, &core,
+                &MonitorCore::acknowledgeAlarm);
     }
 
 private:
@@ -49,7 +57,7 @@ private:
 
 } // namespace
 
-std::unique_ptr<QObject> startPublishing(TFmain& window, const ProgramOptions& options,
+std::unique_ptr<QObject> startPublishing(MonitorCore& core, const ProgramOptions& options,
                                          QSettings& userSettings) {
     // A first start leaves the section in place, for the user to fill in.
     if (!QFileInfo::exists(userSettings.fileName()) &&
@@ -65,7 +73,7 @@ std::unique_ptr<QObject> startPublishing(TFmain& window, const ProgramOptions& o
         say(loaded.error + QStringLiteral("; running without MQTT"));
     if (!loaded.settings)
         return nullptr;
-    return std::make_unique<Publishing>(window, *loaded.settings);
+    return std::make_unique<Publishing>(core, *loaded.settings);
 }
 
 } // namespace vorn

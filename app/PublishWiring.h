@@ -8,14 +8,15 @@
 
 namespace vorn {
 
-class TFmain;
+class MonitorCore;
 
-// Publishes the window's wheels and alarm to the MQTT broker named in the
+// Publishes the monitor's wheels and alarm to the MQTT broker named in the
 // [mqtt] section of `userSettings` or on the command line. Nothing when no
 // broker is named; a setting that cannot be used is said on standard error
-// and the program runs on without publishing. The returned object owns the
+// and the program runs on without publishing. Home Assistant's "Acknowledge
+// alarm" acknowledges the window's alarm. The returned object owns the
 // connection: destroying it says "offline" and disconnects.
-std::unique_ptr<QObject> startPublishing(TFmain& window, const ProgramOptions& options,
+std::unique_ptr<QObject> startPublishing(MonitorCore& core, const ProgramOptions& options,
                                          QSettings& userSettings);
 
 } // namespace vorn

@@ -1,10 +1,10 @@
 #include "app/TyreReportCommand.h"
 
 #include "app/HistoryCommand.h"
-#include "app/SettingsFile.h"
 #include "app/TyreReport.h"
-#include "app/UserSettings.h"
 #include "insight/InsightSettings.h"
+#include "monitor/SettingsFile.h"
+#include "monitor/UserSettings.h"
 
 #include <QDir>
 #include <cstdio>

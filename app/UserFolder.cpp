@@ -1,8 +1,8 @@
 #include "app/UserFolder.h"
 
 #include "app/CommandLine.h"
-#include "app/MessageSink.h"
-#include "app/SettingsFile.h"
+#include "monitor/MessageSink.h"
+#include "monitor/SettingsFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,24 +76,6 @@ std::optional<QString> writeDefaultSettings(const QString& path) {
 }
 
 } // namespace
-
-QString xdgBaseFolder(const QString& value, const QString& home, const QString& underHome) {
-    if (!value.isEmpty() && QDir::isAbsolutePath(value))
-        return QDir::cleanPath(value);
-    if (home.isEmpty() || !QDir::isAbsolutePath(home))
-        return {};
-    return QDir::cleanPath(home + u'/' + underHome);
-}
-
-QString userDataHome() {
-    return xdgBaseFolder(qEnvironmentVariable("XDG_DATA_HOME"), qEnvironmentVariable("HOME"),
-                         QStringLiteral(".local/share"));
-}
-
-QString userConfigHome() {
-    return xdgBaseFolder(qEnvironmentVariable("XDG_CONFIG_HOME"), qEnvironmentVariable("HOME"),
-                         QStringLiteral(".config"));
-}
 
 QString userFolderPath() {
     const QString base = userDataHome();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/UserSettings.h"
+
 #include <QString>
 #include <optional>
 
@@ -7,17 +9,6 @@ namespace vorn {
 
 class MessageSink;
 struct ProgramOptions;
-
-// A base folder as the XDG rules read it: `value` (what $XDG_DATA_HOME or
-// $XDG_CONFIG_HOME holds) when it is an absolute path, else `underHome`
-// (".local/share", ".config") in `home`; an empty or relative value is
-// ignored. Empty when `home` is not an absolute path either.
-QString xdgBaseFolder(const QString& value, const QString& home, const QString& underHome);
-
-// $XDG_DATA_HOME and $XDG_CONFIG_HOME read so: ~/.local/share and ~/.config
-// on most systems. Empty when no such place is known.
-QString userDataHome();
-QString userConfigHome();
 
 // The per-user folder `--user-folder` works in: VORN in userDataHome().
 // Empty when no such place is known.

@@ -1,5 +1,6 @@
 #include "app/VornApplication.h"
 
+#include <QIcon>
 #include <exception>
 
 namespace vorn {
@@ -8,6 +9,11 @@ VornApplication::VornApplication(int& argc, char** argv, MessageSink& messages)
     : QApplication(argc, argv), messages_(messages) {
     // Names the per-user folders (~/.local/share/VORN) whatever the file is called.
     setApplicationName(QStringLiteral("VORN"));
+    // Matches the windows to vorn.desktop (Wayland's app id), so the desktop
+    // shows its name and icon; X11 gets the icon from the windows themselves.
+    // The SVG needs Qt's SVG plugins; without them the icon stays generic.
+    setDesktopFileName(QStringLiteral("vorn"));
+    setWindowIcon(QIcon(QStringLiteral(":/vorn/vorn.svg")));
 }
 
 bool VornApplication::notify(QObject* receiver, QEvent* event) {

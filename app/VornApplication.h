@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/MessageSink.h"
+#include "monitor/MessageSink.h"
 
 #include <QApplication>
 

@@ -1,16 +1,18 @@
-#include "app/BusConnector.h"
 #include "app/CommandLine.h"
-#include "app/DesktopNotifier.h"
 #include "app/Headless.h"
 #include "app/HistoryCommand.h"
+#include "app/HistoryViews.h"
 #include "app/HistoryWiring.h"
-#include "app/MessageSink.h"
 #include "app/PublishWiring.h"
-#include "app/TFmain.h"
 #include "app/TyreReportCommand.h"
 #include "app/UserFolder.h"
-#include "app/UserSettings.h"
 #include "app/VornApplication.h"
+#include "monitor/MonitorCore.h"
+#include "monitor/UserSettings.h"
+#include "notify/BusConnector.h"
+#include "notify/DesktopNotifier.h"
+#include "window/DesktopMessageSink.h"
+#include "window/TFmain.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,15 +22,12 @@
 
 namespace {
 
-// The monitor, with a window or without one, until it is closed or told to end.
+// The monitor and its window, until the window is closed or the program told to end.
 int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
                vorn::BusConnector& sessionBus) {
-    const bool headless = options.headless;
-    if (headless)
-        vorn::useOffscreenPlatform();
-
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
+    // Closed as by the user on SIGTERM, SIGINT and SIGHUP (a logout).
     const vorn::QuitOnSignals quitOnSignals(true);
     const std::optional<QString> workDir = vorn::chooseWorkFolder(options, messages);
     if (!workDir)
@@ -36,16 +35,18 @@ int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
     vorn::TonePlayer tones(vorn::makeAlsaOutput());
     const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
     try {
-        vorn::TFmain window({*workDir, &messages, &tones, hid.get()});
-        vorn::attachDesktopNotifier(window, options, sessionBus);
-        vorn::installHistory(window, options);
-        const auto publishing = vorn::startPublishing(window, options, *vorn::openUserSettings());
-        if (!headless)
-            window.show();
+        vorn::MonitorCore core({*workDir, &messages, &tones, hid.get()});
+        vorn::TFmain window(core, messages);
+        if (options.notify)
+            new vorn::DesktopNotifier(core, sessionBus); // owned by the monitor
+        new vorn::HistoryViews(window, *vorn::installHistory(core, options));
+        const auto publishing = vorn::startPublishing(core, options, *vorn::openUserSettings());
+        window.show();
         return app.exec();
     } catch (const vorn::SettingsLineError& e) {
         std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));
-        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
+        messages.show(QString::fromUtf8(e.what()) + QStringLiteral("\nin ") + e.place(),
+                      vorn::kExceptionCaption);
         return 1;
     } catch (const std::exception& e) {
         // A failed start is shown, and reported to the caller as a failure.
@@ -74,6 +75,8 @@ int main(int argc, char** argv) {
         const QCoreApplication core(argc, argv);
         return vorn::runTyreReportCommand(command.options, QDir::currentPath());
     }
+    if (command.options.headless)
+        return vorn::startHeadless(argc, argv, command.options);
     vorn::BusConnector sessionBus;
     const int status = runMonitor(argc, argv, command.options, sessionBus);
     if (sessionBus.stillConnecting()) {

@@ -1,51 +1,63 @@
 #include "display/MonitorScreen.h"
 
-#include <limits>
+#include "display/Colours.h"
+#include "display/ScreenLayout.h"
+
+#include <algorithm>
 
 namespace vorn {
 
 namespace {
-// Ticks without a frequency report after which calibration is given up.
-constexpr std::int32_t CalibrationTimeoutTicks = 30;
+constexpr RowGlyphs Dashes{{glyph::Minus, glyph::Minus, glyph::Minus}, -1};
+static_assert(glyph::Blank == static_cast<int>(Glyph::Blank) &&
+              glyph::Minus == static_cast<int>(Glyph::Minus));
 } // namespace
 
-MonitorScreen::MonitorScreen(Canvas& canvas, TyreStateTable& state, const MonitorSettings& settings,
-                             MonitorEffects& effects)
-    : state_(state), effects_(effects), digits_(canvas), picture_(canvas), icons_(canvas, state),
-      wheels_(digits_, state, settings), alarm_(state, settings, effects),
-      tyres_(canvas, state, alarm_) {}
+MonitorScreen::MonitorScreen(Canvas& canvas, const TyreStateTable& state,
+                             const MonitorSettings& settings)
+    : state_(state), settings_(settings), digits_(canvas), picture_(canvas), icons_(canvas, state),
+      tyres_(canvas, state) {}
 
-// The tyre icon sees the status bits computed for its wheel in the same pass.
-void MonitorScreen::RefreshDisplay() {
+void MonitorScreen::RefreshDisplay(std::int32_t blinkPhase) {
     for (int wheel = 0; wheel < kShownWheels; ++wheel) {
-        wheels_.EvaluatePressure(wheel);
-        wheels_.EvaluateTemperature(wheel);
+        DrawPressure(wheel);
+        DrawTemperature(wheel);
         icons_.DrawBatteryIcon(wheel);
         tyres_.DrawTyreIcon(wheel);
     }
-    icons_.DrawAntennaIcon(alarm_.blinkPhase());
-    alarm_.EndWhenClear();
+    icons_.DrawAntennaIcon(blinkPhase);
 }
 
-void MonitorScreen::Timer1Timer() {
-    alarm_.Blink();
-    state_.AgeTestMode();
-    AdvanceCalibrationWatch();
-    RefreshDisplay();
+void MonitorScreen::drawRow(int firstCell, const RowGlyphs& row, QRgb colour) {
+    for (int column = 0; column < layout::CellsPerRow; ++column) {
+        digits_.setDecimalPointRequest(row.pointCell == column ? 1 : 0);
+        digits_.DrawDigitCell(GlyphCode(row.glyphs[static_cast<std::size_t>(column)]),
+                              firstCell + column, colour);
+    }
+    digits_.setDecimalPointRequest(0);
 }
 
-// The unit's calibration start and each frequency report set the ticks back
-// to 0; three seconds without either end the calibration in error.
-void MonitorScreen::AdvanceCalibrationWatch() {
-    if (state_.CalibrationRunning == 0)
-        return;
-    if (state_.CalibrationTicks < std::numeric_limits<std::int32_t>::max())
-        ++state_.CalibrationTicks;
-    if (state_.CalibrationTicks < CalibrationTimeoutTicks)
-        return;
-    state_.CalibrationRunning = 0;
-    effects_.setCalibrationCaption("Error");
-    effects_.setCalibrationColour(PanelColour::Red);
+// Lime within limits, red beyond one, navy dashes without a reading.
+void MonitorScreen::DrawPressure(int wheel) {
+    const auto w = static_cast<std::size_t>(wheel);
+    const std::optional<RowGlyphs> row =
+        PressureGlyphs(state_.TyrePressure[w], settings_.PressureUnitIndex);
+    const bool beyond = (state_.TyreStatus[w] & (status::LowPressure | status::HighPressure)) != 0;
+    drawRow(layout::CellNumber(wheel, 0, 0), row.value_or(Dashes),
+            !row     ? colour::Navy
+            : beyond ? colour::Red
+                     : colour::Lime);
+}
+
+void MonitorScreen::DrawTemperature(int wheel) {
+    const auto w = static_cast<std::size_t>(wheel);
+    const std::optional<RowGlyphs> row = TemperatureGlyphs(
+        state_.TyreTemperature[w], TemperatureUnitOf(settings_.TemperatureUnitIndex));
+    const bool hot = (state_.TyreStatus[w] & status::HighTemperature) != 0;
+    drawRow(layout::CellNumber(wheel, 1, 0), row.value_or(Dashes),
+            !row  ? colour::Navy
+            : hot ? colour::Red
+                  : colour::Lime);
 }
 
 } // namespace vorn

@@ -1,50 +1,44 @@
 #pragma once
 
-#include "display/Alarm.h"
 #include "display/Canvas.h"
-#include "display/MonitorSettings.h"
 #include "display/ScreenPicture.h"
 #include "display/SevenSegment.h"
 #include "display/StatusIcons.h"
 #include "display/TyreIcons.h"
-#include "display/WheelEvaluation.h"
-#include "protocol/MonitorEffects.h"
+#include "protocol/MonitorSettings.h"
+#include "protocol/Readout.h"
 #include "protocol/TyreStateTable.h"
 
 #include <cstdint>
 
 namespace vorn {
 
-// The drawn monitor screen as the window sees it: the picture on show, and
-// the 100 ms tick that blinks, ages, times out calibration and refreshes the
-// six wheels. Everything it draws goes onto the canvas it was given.
+// The drawn monitor screen: the picture, and each wheel's digits and icons
+// drawn from its table entry and status word, which the monitor has decided.
+// It decides nothing itself; everything it draws goes onto the canvas it was
+// given, and only what changed is drawn again.
 class MonitorScreen {
 public:
-    MonitorScreen(Canvas& canvas, TyreStateTable& state, const MonitorSettings& settings,
-                  MonitorEffects& effects);
+    MonitorScreen(Canvas& canvas, const TyreStateTable& state, const MonitorSettings& settings);
     MonitorScreen(const MonitorScreen&) = delete;
     MonitorScreen& operator=(const MonitorScreen&) = delete;
 
     void DrawStaticScreen() { picture_.DrawStaticScreen(); }
     void DrawBatteryIcon(int wheel) { icons_.DrawBatteryIcon(wheel); }
-    void RefreshDisplay();
-    // A sensor report for `wheel` was stored (the alarm counts wheels 4 and
-    // 5 only once they have reported).
-    void WheelReported(int wheel) { alarm_.WheelReported(wheel); }
-    void Timer1Timer();
-
-    std::int32_t BlinkPhase() const { return alarm_.blinkPhase(); }
+    // The six wheels' digits, battery and tyre icons, then the antenna for
+    // the blink phase.
+    void RefreshDisplay(std::int32_t blinkPhase);
 
 private:
-    void AdvanceCalibrationWatch();
+    void drawRow(int firstCell, const RowGlyphs& row, QRgb colour);
+    void DrawPressure(int wheel);
+    void DrawTemperature(int wheel);
 
-    TyreStateTable& state_;
-    MonitorEffects& effects_;
+    const TyreStateTable& state_;
+    const MonitorSettings& settings_;
     SevenSegmentRenderer digits_;
     ScreenPicture picture_;
     StatusIcons icons_;
-    WheelEvaluator wheels_;
-    Alarm alarm_;
     TyreIcons tyres_;
 };
 

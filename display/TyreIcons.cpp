@@ -37,7 +37,7 @@ void TyreIcons::drawPart(QPoint origin, Part part, QRgb colour, BrushStyle style
     canvas_.roundRect(origin + box.topLeft, origin + box.bottomRight);
 }
 
-bool TyreIcons::drawState(QPoint origin, std::int32_t word) {
+void TyreIcons::drawState(QPoint origin, std::int32_t word) {
     const bool hot = (word & status::HighTemperature) != 0;
     const QRgb coreColour = hot ? colour::Red : colour::Black;
     switch (word & StateBits) {
@@ -45,24 +45,24 @@ bool TyreIcons::drawState(QPoint origin, std::int32_t word) {
         drawPart(origin, Part::Outer, colour::Lime);
         drawPart(origin, Part::Ring, colour::White);
         drawPart(origin, Part::Core, coreColour);
-        return hot;
+        break;
     case PresentLow:
         drawPart(origin, Part::Outer, colour::Red);
         drawPart(origin, Part::Ring, colour::White);
         drawPart(origin, Part::LowCore, coreColour);
-        return true;
+        break;
     case PresentHigh:
         drawPart(origin, Part::Outer, colour::Red);
         drawPart(origin, Part::Ring, coreColour);
-        return true;
+        break;
     case StateBits: // low and high together: never set by the evaluation
-        return false;
+        break;
     default: // sensor flag clear: absent, whatever the other bits say
         drawPart(origin, Part::Outer, colour::Black);
         drawPart(origin, Part::Ring, colour::White);
         drawPart(origin, Part::Ring, colour::Black, BrushStyle::DiagonalCross);
         canvas_.setBrushStyle(BrushStyle::Solid);
-        return false;
+        break;
     }
 }
 
@@ -76,8 +76,7 @@ void TyreIcons::DrawTyreIcon(int wheel) {
     PreviousStatus[w] = word;
     canvas_.setPenColour(colour::Black);
     canvas_.setPenWidth(1);
-    if (drawState(layout::VehicleOrigin + IconOffsets[w], word))
-        alarm_.Raise(wheel);
+    drawState(layout::VehicleOrigin + IconOffsets[w], word);
 }
 
 } // namespace vorn

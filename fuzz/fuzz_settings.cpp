@@ -1,6 +1,6 @@
 // Any bytes as setdata.txt: reading, converting every line and writing back
 // must never crash, and a file read and written again must read the same.
-#include "app/SettingsFile.h"
+#include "monitor/SettingsFile.h"
 
 #include <cstdint>
 #include <cstdlib>

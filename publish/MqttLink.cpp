@@ -23,10 +23,15 @@ void initialiseLibraryOnce() {
 MqttLink::MqttLink(Settings settings, QObject* parent, RetryTiming timing) : QObject(parent) {
     initialiseLibraryOnce();
     session_ = std::make_shared<Session>(
-        std::move(settings), timing, [this](bool connected, const QString& text) {
+        std::move(settings), timing,
+        [this](bool connected, const QString& text) {
             QMetaObject::invokeMethod(
                 this, [this, connected, text] { emit connectionChanged(connected, text); },
                 Qt::QueuedConnection);
+        },
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { emit acknowledgeRequested(); }, Qt::QueuedConnection);
         });
     std::promise<void> done;
     finished_ = done.get_future();

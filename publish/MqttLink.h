@@ -36,6 +36,9 @@ signals:
     // A change of connection, or a failed publish, worth telling the user; on
     // the caller's thread.
     void connectionChanged(bool connected, const QString& text);
+    // Home Assistant asked to acknowledge the alarm (the payload ACK on
+    // <prefix>/<unit>/alarm/set); on the caller's thread.
+    void acknowledgeRequested();
 
 private:
     std::shared_ptr<Session> session_;

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <cstring>
 
 namespace vorn::mqtt {
 
@@ -71,6 +72,13 @@ QByteArray wheelStatePayload(const WheelReading& r, PressureUnit unit, qint64 la
                                                   ? QJsonValue(r.temperature - ZeroCelsius)
                                                   : QJsonValue());
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+AlarmCommand alarmCommandOf(const void* payload, int length, bool retained) {
+    if (length != kAcknowledge.size() || payload == nullptr ||
+        std::memcmp(payload, kAcknowledge.constData(), kAcknowledge.size()) != 0)
+        return AlarmCommand::NotUnderstood;
+    return retained ? AlarmCommand::Retained : AlarmCommand::Acknowledge;
 }
 
 QByteArray alarmPayload(bool raised, int wheel) {
@@ -141,6 +149,14 @@ Message alarmDiscovery(const Settings& s) {
         {QStringLiteral("value_template"), QStringLiteral("{{ value_json.state }}")},
         {QStringLiteral("json_attributes_topic"), Topics(s).alarm()}};
     return entity(s, QStringLiteral("binary_sensor"), QStringLiteral("alarm"), alarm);
+}
+
+Message acknowledgeDiscovery(const Settings& s) {
+    const QJsonObject button{{QStringLiteral("name"), QStringLiteral("Acknowledge alarm")},
+                             {QStringLiteral("command_topic"), Topics(s).alarmSet()},
+                             {QStringLiteral("payload_press"), QString::fromLatin1(kAcknowledge)},
+                             {QStringLiteral("icon"), QStringLiteral("mdi:bell-cancel")}};
+    return entity(s, QStringLiteral("button"), QStringLiteral("acknowledge"), button);
 }
 
 } // namespace vorn::mqtt

@@ -35,6 +35,8 @@ public:
     explicit Topics(const Settings& s) : base_(s.prefix + QLatin1Char('/') + s.unit) {}
     QString availability() const { return base_ + QStringLiteral("/availability"); }
     QString alarm() const { return base_ + QStringLiteral("/alarm"); }
+    // Where Home Assistant's "Acknowledge alarm" button publishes.
+    QString alarmSet() const { return base_ + QStringLiteral("/alarm/set"); }
     QString wheelState(int wheel) const {
         return base_ + QStringLiteral("/wheel/%1/state").arg(wheel);
     }
@@ -45,6 +47,14 @@ private:
 
 inline const QByteArray kOnline = QByteArrayLiteral("online");
 inline const QByteArray kOffline = QByteArrayLiteral("offline");
+inline const QByteArray kAcknowledge = QByteArrayLiteral("ACK");
+
+// What a message on the alarm's set topic asks for. The broker's bytes are
+// untrusted: only the exact payload ACK, sent now, acknowledges; one the
+// broker kept from earlier (retained) would acknowledge every alarm that
+// stands when we next connect. Nothing is copied, however large the payload.
+enum class AlarmCommand { Acknowledge, NotUnderstood, Retained };
+AlarmCommand alarmCommandOf(const void* payload, int length, bool retained);
 
 // "absent", "normal", "low" or "high", from the status bits.
 const char* statusName(std::int32_t status);
@@ -66,5 +76,7 @@ std::vector<Message> wheelDiscovery(const Settings& s, int wheel);
 // forgets the wheel.
 std::vector<Message> wheelRemoval(const Settings& s, int wheel);
 Message alarmDiscovery(const Settings& s);
+// The "Acknowledge alarm" button: it publishes ACK to the alarm's set topic.
+Message acknowledgeDiscovery(const Settings& s);
 
 } // namespace vorn::mqtt

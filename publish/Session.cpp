@@ -42,8 +42,9 @@ const char* orNull(const QByteArray& text) {
 
 } // namespace
 
-Session::Session(Settings settings, RetryTiming timing, Notify notify)
-    : settings_(std::move(settings)), notify_(std::move(notify)), backoff_(timing),
+Session::Session(Settings settings, RetryTiming timing, Notify notify, Acknowledge acknowledge)
+    : settings_(std::move(settings)), commandTopic_(utf8(Topics(settings_).alarmSet())),
+      notify_(std::move(notify)), acknowledge_(std::move(acknowledge)), backoff_(timing),
       protocol_(MQTT_PROTOCOL_V5) {}
 
 void Session::keep(const Message& message) {
@@ -68,6 +69,7 @@ void Session::requestStop() {
         const std::lock_guard lock(mutex_);
         stop_ = true;
         notify_ = nullptr; // the owner is going; nobody listens any more
+        acknowledge_ = nullptr;
     }
     wake_.notify_all();
 }
@@ -96,6 +98,12 @@ void Session::say(const QString& text) {
     const std::lock_guard lock(mutex_);
     if (notify_)
         notify_(connected_, text);
+}
+
+void Session::sayOnce(bool& said, const QString& text) {
+    if (!said)
+        say(text);
+    said = true;
 }
 
 QString Session::where() const {
@@ -142,6 +150,15 @@ void Session::run() {
     mosquitto_log_callback_set(m.get(), [](mosquitto*, void* user, int level, const char* text) {
         sessionOf(user).onLog(level, text);
     });
+    mosquitto_subscribe_callback_set(
+        m.get(), [](mosquitto*, void* user, int, int count, const int* granted) {
+            sessionOf(user).onSubscribe(count, granted);
+        });
+    mosquitto_message_callback_set(m.get(),
+                                   [](mosquitto*, void* user, const mosquitto_message* message) {
+                                       if (message != nullptr)
+                                           sessionOf(user).onMessage(*message);
+                                   });
     if (!configure(m.get()))
         return;
     while (!stopRequested()) {
@@ -209,6 +226,9 @@ void Session::onConnect(int rc) {
     }
     connected_ = true;
     backoff_.connected(Backoff::Clock::now());
+    // The broker takes the subscription before "online": whoever sees us
+    // online can already acknowledge.
+    subscribe(current_);
     send(current_, Topics(settings_).availability(), kOnline, 1, true);
     {
         // Everything retained goes again: the broker may have lost it.
@@ -227,6 +247,56 @@ void Session::onDisconnect(int rc) {
 void Session::onLog(int level, const char* text) {
     if (level == MOSQ_LOG_ERR && text != nullptr)
         lastError_.assign(text, strnlen(text, 300));
+}
+
+// QoS 0: an acknowledgement arrives at most once, never again after a
+// reconnection, when it might silence a newer alarm.
+void Session::subscribe(mosquitto* m) {
+    const int rc = mosquitto_subscribe(m, nullptr, commandTopic_.constData(), 0);
+    if (rc != MOSQ_ERR_SUCCESS)
+        sayOnce(
+            subscribeFailureSaid_,
+            QStringLiteral("cannot listen on %1 at %2: %3; the alarm cannot be acknowledged "
+                           "from Home Assistant")
+                .arg(QString::fromUtf8(commandTopic_), where(), sentence(mosquitto_strerror(rc))));
+}
+
+void Session::onSubscribe(int count, const int* grantedQos) {
+    // 128 and above: the broker refused, for instance by its access list.
+    if (count >= 1 && grantedQos != nullptr && grantedQos[0] >= 128)
+        sayOnce(
+            subscribeFailureSaid_,
+            QStringLiteral("the broker at %1 refused our subscription to %2; the alarm cannot be "
+                           "acknowledged from Home Assistant")
+                .arg(where(), QString::fromUtf8(commandTopic_)));
+}
+
+// Only the exact payload is looked at, in place; everything else on the
+// topic is dropped and said once of each kind, so a flood costs no log.
+void Session::onMessage(const mosquitto_message& message) {
+    if (message.topic == nullptr || qstrcmp(message.topic, commandTopic_.constData()) != 0)
+        return; // we subscribe to nothing else
+    switch (alarmCommandOf(message.payload, message.payloadlen, message.retain)) {
+    case AlarmCommand::Acknowledge: {
+        const std::lock_guard lock(mutex_);
+        if (acknowledge_)
+            acknowledge_();
+        return;
+    }
+    case AlarmCommand::Retained:
+        sayOnce(retainedSaid_,
+                QStringLiteral("ignored an ACK that the broker kept (retained) on %1: only one "
+                               "sent now acknowledges the alarm; further ones are ignored silently")
+                    .arg(QString::fromUtf8(commandTopic_)));
+        return;
+    case AlarmCommand::NotUnderstood:
+        sayOnce(notUnderstoodSaid_,
+                QStringLiteral("ignored a message of %1 bytes on %2: only the payload ACK "
+                               "acknowledges the alarm; further ones are ignored silently")
+                    .arg(message.payloadlen)
+                    .arg(QString::fromUtf8(commandTopic_)));
+        return;
+    }
 }
 
 void Session::sendWaiting(mosquitto* m) {

@@ -14,18 +14,22 @@
 #include <vector>
 
 struct mosquitto;
+struct mosquitto_message;
 
 namespace vorn::mqtt {
 
 // What the network thread and its owner share: the latest message per
 // topic, and the request to stop. The libmosquitto handle itself lives on
-// the network thread only.
+// the network thread only. After every (re)connection it listens on the
+// alarm's set topic, for Home Assistant's acknowledgement.
 class Session {
 public:
     using Notify = std::function<void(bool connected, const QString& text)>;
+    using Acknowledge = std::function<void()>;
     static constexpr std::size_t kMaxTopics = 64;
 
-    Session(Settings settings, RetryTiming timing, Notify notify);
+    // `notify` and `acknowledge` are called on the network thread.
+    Session(Settings settings, RetryTiming timing, Notify notify, Acknowledge acknowledge);
 
     // Owner's side.
     void keep(const Message& message);
@@ -39,6 +43,8 @@ public:
     void onConnect(int rc);
     void onDisconnect(int rc);
     void onLog(int level, const char* text);
+    void onSubscribe(int count, const int* grantedQos);
+    void onMessage(const mosquitto_message& message);
 
 private:
     bool stopRequested() const;
@@ -51,11 +57,16 @@ private:
     void sayGoodbye(mosquitto* m);
     void tell(bool connected, const QString& text);
     void say(const QString& text);
+    // Says `text` only the first time `said` is false.
+    void sayOnce(bool& said, const QString& text);
+    void subscribe(mosquitto* m);
     QString where() const;
 
     const Settings settings_;
+    const QByteArray commandTopic_;
     mutable std::mutex mutex_; // guards the members down to wake_
     Notify notify_;
+    Acknowledge acknowledge_;
     bool stop_ = false;
     struct Kept {
         Message message;
@@ -75,6 +86,9 @@ private:
     bool connectedSaid_ = false;
     QString lastProblem_;
     std::set<int> publishFailuresSaid_;
+    bool subscribeFailureSaid_ = false;
+    bool notUnderstoodSaid_ = false;
+    bool retainedSaid_ = false;
     std::string lastError_;
 };
 

@@ -6,8 +6,10 @@ namespace vorn::mqtt {
 
 WheelPublisher::WheelPublisher(Settings settings, Send send, int wheels)
     : settings_(std::move(settings)), topics_(settings_), send_(std::move(send)) {
-    if (settings_.discovery)
+    if (settings_.discovery) {
         send_(alarmDiscovery(settings_));
+        send_(acknowledgeDiscovery(settings_));
+    }
     setWheelCount(wheels);
     alarmEnded();
 }

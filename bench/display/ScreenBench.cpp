@@ -1,4 +1,4 @@
-// Cost of the 100 ms display tick: a steady screen must cost next to
+// Cost of the drawing of each 100 ms tick: a steady screen must cost next to
 // nothing, a tick that changes everything must stay well inside the period.
 #include "display/MonitorScreen.h"
 
@@ -8,27 +8,11 @@ namespace {
 
 using namespace vorn;
 
-class SilentEffects : public MonitorEffects {
-public:
-    void setBrandCaption(std::string_view) override {}
-    void setBrandColour(PanelColour colour) override { brand_ = colour; }
-    PanelColour brandColour() const override { return brand_; }
-    void setCalibrationCaption(std::string_view) override {}
-    void setCalibrationColour(PanelColour) override {}
-    void setFactoryColour(PanelColour) override {}
-    void setFrequencyText(std::string_view) override {}
-    void playTone(int, int) override {}
-
-private:
-    PanelColour brand_ = PanelColour::SkyBlue;
-};
-
 struct Screen {
     Canvas canvas;
     TyreStateTable state;
     MonitorSettings settings;
-    SilentEffects effects;
-    MonitorScreen screen{canvas, state, settings, effects};
+    MonitorScreen screen{canvas, state, settings};
 
     Screen() {
         screen.DrawStaticScreen();
@@ -37,19 +21,21 @@ struct Screen {
     }
     // Two looks that differ in every lit segment of all 36 cells and in
     // every tyre and battery icon: "32.0" lime over "110" red, then "50.0"
-    // red over "-40" lime.
+    // red over "-40" lime, with the status words the monitor gives them.
     void report(bool first) {
-        for (int w = 0; w < kShownWheels; ++w)
+        for (int w = 0; w < kShownWheels; ++w) {
             state.StoreSensorReport(w, first ? 3 : 0, true, first ? 64 : 100, first ? 150 : 0);
+            state.TyreStatus[w] |= first ? status::HighTemperature : status::HighPressure;
+        }
     }
 };
 
 void SteadyTick(benchmark::State& bench) {
     Screen s;
     s.report(true);
-    s.screen.Timer1Timer();
+    s.screen.RefreshDisplay(0);
     for (auto _ : bench)
-        s.screen.Timer1Timer();
+        s.screen.RefreshDisplay(0);
 }
 BENCHMARK(SteadyTick);
 
@@ -59,7 +45,7 @@ void TickRedrawingEverything(benchmark::State& bench) {
     for (auto _ : bench) {
         s.report(first);
         first = !first;
-        s.screen.Timer1Timer();
+        s.screen.RefreshDisplay(first ? 1 : 0);
     }
 }
 BENCHMARK(TickRedrawingEverything)->Unit(benchmark::kMicrosecond);

@@ -1,8 +1,8 @@
 // What a newcomer meets first: the command line and the pointer's hints.
 #include "app/CommandLine.h"
 #include "app/HistoryCommand.h"
-#include "app/UserFolder.h"
-#include "tests/app/WindowFixture.h"
+#include "monitor/UserSettings.h"
+#include "tests/window/WindowFixture.h"
 
 #include <QAbstractButton>
 #include <QComboBox>

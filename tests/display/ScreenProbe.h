@@ -97,39 +97,21 @@ inline std::string readRow(const Canvas& canvas, int wheel, int row) {
     return readRow(canvas.image(), wheel, row);
 }
 
-// Records what the display tells the window.
-struct RecordingEffects : MonitorEffects {
-    void setBrandCaption(std::string_view c) override { brandCaptions.emplace_back(c); }
-    void setBrandColour(PanelColour c) override { brand = c; }
-    PanelColour brandColour() const override { return brand; }
-    void setCalibrationCaption(std::string_view c) override { calibrationCaptions.emplace_back(c); }
-    void setCalibrationColour(PanelColour c) override { calibration = c; }
-    void setFactoryColour(PanelColour) override {}
-    void setFrequencyText(std::string_view) override {}
-    void playTone(int hz, int ms) override { tones.emplace_back(hz, ms); }
-
-    PanelColour brand = PanelColour::SkyBlue, calibration = PanelColour::ButtonFace;
-    std::vector<std::string> brandCaptions, calibrationCaptions;
-    std::vector<std::pair<int, int>> tones;
-};
-
-// A screen as the window holds it.
+// A screen as the window holds it, over a table whose status words the test
+// sets as the monitor would.
 struct ScreenRig {
     Canvas canvas;
     TyreStateTable state;
     MonitorSettings settings;
-    RecordingEffects effects;
-    MonitorScreen screen{canvas, state, settings, effects};
+    MonitorScreen screen{canvas, state, settings};
 
-    // A report from `wheel`, then a refresh.
-    void report(int wheel, std::int32_t p, std::int32_t t, bool sensor = true) {
-        state.StoreSensorReport(wheel, 0, sensor, p, t);
-        screen.WheelReported(wheel);
-        screen.RefreshDisplay();
-    }
-    void ticks(int n) {
-        for (int i = 0; i < n; ++i)
-            screen.Timer1Timer();
+    // `wheel` reads `p` and `t` with status word `word`; then a refresh.
+    void show(int wheel, std::int32_t p, std::int32_t t, std::int32_t word,
+              std::int32_t blinkPhase = 0) {
+        state.TyrePressure[wheel] = p;
+        state.TyreTemperature[wheel] = t;
+        state.TyreStatus[wheel] = word;
+        screen.RefreshDisplay(blinkPhase);
     }
 };
 

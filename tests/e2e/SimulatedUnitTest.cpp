@@ -1,7 +1,8 @@
+#include "app/HistoryViews.h"
 #include "app/HistoryWiring.h"
 #include "history/HistoryStore.h"
 #include "sim/UnitModel.h"
-#include "tests/app/WindowFixture.h"
+#include "tests/window/WindowFixture.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -16,17 +17,17 @@ namespace {
 using std::chrono::milliseconds;
 using test::WindowFixture;
 
-// Runs the window's three timers once, as 100 ms of the program's life.
-void tick(TFmain& w) {
-    w.Timer2Timer();
-    w.Timer3Timer();
-    w.Timer1Timer();
+// Runs the monitor's three timers once, as 100 ms of the program's life.
+void tick(MonitorCore& m) {
+    m.Timer2Timer();
+    m.Timer3Timer();
+    m.Timer1Timer();
 }
 
 // The simulated unit on the window's own pseudo-terminal, on a clock the test
 // drives; what it sent is kept with the time it was sent.
 struct ModelOnTheLine {
-    ModelOnTheLine(WindowFixture& f, sim::Scenario scenario)
+    ModelOnTheLine(test::MonitorFixture& f, sim::Scenario scenario)
         : fixture(f), model(sim::UnitConfig{.scenario = scenario, .wheels = 6}) {}
     void run(milliseconds span) {
         for (milliseconds t{0}; t < span; t += milliseconds{100}) {
@@ -35,11 +36,11 @@ struct ModelOnTheLine {
                 fixture.unit.write(QByteArray::fromStdString(out));
                 sent.push_back({model.now().count(), QByteArray::fromStdString(out)});
             }
-            tick(*fixture.window);
+            tick(*fixture.core);
             model.receiveSerial(fixture.unit.read(0).toStdString());
         }
     }
-    WindowFixture& fixture;
+    test::MonitorFixture& fixture;
     sim::UnitModel model;
     std::vector<std::pair<history::TimeMs, QByteArray>> sent;
 };
@@ -103,7 +104,8 @@ TEST(SimulatedUnit, ASlowLeakIsKeptInTheHistoryAsAFallingLineAndAnAlarm) {
     const QString path = f.dir.file(QStringLiteral("history.sqlite"));
     constexpr history::TimeMs start = 1'796'600'000'000;
     auto* feature =
-        new HistoryFeature(w, {path, {}, [&] { return start + unit.model.now().count(); }});
+        new HistoryFeature(*f.core, {path, {}, [&] { return start + unit.model.now().count(); }});
+    new HistoryViews(w, *feature);
     unit.run(milliseconds{25000});
     // Hovering wheel 1's digits tells when it last reported.
     QHelpEvent hover(QEvent::ToolTip, QPoint(400, 60), w.Image1->mapToGlobal(QPoint(400, 60)));
@@ -148,15 +150,15 @@ TEST(SimulatedUnit, ASlowLeakIsKeptInTheHistoryAsAFallingLineAndAnAlarm) {
 
 TEST(SimulatedUnit, NoiseAndFloodsAreSurvivedAndCleanFramesStillApplied) {
     for (sim::Scenario scenario : {sim::Scenario::NoisyLine, sim::Scenario::Flood}) {
-        WindowFixture f;
-        TFmain& w = f.open();
+        test::MonitorFixture f;
+        MonitorCore& m = f.start();
         ModelOnTheLine unit(f, scenario);
         unit.run(milliseconds{8000}); // the flood lasts from 2 s to 7 s
-        w.state().TyrePressure.fill(0);
+        m.state().TyrePressure.fill(0);
         unit.run(milliseconds{2000});
         for (int wheel = 0; wheel < kShownWheels; ++wheel) {
-            EXPECT_GT(w.state().TyrePressure[wheel], 40) << wheel;
-            EXPECT_LT(w.state().TyrePressure[wheel], 100) << wheel;
+            EXPECT_GT(m.state().TyrePressure[wheel], 40) << wheel;
+            EXPECT_LT(m.state().TyrePressure[wheel], 100) << wheel;
         }
     }
 }

@@ -125,6 +125,11 @@ Subscriber::~Subscriber() {
     mosquitto_destroy(client_);
 }
 
+void Subscriber::publish(const std::string& topic, const QByteArray& payload) {
+    mosquitto_publish(client_, nullptr, topic.c_str(), static_cast<int>(payload.size()),
+                      payload.constData(), 1, false);
+}
+
 std::vector<Received> Subscriber::all() {
     const std::lock_guard lock(mutex_);
     return received_;

@@ -46,11 +46,13 @@ struct Received {
 };
 
 // A libmosquitto subscriber on the broker's plain port; it subscribes again
-// after every reconnection and keeps everything it receives.
+// after every reconnection and keeps everything it receives. It publishes
+// too, as Home Assistant would.
 class Subscriber {
 public:
     Subscriber(int port, std::vector<std::string> filters);
     ~Subscriber();
+    void publish(const std::string& topic, const QByteArray& payload);
     // The first message from index `from` on whose topic holds `topicPart`
     // and payload holds `payloadPart`, waiting up to `ms`; an empty topic
     // when none came.

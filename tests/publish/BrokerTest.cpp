@@ -1,7 +1,9 @@
-// The program as a service (vorn --headless) against a real mosquitto broker,
-// its unit played on a pseudo-terminal.
+// The monitor as a service (vornd, or vorn --headless, which runs it)
+// against a real mosquitto broker, its unit played on a pseudo-terminal.
 #include "tests/publish/Broker.h"
 
+#include "history/HistoryStore.h"
+#include "protocol/MonitorEffects.h"
 #include "publish/MqttLink.h"
 #include "sim/Frames.h"
 #include "tests/support/PseudoTerminal.h"
@@ -13,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <algorithm>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <set>
@@ -30,10 +33,11 @@ const std::string kAvailability = "vorn/van/availability";
 // pseudo-terminal and its own per-user settings.
 class Headless {
 public:
-    // `tls`: the TLS port with `ca` and the client certificate; otherwise the plain port.
+    // `tls`: the TLS port with `ca` and the client certificate; otherwise the
+    // plain port. `viaVorn`: started as `vorn --headless`.
     Headless(const Broker& broker, bool tls, const QString& ca = {},
              const QByteArray& password = Broker::kPassword,
-             QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner) {
+             QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner, bool viaVorn = false) {
         dir.writeSettings(test::defaultSettings());
         QFile::link(unit.devicePath(), dir.file("COM1"));
         dir.write("password", password + "\n");
@@ -43,7 +47,7 @@ public:
         dir.write("config/VORN/vorn.conf", "[mqtt]\nhost=127.0.0.1\nuser=vorn\nunit=van\n"
                                            "password_file=" +
                                                dir.file("password").toUtf8());
-        QStringList args{"--headless", "--mqtt-port",
+        QStringList args{"--no-notify", "--history", dir.file("history.sqlite"), "--mqtt-port",
                          QString::number(tls ? broker.tlsPort() : broker.plainPort())};
         if (tls)
             args << "--mqtt-ca" << ca << "--mqtt-cert" << broker.file("client.crt") << "--mqtt-key"
@@ -53,7 +57,9 @@ public:
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
         test::endsWithTheTest(process);
-        process.start(VORN_BINARY, args);
+        if (viaVorn)
+            args.prepend("--headless");
+        process.start(viaVorn ? VORN_BINARY : VORND_BINARY, args);
     }
     ~Headless() { process.kill(), process.waitForFinished(5000); }
     // Standard error so far, waiting up to `ms` for it to hold `part`.
@@ -69,13 +75,24 @@ public:
         return errors;
     }
     void report(int wheel, int halfPsi, int temperature, int battery = 0) {
-        unit.write(QByteArray::fromStdString(
+        unit.send(QByteArray::fromStdString(
             sim::frame(sim::longReport({wheel, battery, halfPsi, temperature}))));
     }
     bool endsCleanlyOn(int signal) {
         ::kill(static_cast<pid_t>(process.processId()), signal);
         return process.waitForFinished(8000) && process.exitStatus() == QProcess::NormalExit &&
                process.exitCode() == 0;
+    }
+    // Alarms the history says the user acknowledged; after the program ended.
+    long acknowledgedAlarms() {
+        history::HistoryStore store;
+        if (!store.open(dir.file("history.sqlite"), history::OpenMode::ReadOnly).usable())
+            return -1;
+        const std::vector<history::Event> events = store.events(0, INT64_MAX);
+        return std::count_if(events.begin(), events.end(), [](const history::Event& e) {
+            return e.kind == history::EventKind::AlarmEnded &&
+                   e.detail == static_cast<int>(AlarmEnd::Acknowledged);
+        });
     }
 
     test::WorkDir dir;
@@ -105,11 +122,14 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
     EXPECT_EQ(wheel1["battery"].toInt(), 3);
     EXPECT_TRUE(wheel1["battery_low"].toBool());
     EXPECT_FALSE(live.waitFor("vorn/van/alarm", R"({"state":"ON","wheel":1})").topic.empty());
+    vorn.unit.write("$LEND#"); // the unit ends its mode, and the alarm with it
+    EXPECT_FALSE(live.waitFor("vorn/van/alarm", R"({"state":"OFF","wheel":null})").topic.empty());
 
     // A subscriber that comes later gets the discovery, retained.
     Subscriber late(broker.plainPort(), {"homeassistant/#"});
-    // The alarm, and five for each of the vehicle's four wheels, reported or not.
-    const std::size_t kEntities = 1 + 4 * 5;
+    // The alarm, its button, and five for each of the vehicle's four wheels,
+    // reported or not.
+    const std::size_t kEntities = 2 + 4 * 5;
     late.waitFor("", "", kEntities - 1);
     std::set<QString> ids;
     for (const Received& r : late.all()) {
@@ -117,7 +137,9 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
         EXPECT_TRUE(r.retained) << r.topic;
         EXPECT_EQ(config["device"].toObject()["name"].toString(), "VORN tyre monitor") << r.topic;
         EXPECT_EQ(config["availability_topic"].toString().toStdString(), kAvailability);
-        EXPECT_TRUE(config["state_topic"].toString().startsWith("vorn/van/")) << r.topic;
+        EXPECT_TRUE(config["state_topic"].toString().startsWith("vorn/van/") ||
+                    config["command_topic"].toString() == "vorn/van/alarm/set")
+            << r.topic;
         ids.insert(config["unique_id"].toString());
     }
     EXPECT_EQ(ids.size(), kEntities);
@@ -135,6 +157,8 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
         EXPECT_EQ(config["unit_of_measurement"].toString(), e.unit) << e.topic;
         EXPECT_TRUE(config["value_template"].toString().contains(e.value)) << e.topic;
     }
+    const QJsonObject button = json(late.waitFor("homeassistant/button/vorn_van/acknowledge"));
+    EXPECT_EQ(button["payload_press"].toString(), "ACK");
 
     broker.stop();
     EXPECT_TRUE(vorn.waitForError("lost the broker").contains("retrying"));
@@ -144,6 +168,44 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
     EXPECT_FALSE(live.waitFor("vorn/van/wheel/1/state", "low", before).topic.empty());
     EXPECT_FALSE(live.waitFor("homeassistant/sensor/vorn_van/wheel1_pressure/config", "", before)
                      .topic.empty());
+}
+
+// Home Assistant's button publishes ACK; anything else on the topic, from
+// whoever may publish there, does nothing and is said on standard error,
+// and without an alarm ACK does nothing either. A bad message published
+// after each case proves the program has handled the case once it is said.
+TEST(Broker, OnlyTheExactAckFromTheBrokerAcknowledgesAStandingAlarm) {
+    Broker broker;
+    Subscriber live(broker.plainPort(), {"vorn/van/#"});
+    const QByteArray mebibyte = "ACK" + QByteArray((1 << 20) - 3, 'K');
+    const struct {
+        QByteArray payload;
+        bool standing; // an alarm stands when it comes
+        long acknowledged;
+    } cases[] = {
+        {"ACK", true, 1}, {"ACK", false, 0}, {"ack", true, 0}, {"", true, 0}, {mebibyte, true, 0}};
+    for (const auto& c : cases) {
+        const std::string what = c.payload.left(8).toStdString() + (c.standing ? " alarm" : "");
+        std::size_t from = live.all().size();
+        Headless vorn(broker, false);
+        ASSERT_FALSE(live.waitFor(kAvailability, "online", from).topic.empty()) << what;
+        if (c.standing) {
+            vorn.report(1, 40, 50); // below the low threshold
+            ASSERT_FALSE(live.waitFor("vorn/van/alarm", R"("state":"ON")", from).topic.empty());
+        }
+        from = live.all().size();
+        live.publish("vorn/van/alarm/set", c.payload);
+        live.publish("vorn/van/alarm/set", "fence");
+        EXPECT_TRUE(vorn.waitForError("ignored a message of").contains("only the payload ACK"))
+            << what;
+        if (c.acknowledged) {
+            EXPECT_FALSE(live.waitFor("vorn/van/alarm", R"("state":"OFF")", from).topic.empty());
+        }
+        // A click without an alarm would have told the unit to end its mode.
+        EXPECT_FALSE(vorn.unit.read(0).contains("LEND")) << what;
+        ASSERT_TRUE(vorn.endsCleanlyOn(SIGTERM)) << what;
+        EXPECT_EQ(vorn.acknowledgedAlarms(), c.acknowledged) << what;
+    }
 }
 
 TEST(Broker, TwoCopiesWithTheDefaultClientIdBothStayConnected) {
@@ -189,7 +251,8 @@ TEST(Broker, AKilledOrStoppedProgramLeavesOfflineBehind) {
     Broker broker;
     for (const auto& [signal, tls] : {std::pair{SIGKILL, false}, std::pair{SIGTERM, true}}) {
         Subscriber live(broker.plainPort(), {kAvailability});
-        Headless vorn(broker, tls, broker.file("ca.crt"));
+        Headless vorn(broker, tls, broker.file("ca.crt"), Broker::kPassword,
+                      QFile::ReadOwner | QFile::WriteOwner, signal == SIGTERM);
         ASSERT_FALSE(live.waitFor(kAvailability, "online").topic.empty())
             << vorn.waitForError("", 0).toStdString();
         const std::size_t before = live.all().size();

@@ -38,8 +38,7 @@ void PseudoTerminal::hangUp() {
     master_ = -1;
 }
 
-void PseudoTerminal::write(const QByteArray& bytes) const {
-    const qsizetype before = waiting();
+void PseudoTerminal::send(const QByteArray& bytes) const {
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(master_, bytes.constData() + done, bytes.size() - done);
@@ -47,6 +46,11 @@ void PseudoTerminal::write(const QByteArray& bytes) const {
             throw std::runtime_error("cannot write to the pseudo-terminal");
         done += n;
     }
+}
+
+void PseudoTerminal::write(const QByteArray& bytes) const {
+    const qsizetype before = waiting();
+    send(bytes);
     // The kernel hands the bytes to the program's side asynchronously. Nothing
     // on the test's thread reads them meanwhile, so they have all arrived once
     // that side holds them in addition to what waited before.

@@ -17,6 +17,9 @@ public:
     QString devicePath() const { return devicePath_; }
     // Returns once the bytes can be read on the program's side.
     void write(const QByteArray& bytes) const;
+    // Returns once written: for a program in another process, which reads
+    // them as they come, so that write() would wait for nothing.
+    void send(const QByteArray& bytes) const;
     // What the program wrote, waiting up to `ms` for the first byte.
     QByteArray read(int ms = 200) const;
     // Whether the program has taken every byte written, waiting up to `ms`.

@@ -1,7 +1,13 @@
-#include <QApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <gmock/gmock.h>
+#ifdef VORN_TEST_CORE
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#else
+#include <QApplication>
+using TestApplication = QApplication;
+#endif
 
 int main(int argc, char** argv) {
     // Also when CTest lists the tests, which happens without our environment.
@@ -19,7 +25,7 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
-    QApplication app(argc, argv);
+    TestApplication app(argc, argv);
     testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,254 @@
+#include "notify/DesktopNotifier.h"
+
+#include "monitor/MonitorCore.h"
+#include "notify/BusConnector.h"
+#include "protocol/Readout.h"
+#include "protocol/TemperatureUnits.h"
+
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+
+namespace vorn {
+
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.Notifications");
+const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+constexpr std::uint8_t kUrgencyCritical = 2;
+// A bus that has not answered by then is said to be silent; it may still come.
+constexpr std::chrono::seconds kConnectLimit{10};
+// A notification service that has not answered by then has failed this call.
+constexpr int kReplyLimitMs = 10'000;
+// A standing notice follows its readings no more often, so a wheel that
+// flickers between two values does not flood the desktop.
+constexpr qint64 kFollowEveryMs = 10'000;
+constexpr std::int32_t kAlarmBits =
+    status::LowPressure | status::HighPressure | status::HighTemperature;
+
+qint64 steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The digits as the screen shows them, without the zeros that only fill its
+// cells: "05.0" reads "5.0".
+QString rowText(const RowGlyphs& row) {
+    QString text = QString::fromStdString(RowText(row)).remove(u' ');
+    while (text.size() > 1 && text[0] == u'0' && text[1].isDigit())
+        text.remove(0, 1);
+    return text;
+}
+
+QString pressureText(std::int32_t raw, std::int32_t unitIndex) {
+    static const std::array<QString, 4> kUnits{QStringLiteral("psi"), QStringLiteral("bar"),
+                                               QStringLiteral("kPa"), QStringLiteral("kg/cm²")};
+    const std::optional<RowGlyphs> row = PressureGlyphs(raw, unitIndex);
+    if (!row || unitIndex < 0 || unitIndex >= static_cast<std::int32_t>(kUnits.size()))
+        return {};
+    return rowText(*row) + u' ' + kUnits[static_cast<std::size_t>(unitIndex)];
+}
+
+// Whole degrees, as the digits show them in the chosen unit.
+QString temperatureText(std::int32_t raw, TemperatureUnit unit) {
+    if (!TemperatureGlyphs(raw)) // dashes: no reading
+        return {};
+    const std::string_view symbol = TemperatureUnitSymbol(unit);
+    return QString::number(TemperatureInUnit(raw - ZeroCelsius, unit)) + u' ' +
+           QString::fromUtf8(symbol.data(), static_cast<qsizetype>(symbol.size()));
+}
+
+QString withReading(const QString& what, const QString& reading) {
+    return reading.isEmpty() ? what : what + QStringLiteral(", ") + reading;
+}
+
+} // namespace
+
+QString alarmLine(int wheel, std::int32_t status, const TyreStateTable& state,
+                  const MonitorSettings& settings) {
+    if (wheel < 0 || wheel >= kWheelSlots)
+        return {};
+    const auto w = static_cast<std::size_t>(wheel);
+    const QString pressure = pressureText(state.TyrePressure[w], settings.PressureUnitIndex);
+    QStringList parts;
+    if (status & status::LowPressure)
+        parts << withReading(QStringLiteral("low pressure"), pressure);
+    if (status & status::HighPressure)
+        parts << withReading(QStringLiteral("high pressure"), pressure);
+    if (status & status::HighTemperature)
+        parts << withReading(QStringLiteral("high temperature"),
+                             temperatureText(state.TyreTemperature[w],
+                                             TemperatureUnitOf(settings.TemperatureUnitIndex)));
+    if (parts.isEmpty())
+        parts << QStringLiteral("alarm");
+    return QStringLiteral("wheel %1: %2").arg(wheel).arg(parts.join(QStringLiteral("; ")));
+}
+
+DesktopNotifier::DesktopNotifier(MonitorCore& core, BusConnector& bus,
+                                 std::function<qint64()> clock)
+    : QObject(&core), core_(core), connector_(bus), clock_(clock ? std::move(clock) : steadyMs) {
+    connect(&core, &MonitorCore::alarmWasRaised, this, &DesktopNotifier::raised);
+    connect(&core, &MonitorCore::refreshed, this, &DesktopNotifier::follow);
+    connect(&core, &MonitorCore::alarmWasEnded, this, [this] { ended(); });
+    // Without a session bus to find (a server, a service outside a login)
+    // D-Bus is not even started: there is nobody to notify.
+    if (!connector_.findable()) {
+        noBus_ = QStringLiteral("no D-Bus session bus");
+        return;
+    }
+    connector_.start(*this, [this](const QDBusConnection& c) { connected(c); });
+    QTimer::singleShot(kConnectLimit, this, [this] {
+        if (bus_ || !noBus_.isEmpty())
+            return;
+        noBus_ = QStringLiteral("the D-Bus session bus has not answered in %1 s")
+                     .arg(kConnectLimit.count());
+        tellWhyNot();
+    });
+}
+
+DesktopNotifier::~DesktopNotifier() {
+    connector_.forget();
+    // A critical notification would outlive the program otherwise.
+    if (standing_ && id_ != 0)
+        closeNotification(id_);
+}
+
+void DesktopNotifier::connected(const QDBusConnection& bus) {
+    if (!bus.isConnected()) {
+        const QString error = bus.lastError().message();
+        noBus_ = error.isEmpty() ? QStringLiteral("no D-Bus session") : error;
+        tellWhyNot();
+        return;
+    }
+    bus_ = bus;
+    if (standing_) // raised before the bus was there
+        send();
+}
+
+void DesktopNotifier::raised(int wheel, std::int32_t status) {
+    if (wheel < 0 || wheel >= kWheelSlots)
+        return;
+    if (!standing_) {
+        standing_ = true;
+        ++alarm_;
+        id_ = 0;
+        lines_.fill({});
+    }
+    lines_[static_cast<std::size_t>(wheel)] =
+        alarmLine(wheel, status, core_.state(), core_.settings());
+    if (!bus_)
+        tellWhyNot(); // sent once the bus comes, if it does
+    else if (waiting_)
+        stale_ = true; // its number is not known yet; replacing needs it
+    else
+        send();
+}
+
+// The shown values of the standing alarm's wheels, as the screen shows them
+// now; a wheel back within limits keeps what it said.
+void DesktopNotifier::follow() {
+    if (!standing_ || !bus_ || waiting_)
+        return;
+    const TyreStateTable& state = core_.state();
+    for (int wheel = 0; wheel < kWheelSlots; ++wheel) {
+        QString& line = lines_[static_cast<std::size_t>(wheel)];
+        const std::int32_t status = state.TyreStatus[static_cast<std::size_t>(wheel)];
+        if (line.isEmpty() || (status & kAlarmBits) == 0)
+            continue;
+        const QString now = alarmLine(wheel, status, state, core_.settings());
+        unsent_ = unsent_ || now != line;
+        line = now;
+    }
+    if (unsent_ && clock_() - sentAt_ >= kFollowEveryMs)
+        send();
+}
+
+void DesktopNotifier::ended() {
+    if (!standing_)
+        return;
+    standing_ = false;
+    // One still unanswered is closed by its reply, unless that only repeats
+    // the number closed here.
+    closedId_ = id_;
+    if (id_ != 0)
+        closeNotification(id_);
+    id_ = 0;
+    waiting_ = false;
+    stale_ = false;
+}
+
+void DesktopNotifier::send() {
+    if (!bus_->isConnected()) {
+        sayOnce(QStringLiteral("the D-Bus session has ended"));
+        return;
+    }
+    QStringList body;
+    for (const QString& line : lines_)
+        if (!line.isEmpty())
+            body << line;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+    const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kUrgencyCritical)},
+                            {QStringLiteral("desktop-entry"), QStringLiteral("vorn")}};
+    // It stays until the alarm ends, which withdraws it.
+    constexpr qint32 kNeverExpires = 0;
+    call << QStringLiteral("VORN") << id_ << QStringLiteral("vorn") << QStringLiteral("Tyre alarm")
+         << body.join(u'\n') << QStringList() << hints << kNeverExpires;
+    auto* watcher = new QDBusPendingCallWatcher(bus_->asyncCall(call, kReplyLimitMs), this);
+    waiting_ = true;
+    sentAt_ = clock_();
+    unsent_ = false;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, alarm = alarm_](QDBusPendingCallWatcher* w) { replied(w, alarm); });
+}
+
+void DesktopNotifier::replied(QDBusPendingCallWatcher* watcher, quint64 alarm) {
+    watcher->deleteLater();
+    const QDBusPendingReply<quint32> reply = *watcher;
+    const bool current = standing_ && alarm == alarm_;
+    if (reply.isError()) {
+        sayOnce(reply.error().message());
+        if (current)
+            waiting_ = stale_ = false;
+        return;
+    }
+    if (!current) { // the alarm ended before the service answered
+        if (reply.value() != closedId_)
+            closeNotification(reply.value());
+        return;
+    }
+    id_ = reply.value();
+    waiting_ = false;
+    if (stale_) {
+        stale_ = false;
+        send();
+    }
+}
+
+void DesktopNotifier::closeNotification(quint32 id) {
+    if (!bus_ || !bus_->isConnected())
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService,
+                                                       QStringLiteral("CloseNotification"));
+    call << id;
+    bus_->send(call); // nothing to wait for
+}
+
+void DesktopNotifier::tellWhyNot() {
+    if (standing_ && !noBus_.isEmpty())
+        sayOnce(noBus_);
+}
+
+void DesktopNotifier::sayOnce(const QString& reason) {
+    if (toldFailure_)
+        return;
+    toldFailure_ = true;
+    std::fprintf(stderr, "vorn: no desktop notification: %s\n", qUtf8Printable(reason));
+}
+
+} // namespace vorn

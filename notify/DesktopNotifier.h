@@ -1,0 +1,75 @@
+#pragma once
+
+#include "protocol/MonitorSettings.h"
+#include "protocol/TyreStateTable.h"
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QDBusPendingCallWatcher;
+
+namespace vorn {
+
+class BusConnector;
+class MonitorCore;
+
+// One wheel's part of the alarm notification, its reading in the units the
+// screen uses: "wheel 2: low pressure, 20.0 psi", "high temperature, 176 °F".
+QString alarmLine(int wheel, std::int32_t status, const TyreStateTable& state,
+                  const MonitorSettings& settings);
+
+// Tells the desktop's notification service (freedesktop, on the session bus)
+// about the tyre alarm, for people who keep the window out of sight: one
+// critical notification while an alarm stands, updated in place as wheels
+// join it and, at most every 10 s, as their readings change, withdrawn when
+// the alarm is acknowledged or clears. Nothing here
+// waits for the bus: the connection is made off this thread, every call is
+// asynchronous with a time limit, and an alarm raised before the bus is
+// reached is shown once it is. Without a bus or a service nothing happens.
+class DesktopNotifier : public QObject {
+    Q_OBJECT
+public:
+    // Lives as long as `core`, its parent; `bus` outlives it and is
+    // started here. `clock`: milliseconds, a steady clock when empty.
+    DesktopNotifier(MonitorCore& core, BusConnector& bus, std::function<qint64()> clock = {});
+    ~DesktopNotifier() override;
+    // The service's number of the notice on show, once it has answered; 0 otherwise.
+    quint32 shownId() const { return standing_ && !waiting_ ? id_ : 0; }
+
+private:
+    void connected(const QDBusConnection& bus);
+    void raised(int wheel, std::int32_t status);
+    void follow(); // after each refresh
+    void ended();
+    void send();
+    void closeNotification(quint32 id);
+    void replied(QDBusPendingCallWatcher* watcher, quint64 alarm);
+    // Why no notification can be shown, said once on standard error; later
+    // alarms still try.
+    void sayOnce(const QString& reason);
+    // Says why, once there is a standing alarm and a reason.
+    void tellWhyNot();
+
+    MonitorCore& core_;
+    BusConnector& connector_;
+    std::optional<QDBusConnection> bus_;       // once the connect has come back connected
+    QString noBus_;                            // why there is none yet, once known
+    std::array<QString, kWheelSlots> lines_{}; // the standing alarm's wheels
+    quint64 alarm_ = 0;                        // counts the alarms, so a late reply finds its own
+    bool standing_ = false;                    // an alarm is on
+    quint32 id_ = 0;       // the service's number of the standing alarm's notification
+    bool waiting_ = false; // its Notify has not been answered yet
+    bool stale_ = false;   // a wheel joined meanwhile: send again once answered
+    quint32 closedId_ = 0; // what the last end of an alarm closed
+    bool toldFailure_ = false;
+    std::function<qint64()> clock_;
+    qint64 sentAt_ = 0;
+    bool unsent_ = false; // a reading changed since the last Notify
+};
+
+} // namespace vorn
