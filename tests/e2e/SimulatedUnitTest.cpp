@@ -15,13 +15,6 @@ namespace {
 using std::chrono::milliseconds;
 using test::WindowFixture;
 
-// Runs the monitor's three timers once, as 100 ms of the program's life.
-void tick(MonitorCore& m) {
-    m.Timer2Timer();
-    m.Timer3Timer();
-    m.Timer1Timer();
-}
-
 // The simulated unit on the window's own pseudo-terminal, on a clock the test
 // drives; what it sent is kept with the time it was sent.
 struct ModelOnTheLine {
@@ -34,7 +27,9 @@ struct ModelOnTheLine {
                 fixture.unit.write(QByteArray::fromStdString(out));
                 sent.push_back({model.now().count(), QByteArray::fromStdString(out)});
             }
-            tick(*fixture.core);
+            fixture.core->Timer2Timer(); // the three timers once: 100 ms of the program's life
+            fixture.core->Timer3Timer();
+            fixture.core->Timer1Timer();
             model.receiveSerial(fixture.unit.read(0).toStdString());
         }
     }
