@@ -1,4 +1,6 @@
+#include "notify/BusConnector.h"
 #include "app/CommandLine.h"
+#include "notify/DesktopNotifier.h"
 #include "app/Headless.h"
 #include "app/HistoryCommand.h"
 #include "app/HistoryViews.h"
@@ -9,8 +11,6 @@
 #include "app/VornApplication.h"
 #include "monitor/MonitorCore.h"
 #include "monitor/UserSettings.h"
-#include "notify/BusConnector.h"
-#include "notify/DesktopNotifier.h"
 #include "window/DesktopMessageSink.h"
 #include "window/TFmain.h"
 

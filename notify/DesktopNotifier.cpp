@@ -1,7 +1,7 @@
 #include "notify/DesktopNotifier.h"
 
-#include "monitor/MonitorCore.h"
 #include "notify/BusConnector.h"
+#include "monitor/MonitorCore.h"
 #include "protocol/Readout.h"
 #include "protocol/TemperatureUnits.h"
 
