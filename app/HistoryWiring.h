@@ -16,7 +16,7 @@ class MonitorCore;
 
 struct HistoryConfig {
     QString path; // empty: history is off
-    int retentionDays = 400;
+    history::Retention retention;
     std::function<history::TimeMs()> clock; // wall clock when empty
 };
 
