@@ -73,8 +73,10 @@ MonitorServer::~MonitorServer() {
     if (tones_)
         tones_->setRemote({});
     // The clients hear the owner go at once, not when the process ends.
-    for (const auto& c : clients_)
+    for (const auto& c : clients_) {
+        c->socket->disconnect(this); // an abort tells of itself, and dropping would change the list
         c->socket->abort();
+    }
 }
 
 bool MonitorServer::listen(const QString& path) {

@@ -225,9 +225,15 @@ TEST(MonitorSocket, ASecondVorndStandsByAndTakesTheUnitOverWithin3sWhenTheOwnerE
     }
     ASSERT_TRUE(said.contains("standing by")) << said.constData();
 
+    Client attached, another; // the owner lets its clients go as it ends, and ends cleanly
+    attached.waitForType("settings");
+    another.waitForType("settings");
     clock.restart();
     owner.process.terminate();
     ASSERT_TRUE(owner.process.waitForFinished(5000)); // so no client reaches the old owner
+    EXPECT_EQ(owner.process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(owner.process.exitCode(), 0);
+    EXPECT_TRUE(attached.waitForDisconnect());
     std::unique_ptr<Client> client;
     while (clock.elapsed() < 5000) {
         client = std::make_unique<Client>();
