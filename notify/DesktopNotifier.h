@@ -8,6 +8,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 
 class QDBusPendingCallWatcher;
@@ -16,6 +17,9 @@ namespace vorn {
 
 class BusConnector;
 class MonitorCore;
+namespace insight {
+class LiveInsight;
+}
 
 // One wheel's part of the alarm notification, its reading in the units the
 // screen uses: "wheel 2: low pressure, 20.0 psi", "high temperature, 176 °F".
@@ -36,6 +40,10 @@ public:
     // started here.
     DesktopNotifier(MonitorCore& core, BusConnector& bus);
     ~DesktopNotifier() override;
+
+    // Each warning of the analysis that begins is one "Tyre warning" notice
+    // of its own, closed when the warning ends.
+    void followInsight(insight::LiveInsight& insight);
 
 private:
     void connected(const QDBusConnection& bus);
@@ -62,6 +70,18 @@ private:
     bool stale_ = false;   // a wheel joined meanwhile: send again once answered
     quint32 closedId_ = 0; // what the last end of an alarm closed
     bool toldFailure_ = false;
+
+    // The warnings' notices, by wheel and kind.
+    struct WarningNotice {
+        QString text;
+        quint32 id = 0;       // once the service has answered
+        bool waiting = false; // its Notify is under way
+        bool ended = false;   // close it once its number is known
+    };
+    void warningChanged(int key, bool begun, const QString& text);
+    void sendWarning(int key);
+    void warningReplied(QDBusPendingCallWatcher* watcher, int key);
+    std::map<int, WarningNotice> warnings_;
 };
 
 } // namespace vorn
