@@ -3,7 +3,6 @@
 #include "charts/HistoryWindow.h"
 
 #include "history/HistoryStore.h"
-#include "protocol/PressureUnits.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -78,30 +77,6 @@ std::vector<QLineSeries*> piecesOf(QChart* chart, int wheel) {
     return pieces;
 }
 
-// What the window must draw of a wheel's rows in the last hour, in bar: a
-// piece for each run of rows 10 s apart, its last value held a minute, but
-// not past the program's end or now.
-std::vector<QList<QPointF>> expectedPieces(const std::vector<history::Reading>& rows, int wheel) {
-    std::vector<QList<QPointF>> pieces;
-    TimeMs last = 0;
-    for (const history::Reading& r : rows) {
-        if (r.wheel != wheel || r.time < kNow - kHour)
-            continue;
-        if (pieces.empty() || r.time - last > 10'000)
-            pieces.emplace_back();
-        pieces.back().append({double(r.time), pressureInUnit(r.pressure, 1).value / 100.0});
-        last = r.time;
-    }
-    for (QList<QPointF>& piece : pieces) {
-        const TimeMs end = TimeMs(piece.back().x());
-        const TimeMs held =
-            std::min(end < kEnded ? std::min(end + kMinute, kEnded) : end + kMinute, kNow);
-        if (held > end)
-            piece.append({double(held), piece.back().y()});
-    }
-    return pieces;
-}
-
 TEST(HistoryWindow, ShowsEachWheelInItsColourBrokenWhereNotHeardWithTheThresholdsAndTheAlarm) {
     const test::WorkDir dir;
     const PreparedHistory prepared = prepareHistory(dir);
@@ -129,14 +104,30 @@ TEST(HistoryWindow, ShowsEachWheelInItsColourBrokenWhereNotHeardWithTheThreshold
                                      [](QLegendMarker* m) { return m->isVisible(); });
     };
     ASSERT_TRUE(QTest::qWaitFor([&] { return legendEntries() > 0; })) << "the legend is laid out";
+    // A piece for each run of rows 10 s apart, its last value held a minute,
+    // but not past the program's end or now: its first and last second
+    // before now and its points. The first reading of each wheel, in bar.
+    struct Piece {
+        TimeMs first, last;
+        qsizetype points;
+    };
+    const std::vector<Piece> wheel0{{-3600, -2340, 122}, {-1800, -1195, 62}, {-1170, 0, 118}};
+    const std::vector<Piece> others{{-3600, -1195, 242}, {-1170, 0, 118}};
+    const std::array<double, 6> firstBar{2.07, 1.65, 2.13, 2.17, 2.2, 2.24};
     std::set<QRgb> colours;
     for (int wheel = 0; wheel < 6; ++wheel) {
         const std::vector<QLineSeries*> pieces = piecesOf(window.pressureChart(), wheel);
-        const std::vector<QList<QPointF>> want = expectedPieces(prepared.rows, wheel);
+        const std::vector<Piece>& want = wheel == 0 ? wheel0 : others;
         ASSERT_EQ(pieces.size(), want.size()) << wheel;
+        EXPECT_DOUBLE_EQ(pieces[0]->at(0).y(), firstBar[wheel]) << wheel;
         int named = 0;
         for (std::size_t i = 0; i < pieces.size(); ++i) {
-            EXPECT_EQ(pieces[i]->points(), want[i]) << wheel << " piece " << i;
+            const QList<QPointF> points = pieces[i]->points();
+            EXPECT_EQ(points.size(), want[i].points) << wheel << " piece " << i;
+            EXPECT_EQ(points.front().x(), kNow + want[i].first * 1000) << wheel << " piece " << i;
+            EXPECT_EQ(points.back().x(), kNow + want[i].last * 1000) << wheel << " piece " << i;
+            EXPECT_TRUE(i + 1 == pieces.size() || points.back().y() == points.rbegin()[1].y())
+                << "the last value held, wheel " << wheel;
             EXPECT_EQ(pieces[i]->pen().color(), pieces[0]->pen().color()) << wheel;
             for (QLegendMarker* marker : window.pressureChart()->legend()->markers(pieces[i]))
                 named += marker->isVisible() ? 1 : 0;

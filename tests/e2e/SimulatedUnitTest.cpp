@@ -5,9 +5,7 @@
 #include "tests/window/WindowFixture.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QHelpEvent>
-#include <QProcess>
 #include <QToolTip>
 #include <gtest/gtest.h>
 
@@ -16,13 +14,6 @@ namespace {
 
 using std::chrono::milliseconds;
 using test::WindowFixture;
-
-// Runs the monitor's three timers once, as 100 ms of the program's life.
-void tick(MonitorCore& m) {
-    m.Timer2Timer();
-    m.Timer3Timer();
-    m.Timer1Timer();
-}
 
 // The simulated unit on the window's own pseudo-terminal, on a clock the test
 // drives; what it sent is kept with the time it was sent.
@@ -36,7 +27,9 @@ struct ModelOnTheLine {
                 fixture.unit.write(QByteArray::fromStdString(out));
                 sent.push_back({model.now().count(), QByteArray::fromStdString(out)});
             }
-            tick(*fixture.core);
+            fixture.core->Timer2Timer(); // the three timers once: 100 ms of the program's life
+            fixture.core->Timer3Timer();
+            fixture.core->Timer1Timer();
             model.receiveSerial(fixture.unit.read(0).toStdString());
         }
     }
@@ -45,54 +38,31 @@ struct ModelOnTheLine {
     std::vector<std::pair<history::TimeMs, QByteArray>> sent;
 };
 
-// A wheel's reading as a CSV line has it after the time: wheel, pressure in
-// psi twice (psi is the chosen unit), temperature in degrees Celsius,
-// battery, sensor flag, link.
-struct CsvReading {
-    history::TimeMs time = 0;
-    QByteArray fields;
-};
+// A reading as wheel, half psi, temperature plus 40, battery, sensor flag and
+// serial link (1 each), with the time it was sent or stored.
+using Row = std::array<int, 6>;
+using Rows = std::map<int, std::vector<std::pair<history::TimeMs, Row>>>;
 
 // The sensor reports in what the unit sent, decoded by hand from their long
 // form: wheel, battery, sensor flag, half psi ("5" or "0"), whole psi and
-// temperature plus 40 as hex pairs. Each wheel's line keeps a reading only
-// when it changed, as the history does within a minute.
-std::map<int, std::vector<CsvReading>> sentReadings(const ModelOnTheLine& unit,
-                                                    history::TimeMs start) {
-    std::map<int, std::vector<CsvReading>> readings;
+// temperature plus 40 as hex pairs. Each wheel keeps a reading only when it
+// changed, as the history does within a minute.
+Rows sentReadings(const ModelOnTheLine& unit, history::TimeMs start) {
+    Rows readings;
+    const auto hex = [](const QByteArray& digits) { return digits.toInt(nullptr, 16); };
     for (const auto& [at, bytes] : unit.sent) {
         for (qsizetype i = bytes.indexOf('$'); i >= 0; i = bytes.indexOf('$', i + 1)) {
             const QByteArray body = bytes.mid(i + 1, 10);
-            const int wheel = body.left(1).toInt(nullptr, 16);
-            const QByteArray psi = QByteArray::number(body.mid(4, 2).toInt(nullptr, 16)) +
-                                   (body[3] == '5' ? ".5" : ".0");
-            const QByteArray fields = body.left(1) + ',' + psi + ',' + psi + ',' +
-                                      QByteArray::number(body.mid(6, 2).toInt(nullptr, 16) - 40) +
-                                      ',' + body.mid(1, 1) + ",1,serial";
-            auto& line = readings[wheel];
-            if (line.empty() || line.back().fields != fields)
-                line.push_back({start + at, fields});
+            const Row row{hex(body.left(1)),
+                          2 * hex(body.mid(4, 2)) + (body[3] == '5'),
+                          hex(body.mid(6, 2)),
+                          hex(body.mid(1, 1)),
+                          1,
+                          1};
+            auto& line = readings[row[0]];
+            if (line.empty() || line.back().second != row)
+                line.push_back({start + at, row});
         }
-    }
-    return readings;
-}
-
-// `vorn --export-csv -` on the file, its lines by wheel.
-std::map<int, std::vector<CsvReading>> exportedReadings(const QString& dir, const QString& path) {
-    QProcess exporter;
-    exporter.setWorkingDirectory(dir);
-    exporter.start(QStringLiteral(VORN_BINARY), {"--history", path, "--export-csv", "-"});
-    EXPECT_TRUE(exporter.waitForFinished(10000) && exporter.exitCode() == 0);
-    QList<QByteArray> lines = exporter.readAllStandardOutput().split('\n');
-    std::map<int, std::vector<CsvReading>> readings;
-    for (const QByteArray& line : lines.mid(1)) { // after the header
-        const qsizetype comma = line.indexOf(',');
-        if (comma < 0)
-            continue;
-        const QDateTime time =
-            QDateTime::fromString(QString::fromLatin1(line.left(comma)), Qt::ISODateWithMs);
-        readings[line.mid(comma + 1, 1).toInt()].push_back(
-            {time.toMSecsSinceEpoch(), line.mid(comma + 1).trimmed()});
     }
     return readings;
 }
@@ -114,32 +84,34 @@ TEST(SimulatedUnit, ASlowLeakIsKeptInTheHistoryAsAFallingLineAndAnAlarm) {
         << QToolTip::text().toStdString();
     delete feature; // writes what is queued
 
-    // Each wheel's exported lines are the readings the unit sent, in order,
+    // Each wheel's stored readings are the ones the unit sent, in order,
     // stored by the next poll of the line.
-    const auto sent = sentReadings(unit, start);
-    const auto exported = exportedReadings(f.dir.path(), path);
-    ASSERT_EQ(exported.size(), 6u);
-    for (const auto& [wheel, lines] : sent) {
-        const std::vector<CsvReading>& got = exported.at(wheel);
-        ASSERT_EQ(got.size(), lines.size()) << "wheel " << wheel;
-        for (std::size_t i = 0; i < lines.size(); ++i) {
-            EXPECT_EQ(got[i].fields, lines[i].fields) << "wheel " << wheel << ", line " << i;
-            EXPECT_GE(got[i].time, lines[i].time);
-            EXPECT_LE(got[i].time, lines[i].time + 1000);
-        }
-    }
-
     history::HistoryStore store;
     ASSERT_TRUE(store.open(path, history::OpenMode::ReadOnly).usable());
-    std::map<int, std::vector<std::int32_t>> pressures;
+    Rows stored;
     store.forEachReading(start, start + 30'000, [&](const history::Reading& r) {
-        pressures[r.wheel].push_back(r.pressure);
+        stored[r.wheel].push_back({r.time,
+                                   {r.wheel, r.pressure, r.temperature, r.battery, r.sensorFlag,
+                                    r.link == ReportLink::Serial}});
     });
-    ASSERT_EQ(pressures.size(), 6u);
-    const auto leaking = std::min_element(pressures.begin(), pressures.end(), [](auto& a, auto& b) {
-        return a.second.back() < b.second.back();
+    const Rows sent = sentReadings(unit, start);
+    ASSERT_EQ(stored.size(), 6u);
+    ASSERT_EQ(sent.size(), 6u);
+    for (const auto& [wheel, lines] : sent) {
+        const auto& got = stored.at(wheel);
+        ASSERT_EQ(got.size(), lines.size()) << "wheel " << wheel;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_EQ(got[i].second, lines[i].second) << "wheel " << wheel << ", line " << i;
+            EXPECT_GE(got[i].first, lines[i].first);
+            EXPECT_LE(got[i].first, lines[i].first + 1000);
+        }
+    }
+    const auto leaking = std::min_element(stored.begin(), stored.end(), [](auto& a, auto& b) {
+        return a.second.back().second[1] < b.second.back().second[1];
     });
-    const std::vector<std::int32_t>& line = leaking->second;
+    std::vector<int> line;
+    for (const auto& reading : leaking->second)
+        line.push_back(reading.second[1]);
     EXPECT_TRUE(std::is_sorted(line.rbegin(), line.rend())) << "falling all the way";
     EXPECT_GE(line.front() - line.back(), 2 * 8) << "eight psi or more lost in 25 s";
     const auto events = store.events(start, start + 30'000);

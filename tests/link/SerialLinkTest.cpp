@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 #include <QSerialPort>
 #include <QTemporaryDir>
-#include <QTemporaryFile>
 #include <QtCore/qtestsupport_core.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -13,25 +13,7 @@ namespace {
 
 using test::WindowFixture;
 
-TEST(SettingsWindow, ASaveThatCannotBeWrittenIsShownAndKeepsThePanelOpen) {
-    WindowFixture f;
-    TFmain& w = f.open();
-    w.show();
-    QTest::mouseClick(w.BitBtn1, Qt::LeftButton);
-    w.RadioGroup1->setItemIndex(2);
-    w.BitBtn2Click();
-    const QString path = f.dir.file("setdata.txt");
-    ASSERT_TRUE(QFile::remove(path) && QDir().mkdir(path)); // a folder in the file's place
-    QTest::mouseClick(w.Button1, Qt::LeftButton);
-    ASSERT_EQ(f.messages.shown.size(), 1u);
-    EXPECT_EQ(f.messages.shown[0].text, "Cannot create file " + path);
-    EXPECT_TRUE(w.Panel10->isVisible());
-    EXPECT_EQ(w.RadioGroup1->itemIndex(), 2);     // what was chosen stays chosen
-    QTest::mouseClick(w.Button2, Qt::LeftButton); // the program carries on
-    EXPECT_FALSE(w.Panel10->isVisible());
-}
-
-TEST(SettingsWindow, TheOpenPanelCoversTheScreenAndLeavesEveryControlUncovered) {
+TEST(SettingsWindow, TheOpenPanelCoversTheScreenLeavesEveryControlUncoveredAndTypedTextSelects) {
     WindowFixture f;
     TFmain& w = f.open();
     w.show();
@@ -46,6 +28,19 @@ TEST(SettingsWindow, TheOpenPanelCoversTheScreenAndLeavesEveryControlUncovered) 
         EXPECT_TRUE(w.Panel10->rect().contains({c->mapTo(w.Panel10, QPoint()), c->size()}));
     }
     EXPECT_TRUE(w.Panel10->isAncestorOf(w.childAt(w.BitBtn1->geometry().center())));
+    // Typed text that is no entry leaves no selection.
+    const struct {
+        ChoiceBox* box;
+        const char* typed;
+        int selection;
+    } cases[] = {{w.ComboBox2, "fast", -1}, {w.ComboBox2, "336 ms", 3}, {w.ComboBox1, "11", -1}};
+    for (const auto& c : cases) {
+        c.box->lineEdit()->selectAll();
+        QTest::keyClicks(c.box->lineEdit(), c.typed);
+        QTest::keyClick(c.box->lineEdit(), Qt::Key_Return);
+        EXPECT_EQ(c.box->itemIndex(), c.selection) << c.typed;
+    }
+    EXPECT_EQ(w.ComboBox1->count(), 10);
 }
 
 TEST(SettingsPanel, StepsWrapAtBothInclusiveEndsOfEachColumn) {
@@ -93,6 +88,19 @@ TEST(SettingsPanel, NothingTakesEffectBeforeSaveTypedThresholdsAreNeverStoredAnd
     w.Panel5Click();
     EXPECT_FALSE(w.Panel10->isVisible());
     EXPECT_EQ(f.core->usbOutReport(), command::usbReport("W2"));
+
+    // A save that cannot be written is shown and keeps the panel open.
+    w.BitBtn1Click();
+    w.RadioGroup1->setItemIndex(1);
+    const QString path = f.dir.file("setdata.txt");
+    ASSERT_TRUE(QFile::remove(path) && QDir().mkdir(path)); // a folder in the file's place
+    QTest::mouseClick(w.Button1, Qt::LeftButton);
+    ASSERT_EQ(f.messages.shown.size(), 1u);
+    EXPECT_EQ(f.messages.shown[0].text, "Cannot create file " + path);
+    EXPECT_TRUE(w.Panel10->isVisible());
+    EXPECT_EQ(w.RadioGroup1->itemIndex(), 1);     // what was chosen stays chosen
+    QTest::mouseClick(w.Button2, Qt::LeftButton); // the program carries on
+    EXPECT_FALSE(w.Panel10->isVisible());
 }
 
 // The temperature digits and the threshold shown follow the unit; the
@@ -132,25 +140,6 @@ TEST(SettingsPanel, UnitsFollowEveryChoiceIncludingNone) {
     EXPECT_EQ(f.savedSettings().split('\n')[2], "71\r");
     // The default fonts have no "。" for the temperature choices; this one has.
     EXPECT_EQ(QFontInfo(w.RadioGroup2->font()).family(), "Sawarabi Gothic");
-}
-
-TEST(SettingsPanel, TypedTextThatIsNoEntryLeavesNoSelection) {
-    WindowFixture f;
-    TFmain& w = f.open();
-    w.show();
-    w.BitBtn1Click();
-    const struct {
-        ChoiceBox* box;
-        const char* typed;
-        int selection;
-    } cases[] = {{w.ComboBox2, "fast", -1}, {w.ComboBox2, "336 ms", 3}, {w.ComboBox1, "11", -1}};
-    for (const auto& c : cases) {
-        c.box->lineEdit()->selectAll();
-        QTest::keyClicks(c.box->lineEdit(), c.typed);
-        QTest::keyClick(c.box->lineEdit(), Qt::Key_Return);
-        EXPECT_EQ(c.box->itemIndex(), c.selection) << c.typed;
-    }
-    EXPECT_EQ(w.ComboBox1->count(), 10);
 }
 
 } // namespace
