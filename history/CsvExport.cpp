@@ -1,6 +1,7 @@
 #include "history/CsvExport.h"
 
 #include "history/HistoryStore.h"
+#include "insight/ColdPressure.h"
 #include "protocol/PressureUnits.h"
 
 #include <QDateTime>
@@ -36,7 +37,7 @@ QByteArray csvHeader(int unitIndex) {
     return "time_utc,wheel,pressure_psi," +
            csvField(QStringLiteral("pressure_chosen_%1")
                         .arg(QLatin1String(pressureUnitName(unitIndex)))) +
-           ",temperature_c,battery,sensor_flag,link\r\n";
+           ",temperature_c,battery,sensor_flag,link,cold_pressure_psi\r\n";
 }
 
 QByteArray csvLine(const Reading& r, int unitIndex) {
@@ -55,8 +56,11 @@ QByteArray csvLine(const Reading& r, int unitIndex) {
     if (hasTemperature)
         line += QByteArray::number(r.temperature - 40);
     line += ',' + QByteArray::number(r.battery) + ',' + (r.sensorFlag ? "1" : "0") + ',' +
-            (r.link == ReportLink::Usb ? "usb" : "serial") + "\r\n";
-    return line;
+            (r.link == ReportLink::Usb ? "usb" : "serial") + ',';
+    // The tyre analysis' cold pressure (at 20 °C), as the tyre report gives it.
+    if (const auto cold = insight::coldPressureOfRaw(r.pressure, r.temperature))
+        line += QByteArray::number(*cold, 'f', 2);
+    return line + "\r\n";
 }
 
 namespace {

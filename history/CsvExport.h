@@ -14,6 +14,7 @@ QByteArray csvField(const QString& text);
 // and in the unit chosen on the settings panel (0 psi, 1 bar, 2 kPa, 3 kg/cm2;
 // column pressure_chosen_<unit>),
 // time in ISO 8601 UTC; a value the unit did not have is an empty field.
+// The last column is the cold pressure (at 20 °C) in psi.
 QByteArray csvHeader(int unitIndex);
 QByteArray csvLine(const Reading& reading, int unitIndex);
 

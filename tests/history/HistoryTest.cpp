@@ -401,18 +401,19 @@ TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {
         Reading r;
         QByteArray line;
     } lines[] = {
-        {0, reading(0, 0, 65), "1970-01-01T00:00:00.000Z,0,32.5,32.5,25,0,1,serial\r\n"},
+        {0, reading(0, 0, 65), "1970-01-01T00:00:00.000Z,0,32.5,32.5,25,0,1,serial,31.71\r\n"},
         {1, reading(1'796'606'902'173, 3, 65),
-         "2026-12-07T01:28:22.173Z,3,32.5,2.24,25,0,1,serial\r\n"},
-        {2, reading(0, 5, 290, 39), "1970-01-01T00:00:00.000Z,5,145.0,1000,-1,0,1,serial\r\n"},
-        {3, reading(0, 1, 511, 511), "1970-01-01T00:00:00.000Z,1,,,,0,1,serial\r\n"},
+         "2026-12-07T01:28:22.173Z,3,32.5,2.24,25,0,1,serial,31.71\r\n"},
+        {2, reading(0, 5, 290, 39),
+         "1970-01-01T00:00:00.000Z,5,145.0,1000,-1,0,1,serial,157.32\r\n"},
+        {3, reading(0, 1, 511, 511), "1970-01-01T00:00:00.000Z,1,,,,0,1,serial,\r\n"},
     };
     for (const auto& l : lines)
         EXPECT_EQ(csvLine(l.r, l.unit), l.line) << l.unit;
     EXPECT_EQ(
         csvHeader(3),
         "time_utc,wheel,pressure_psi,pressure_chosen_kg/cm2,temperature_c,battery,sensor_flag,"
-        "link\r\n");
+        "link,cold_pressure_psi\r\n");
 }
 
 } // namespace
