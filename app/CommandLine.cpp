@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 
+#include "history/HistoryTypes.h"
 #include "monitor/BuildInfo.h"
 
 #include <QCommandLineParser>
@@ -67,11 +68,24 @@ CommandLine exitWith(int code, QString output, QString error) {
 }
 
 struct HistoryOptions {
-    QCommandLineOption file, off, days, exportCsv, since, until, tyreReport, json;
+    QCommandLineOption file, off, days, rawDays, exportCsv, since, until, tyreReport, json;
 };
 
-// A whole number of days a person might mean: one day to a hundred years.
-constexpr int kMaxHistoryDays = 36500;
+// A whole number of days from `least` to a hundred years, or why not.
+std::optional<QString> readDays(const QCommandLineParser& parser, const QCommandLineOption& option,
+                                int least, std::optional<int>& days) {
+    if (!parser.isSet(option))
+        return std::nullopt;
+    bool ok = false;
+    days = parser.value(option).toInt(&ok);
+    if (ok && *days >= least && *days <= history::kMostDays)
+        return std::nullopt;
+    return QStringLiteral("--%1 takes a whole number from %2 to %3, not '%4'.")
+        .arg(option.names().first())
+        .arg(least)
+        .arg(history::kMostDays)
+        .arg(parser.value(option));
+}
 
 CommandLine readOptions(const QCommandLineParser& parser, const HistoryOptions& o,
                         const QString& program) {
@@ -84,15 +98,11 @@ CommandLine readOptions(const QCommandLineParser& parser, const HistoryOptions& 
     options.noHistory = parser.isSet(o.off);
     if (options.noHistory && parser.isSet(o.file))
         return fail(QStringLiteral("--history and --no-history exclude each other."));
-    if (parser.isSet(o.days)) {
-        bool ok = false;
-        options.historyDays = parser.value(o.days).toInt(&ok);
-        if (!ok || options.historyDays < 1 || options.historyDays > kMaxHistoryDays)
-            return fail(QStringLiteral("--history-days takes a whole number from 1 to %1, not "
-                                       "'%2'.")
-                            .arg(kMaxHistoryDays)
-                            .arg(parser.value(o.days)));
-    }
+    if (const auto why = readDays(parser, o.days, 1, options.historyDays))
+        return fail(*why);
+    if (const auto why =
+            readDays(parser, o.rawDays, history::kLeastRawDays, options.historyRawDays))
+        return fail(*why);
     options.exportCsv = parser.value(o.exportCsv);
     if (parser.isSet(o.exportCsv) && options.exportCsv.isEmpty())
         return fail(QStringLiteral("--export-csv needs a file name."));
@@ -165,7 +175,14 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                                        QStringLiteral("Keep no reading history."));
     const QCommandLineOption historyDays(
         QStringLiteral("history-days"),
-        QStringLiteral("Remove readings older than <n> days (default 400)."), QStringLiteral("n"));
+        QStringLiteral("Keep the minute, 10-minute and hour summaries and the events <n> days "
+                       "(default 400, or [history] days in vorn.conf)."),
+        QStringLiteral("n"));
+    const QCommandLineOption historyRawDays(
+        QStringLiteral("history-raw-days"),
+        QStringLiteral("Keep every reading <n> days, at least 8 (default 30, or [history] "
+                       "raw_days in vorn.conf); older ones live on in the summaries."),
+        QStringLiteral("n"));
     const QCommandLineOption exportCsv(
         QStringLiteral("export-csv"),
         QStringLiteral("Write the history's readings to <file> as CSV (- for standard output) "
@@ -189,7 +206,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                        "link."));
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("With --tyre-report: one JSON object."));
-    parser.addOptions({history, noHistory, historyDays, exportCsv, since, until, tyreReport, json});
+    parser.addOptions({history, noHistory, historyDays, historyRawDays, exportCsv, since, until,
+                       tyreReport, json});
 
     if (!parser.parse(withoutQtOptions(arguments)))
         return exitWith(2, {},
@@ -205,9 +223,10 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         return exitWith(2, {},
                         QStringLiteral("%1: Unexpected argument '%2'. See %1 --help.\n")
                             .arg(program, parser.positionalArguments().first()));
-    CommandLine run = readOptions(
-        parser, {history, noHistory, historyDays, exportCsv, since, until, tyreReport, json},
-        program);
+    CommandLine run = readOptions(parser,
+                                  {history, noHistory, historyDays, historyRawDays, exportCsv,
+                                   since, until, tyreReport, json},
+                                  program);
     if (run.action == CommandLine::Action::Exit)
         return run;
     run.options.userFolder = parser.isSet(userFolder);

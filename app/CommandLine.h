@@ -3,20 +3,23 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace vorn {
 
 // What the command line asks of the program beside its ordinary start.
 struct ProgramOptions {
-    bool userFolder = false; // work in the per-user data folder, made when missing
-    bool notify = true;      // desktop notifications for alarms
+    bool userFolder = false;     // work in the per-user data folder, made when missing
+    bool notify = true;          // desktop notifications for alarms
     bool headless = false;       // no window, messages on standard error
     QMap<QString, QString> mqtt; // [mqtt] settings given on the command line
     // Reading history: the file (empty: the default in the user's data
-    // folder), whether to keep one at all, and how many days it keeps.
+    // folder), whether to keep one at all, and how many days it keeps its
+    // summaries and its readings (unset: as vorn.conf says, or the defaults).
     QString historyFile;
     bool noHistory = false;
-    int historyDays = 400;
+    std::optional<int> historyDays;
+    std::optional<int> historyRawDays;
     // Set: write the history's readings to this CSV file and exit, without
     // a display or a link. The times are checked by the export itself.
     QString exportCsv;

@@ -32,7 +32,7 @@ namespace {
 // A signal handler can reach nothing else: the write end of the pair.
 std::atomic<int> signalWriteEnd{-1};
 
-constexpr std::array kQuitSignals{SIGINT, SIGTERM};
+constexpr std::array kQuitSignals{SIGINT, SIGTERM, SIGHUP};
 
 // The first signal asks the event loop to end cleanly; a second one, of
 // either kind, ends the program at once, should the clean end hang.

@@ -9,8 +9,9 @@ namespace vorn {
 
 struct ProgramOptions;
 
-// Ends the event loop on SIGINT and SIGTERM, so the program closes as after
-// Exit (the broker hears "offline"); a second signal ends it at once. The
+// Ends the event loop on SIGINT, SIGTERM and SIGHUP (a logout), so the
+// program closes as after Exit or closing the window (the history written,
+// the broker hears "offline"); a second signal ends it at once. The
 // handler only writes a byte to a socket pair; the event loop reads it. Does
 // nothing when not `active`.
 class QuitOnSignals : public QObject {

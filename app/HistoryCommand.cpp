@@ -2,7 +2,9 @@
 
 #include "app/UserFolder.h"
 #include "history/CsvExport.h"
+#include "history/HistorySettings.h"
 #include "monitor/SettingsFile.h"
+#include "monitor/UserSettings.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -20,6 +22,16 @@ QString historyPathFor(const ProgramOptions& options) {
     if (options.noHistory)
         return {};
     return options.historyFile.isEmpty() ? defaultHistoryPath() : options.historyFile;
+}
+
+history::Retention historyRetentionFor(const ProgramOptions& options) {
+    const history::RetentionSettings read = history::readRetentionSettings(*openUserSettings());
+    for (const QString& problem : read.problems)
+        std::fprintf(stderr, "vorn: history: %s\n", qUtf8Printable(problem));
+    history::Retention retention = read.retention;
+    retention.days = options.historyDays.value_or(retention.days);
+    retention.rawDays = options.historyRawDays.value_or(retention.rawDays);
+    return retention;
 }
 
 std::optional<history::TimeMs> parseTimeArgument(const QString& text, TimeBound bound) {
@@ -80,8 +92,8 @@ int runCsvExportCommand(const ProgramOptions& options, const QString& workDir) {
         return failWith(result.error);
     const bool toStdout = options.exportCsv == QLatin1String("-");
     // The count goes beside the lines, never among them.
-    std::fprintf(toStdout ? stderr : stdout, "vorn: %lld readings written to %s\n",
-                 static_cast<long long>(result.rows),
+    std::fprintf(toStdout ? stderr : stdout, "vorn: %s written to %s\n",
+                 qUtf8Printable(result.counts()),
                  toStdout ? "standard output" : qUtf8Printable(options.exportCsv));
     return 0;
 }

@@ -12,6 +12,10 @@ namespace vorn {
 QString defaultHistoryPath();
 // The history file the options name; empty when history is off.
 QString historyPathFor(const ProgramOptions& options);
+// How long the history keeps what: the command line over the [history]
+// section of vorn.conf over the defaults. A value in the file that cannot
+// be used is said on standard error.
+history::Retention historyRetentionFor(const ProgramOptions& options);
 
 // A time as --since and --until take it: YYYY-MM-DD, or YYYY-MM-DDTHH:MM[:SS]
 // (a space for the T is fine), in local time unless it ends in Z or +HH:MM.

@@ -32,7 +32,7 @@ HistoryFeature::HistoryFeature(MonitorCore& core, HistoryConfig config)
     if (!config_.path.isEmpty()) {
         history::WriterConfig writer;
         writer.path = config_.path;
-        writer.retentionDays = config_.retentionDays;
+        writer.retention = config_.retention;
         writer.clock = config_.clock;
         writer_ = std::make_unique<history::HistoryWriter>(std::move(writer));
         record(EventKind::ProgramStarted);
@@ -142,7 +142,7 @@ QString HistoryFeature::lastReportText(int wheel) const {
 }
 
 HistoryFeature* installHistory(MonitorCore& core, const ProgramOptions& options) {
-    return new HistoryFeature(core, {historyPathFor(options), options.historyDays, {}});
+    return new HistoryFeature(core, {historyPathFor(options), historyRetentionFor(options), {}});
 }
 
 } // namespace vorn

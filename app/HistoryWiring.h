@@ -19,7 +19,7 @@ class LiveInsight;
 
 struct HistoryConfig {
     QString path; // empty: history is off
-    int retentionDays = 400;
+    history::Retention retention;
     std::function<history::TimeMs()> clock; // wall clock when empty
 };
 

@@ -66,6 +66,7 @@ QString cell(const std::optional<double>& value, const char* format) {
 } // namespace
 
 bool replayHistory(history::HistoryStore& store, insight::TyreInsight& analysis, TimeMs at) {
+    constexpr TimeMs kMinute = history::kSummaryLevels.front();
     constexpr TimeMs kHour = history::kSummaryLevels.back();
     const TimeMs from = insight::bucketOf(at - kReplay, kHour) * kHour;
     std::vector<history::Reading> seeds;
@@ -78,11 +79,21 @@ bool replayHistory(history::HistoryStore& store, insight::TyreInsight& analysis,
             }))
             return false;
         for (const auto& [wheel, time] : before) {
+            const std::size_t found = seeds.size();
             const bool read = store.forEachReading(time, time, [&](const history::Reading& r) {
                 if (r.wheel == wheel)
                     seeds.push_back(r);
             });
-            if (!read)
+            // A reading older than the readings kept: its minute's lowest
+            // values stand in for it.
+            const bool summarised =
+                seeds.size() > found ||
+                store.forEachSummary(kMinute, time, time, [&](const history::Summary& s) {
+                    if (s.wheel == wheel && s.last == time && s.pressureMin && s.temperatureMin)
+                        seeds.push_back({time, wheel, *s.pressureMin, *s.temperatureMin, 0, true,
+                                         ReportLink::Serial});
+                });
+            if (!read || !summarised)
                 return false;
         }
         std::stable_sort(seeds.begin(), seeds.end(),

@@ -23,11 +23,13 @@
 
 namespace {
 
-// The monitor and its window, until the window is closed.
+// The monitor and its window, until the window is closed or the program told to end.
 int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
                vorn::BusConnector& sessionBus) {
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
+    // Closed as by the user on SIGTERM, SIGINT and SIGHUP (a logout).
+    const vorn::QuitOnSignals quitOnSignals(true);
     const std::optional<QString> workDir = vorn::chooseWorkFolder(options, messages);
     if (!workDir)
         return 1;

@@ -47,9 +47,8 @@ void exportReadings(QWidget* parent, const QString& historyPath, TimeMs from, Ti
         const history::ExportResult result = history::exportCsv(path, out, from, to, unit);
         QMetaObject::invokeMethod(
             QCoreApplication::instance(), handedOver([parent, result] {
-                const QString text = result.ok
-                                         ? QStringLiteral("%1 readings written.").arg(result.rows)
-                                         : result.error;
+                const QString text =
+                    result.ok ? QStringLiteral("%1 written.").arg(result.counts()) : result.error;
                 if (parent && QGuiApplication::platformName() != QLatin1String("offscreen"))
                     QMessageBox::information(parent, QStringLiteral("Export readings"), text);
                 else

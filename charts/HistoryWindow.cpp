@@ -289,6 +289,9 @@ void HistoryWindow::showResult(const LoadResult& result) {
     status_->setText(!result.error.isEmpty() ? QStringLiteral("Cannot read: %1").arg(result.error)
                      : !problem.isEmpty()    ? problem
                                              : shownPath(source_.path));
+    if (const QString note = history::summaryNote(result.data);
+        !note.isEmpty() && problem.isEmpty())
+        status_->setText(status_->text() + u' ' + note);
     const MonitorSettings settings = source_.settings();
     showUnits(settings);
     shown_ = result.data;

@@ -1,6 +1,7 @@
 #include "history/CsvExport.h"
 
 #include "history/HistoryStore.h"
+#include "history/Reducer.h"
 #include "insight/ColdPressure.h"
 #include "protocol/PressureUnits.h"
 
@@ -34,44 +35,108 @@ QByteArray csvField(const QString& text) {
 }
 
 QByteArray csvHeader(int unitIndex) {
-    return "time_utc,wheel,pressure_psi," +
-           csvField(QStringLiteral("pressure_chosen_%1")
-                        .arg(QLatin1String(pressureUnitName(unitIndex)))) +
-           ",temperature_c,battery,sensor_flag,link,cold_pressure_psi\r\n";
-}
-
-QByteArray csvLine(const Reading& r, int unitIndex) {
-    const bool hasPressure = r.pressure >= 0 && r.pressure < 400;
-    const bool hasTemperature = r.temperature >= 0 && r.temperature < 199;
-    const UnitPressure psi = pressureInUnit(r.pressure, 0);
-    const UnitPressure chosen = pressureInUnit(r.pressure, unitIndex);
-    QByteArray line =
-        QDateTime::fromMSecsSinceEpoch(r.time, Qt::UTC).toString(Qt::ISODateWithMs).toLatin1();
-    line += ',' + QByteArray::number(r.wheel) + ',';
-    if (hasPressure)
-        line += decimal(psi.value, psi.decimals) + ',' + decimal(chosen.value, chosen.decimals);
-    else
-        line += ',';
-    line += ',';
-    if (hasTemperature)
-        line += QByteArray::number(r.temperature - 40);
-    line += ',' + QByteArray::number(r.battery) + ',' + (r.sensorFlag ? "1" : "0") + ',' +
-            (r.link == ReportLink::Usb ? "usb" : "serial") + ',';
-    // The tyre analysis' cold pressure (at 20 °C), as the tyre report gives it.
-    if (const auto cold = insight::coldPressureOfRaw(r.pressure, r.temperature))
-        line += QByteArray::number(*cold, 'f', 2);
-    return line + "\r\n";
+    const QByteArray chosen = csvField(
+        QStringLiteral("pressure_chosen_%1").arg(QLatin1String(pressureUnitName(unitIndex))));
+    return "time_utc,wheel,pressure_psi," + chosen +
+           ",temperature_c,battery,sensor_flag,link,kind,last_time_utc,pressure_psi_max," +
+           csvField(QString::fromUtf8(chosen) + QStringLiteral("_max")) +
+           ",temperature_c_max,cold_pressure_psi\r\n";
 }
 
 namespace {
 
-// The header and every reading's line; false when the history cannot be read.
+QByteArray utc(TimeMs time) {
+    return QDateTime::fromMSecsSinceEpoch(time, Qt::UTC).toString(Qt::ISODateWithMs).toLatin1();
+}
+
+// Pressure in psi and in the chosen unit, and the temperature: three fields,
+// empty where the unit had no value.
+QByteArray values(std::int32_t pressure, std::int32_t temperature, int unitIndex) {
+    QByteArray fields;
+    if (pressure >= 0 && pressure < 400) {
+        const UnitPressure psi = pressureInUnit(pressure, 0);
+        const UnitPressure chosen = pressureInUnit(pressure, unitIndex);
+        fields += decimal(psi.value, psi.decimals) + ',' + decimal(chosen.value, chosen.decimals);
+    } else {
+        fields += ',';
+    }
+    fields += ',';
+    if (temperature >= 0 && temperature < 199)
+        fields += QByteArray::number(temperature - 40);
+    return fields;
+}
+
+// The tyre analysis' cold pressure (at 20 °C) in psi, as the tyre report
+// gives it; empty without both values.
+QByteArray cold(std::int32_t pressure, std::int32_t temperature) {
+    const auto psi = insight::coldPressureOfRaw(pressure, temperature);
+    return psi ? QByteArray::number(*psi, 'f', 2) : QByteArray();
+}
+
+const char* summaryKind(TimeMs level) {
+    switch (level) {
+    case 600'000:
+        return "ten_minute_min_max";
+    case 3'600'000:
+        return "hour_min_max";
+    default:
+        return "minute_min_max";
+    }
+}
+
+} // namespace
+
+QByteArray csvLine(const Reading& r, int unitIndex) {
+    return utc(r.time) + ',' + QByteArray::number(r.wheel) + ',' +
+           values(r.pressure, r.temperature, unitIndex) + ',' + QByteArray::number(r.battery) +
+           ',' + (r.sensorFlag ? "1" : "0") + ',' + (r.link == ReportLink::Usb ? "usb" : "serial") +
+           ",reading,,,," + cold(r.pressure, r.temperature) + "\r\n";
+}
+
+QByteArray csvLine(const Summary& s, TimeMs level, int unitIndex) {
+    constexpr std::int32_t kNone = 511;
+    return utc(s.first) + ',' + QByteArray::number(s.wheel) + ',' +
+           values(s.pressureMin.value_or(kNone), s.temperatureMin.value_or(kNone), unitIndex) +
+           ",,,," + summaryKind(level) + ',' + utc(s.last) + ',' +
+           values(s.pressureMax.value_or(kNone), s.temperatureMax.value_or(kNone), unitIndex) +
+           ",\r\n"; // lowest pressure and lowest temperature are no pair: no cold pressure
+}
+
+QString ExportResult::counts() const {
+    QString text = QStringLiteral("%1 readings").arg(rows);
+    if (summaries > 0 && summariesBefore)
+        text += QStringLiteral(" and %1 minute summaries (readings before %2 are no longer kept)")
+                    .arg(summaries)
+                    .arg(QDateTime::fromMSecsSinceEpoch(*summariesBefore)
+                             .toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+    return text;
+}
+
+namespace {
+
+// The header, the minute summaries where the readings are gone, then every
+// reading's line; false when the history cannot be read.
 bool writeLines(HistoryStore& store, QIODevice& out, TimeMs from, TimeMs to, int unitIndex,
-                qint64& rows) {
+                ExportResult& result) {
     out.write(csvHeader(unitIndex));
-    return store.forEachReading(from, to, [&](const Reading& r) {
+    constexpr TimeMs kMinute = kSummaryLevels.front();
+    const TimeMs split = store.readingsFrom(kMinute, true).value_or(kOpenEnd);
+    if (from < split) {
+        const bool read =
+            store.forEachSummary(kMinute, from, std::min(to, split - 1), [&](const Summary& s) {
+                if (s.last < from || s.first > to)
+                    return;
+                out.write(csvLine(s, kMinute, unitIndex));
+                ++result.summaries;
+            });
+        if (!read)
+            return false;
+        if (result.summaries > 0)
+            result.summariesBefore = split;
+    }
+    return to < split || store.forEachReading(std::max(from, split), to, [&](const Reading& r) {
         out.write(csvLine(r, unitIndex));
-        ++rows;
+        ++result.rows;
     });
 }
 
@@ -87,12 +152,13 @@ ExportResult exportCsv(const QString& historyPath, const QString& outPath, TimeM
         return ExportResult{false,
                             QStringLiteral("cannot read the history: %1").arg(store.lastError())};
     };
-    ExportResult result{true, {}, 0};
+    ExportResult result;
+    result.ok = true;
     if (outPath == QLatin1String("-")) {
         QFile out;
         if (!out.open(stdout, QIODevice::WriteOnly))
             return {false, QStringLiteral("cannot write to standard output")};
-        if (!writeLines(store, out, from, to, unitIndex, result.rows))
+        if (!writeLines(store, out, from, to, unitIndex, result))
             return unreadable();
         if (!out.flush() || out.error() != QFileDevice::NoError)
             return {false,
@@ -102,7 +168,7 @@ ExportResult exportCsv(const QString& historyPath, const QString& outPath, TimeM
     QSaveFile out(outPath);
     if (!out.open(QIODevice::WriteOnly))
         return {false, QStringLiteral("cannot write %1: %2").arg(outPath, out.errorString())};
-    if (!writeLines(store, out, from, to, unitIndex, result.rows)) {
+    if (!writeLines(store, out, from, to, unitIndex, result)) {
         out.cancelWriting();
         return unreadable();
     }

@@ -1,5 +1,6 @@
 #include "history/HistoryStore.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +9,7 @@
 #include <QUrl>
 #include <QVariant>
 #include <algorithm>
-#include <tuple>
+#include <limits>
 
 namespace vorn::history {
 
@@ -22,41 +23,44 @@ constexpr int kSqliteBusy = 5, kSqliteLocked = 6, kSqliteReadOnly = 8, kSqliteIo
 // Failures that a later attempt may not meet again.
 constexpr std::array kPassingCodes{kSqliteBusy, kSqliteLocked, kSqliteIoError, kSqliteFull};
 
+// Readings are kept in time order by their own key: no separate index,
+// and each batch is appended at the end of the table. A reading repeated in
+// every field is the same reading.
 constexpr const char* kSchema[] = {
     "CREATE TABLE IF NOT EXISTS readings(time INTEGER NOT NULL, wheel INTEGER NOT NULL, "
     "pressure INTEGER NOT NULL, temperature INTEGER NOT NULL, battery INTEGER NOT NULL, "
-    "sensor INTEGER NOT NULL, link INTEGER NOT NULL)",
-    "CREATE INDEX IF NOT EXISTS readings_time ON readings(time)",
+    "sensor INTEGER NOT NULL, link INTEGER NOT NULL, "
+    "PRIMARY KEY(time, wheel, pressure, temperature, battery, sensor, link)) WITHOUT ROWID",
     "CREATE TABLE IF NOT EXISTS events(time INTEGER NOT NULL, kind INTEGER NOT NULL, "
     "wheel INTEGER NOT NULL, detail INTEGER NOT NULL)",
     "CREATE INDEX IF NOT EXISTS events_time ON events(time)",
     "CREATE TABLE IF NOT EXISTS summaries(level INTEGER NOT NULL, wheel INTEGER NOT NULL, "
     "bucket INTEGER NOT NULL, first INTEGER NOT NULL, last INTEGER NOT NULL, pmin INTEGER, "
-    "pmax INTEGER, tmin INTEGER, tmax INTEGER, PRIMARY KEY(level, wheel, bucket)) WITHOUT ROWID",
+    "pmax INTEGER, tmin INTEGER, tmax INTEGER, PRIMARY KEY(level, bucket, wheel)) WITHOUT ROWID",
 };
 
-// Merges a batch's summary into the stored one; NULL means "no value yet".
-constexpr auto kUpsertSummary =
-    "INSERT INTO summaries VALUES(?,?,?,?,?,?,?,?,?) ON CONFLICT(level, wheel, bucket) DO UPDATE "
+// The summaries of one bucket made from the readings stored in it, merged
+// into what the file holds for it (NULL means "no value yet"), so that a
+// bucket whose readings are partly gone keeps what it had.
+constexpr auto kSummarise =
+    "INSERT INTO summaries(level, wheel, bucket, first, last, pmin, pmax, tmin, tmax) "
+    "SELECT ?, wheel, ?, MIN(time), MAX(time), "
+    "MIN(CASE WHEN pressure >= 0 AND pressure < 400 THEN pressure END), "
+    "MAX(CASE WHEN pressure >= 0 AND pressure < 400 THEN pressure END), "
+    "MIN(CASE WHEN temperature < 199 THEN temperature END), "
+    "MAX(CASE WHEN temperature < 199 THEN temperature END) "
+    "FROM readings WHERE time >= ? AND time < ? AND wheel BETWEEN 0 AND 15 GROUP BY wheel "
+    "ON CONFLICT(level, bucket, wheel) DO UPDATE "
     "SET first = min(first, excluded.first), last = max(last, excluded.last), "
     "pmin = coalesce(min(pmin, excluded.pmin), pmin, excluded.pmin), "
     "pmax = coalesce(max(pmax, excluded.pmax), pmax, excluded.pmax), "
     "tmin = coalesce(min(tmin, excluded.tmin), tmin, excluded.tmin), "
     "tmax = coalesce(max(tmax, excluded.tmax), tmax, excluded.tmax)";
 
-// The display shows dashes from these raw values on: no value to chart.
-constexpr std::int32_t kNoPressure = 400;
-constexpr std::int32_t kNoTemperature = 199;
-
-void widen(std::optional<std::int32_t>& low, std::optional<std::int32_t>& high,
-           std::int32_t value) {
-    low = low ? std::min(*low, value) : value;
-    high = high ? std::max(*high, value) : value;
-}
-
-QVariant orNull(const std::optional<std::int32_t>& value) {
-    return value ? QVariant(*value) : QVariant(QMetaType(QMetaType::Int));
-}
+// A checkpoint once the log holds this many pages (1 MB), and a log grown
+// past 1 MB by a large transaction is cut back, so the log stays small.
+constexpr int kCheckpointPages = 256;
+constexpr int kLogLimitBytes = 1 << 20;
 
 std::optional<std::int32_t> optionalInt(const QVariant& value) {
     return value.isNull() ? std::nullopt : std::optional(value.toInt());
@@ -68,14 +72,27 @@ QString describe(const QSqlError& error) {
 }
 
 OpenResult failed(QString reason) {
-    return {OpenResult::State::Failed, std::move(reason)};
+    return {OpenResult::State::Failed, std::move(reason), {}};
 }
 
 bool validWheel(qint64 wheel) {
     return wheel >= 0 && wheel < 16;
 }
 
+constexpr TimeMs kHourLevel = kSummaryLevels.back();
+
 } // namespace
+
+std::vector<Bucket> bucketsOf(std::span<const Reading> readings) {
+    std::vector<Bucket> buckets;
+    for (const Reading& r : readings)
+        for (const TimeMs level : kSummaryLevels)
+            buckets.push_back({level, floorDiv(r.time, level)});
+    std::ranges::sort(buckets);
+    const auto [end, last] = std::ranges::unique(buckets);
+    buckets.erase(end, last);
+    return buckets;
+}
 
 HistoryStore::HistoryStore()
     : name_(QStringLiteral("vorn-history-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {}
@@ -89,7 +106,7 @@ HistoryStore::~HistoryStore() {
 }
 
 OpenResult HistoryStore::open(const QString& path, OpenMode mode,
-                              std::chrono::milliseconds busyTimeout) {
+                              std::chrono::milliseconds busyTimeout, Upgrade upgrade) {
     path_ = path;
     const QFileInfo file(path);
     const QString busy = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout.count());
@@ -117,12 +134,14 @@ OpenResult HistoryStore::open(const QString& path, OpenMode mode,
             !made.exists())
             return failed(QStringLiteral("%1 cannot be made: %2").arg(path, made.errorString()));
     }
-    return openConnection(path, OpenMode::ReadWrite, busy);
+    if (upgrade.now == 0)
+        upgrade.now = QDateTime::currentMSecsSinceEpoch();
+    return openConnection(path, OpenMode::ReadWrite, busy, upgrade);
 }
 
 OpenResult HistoryStore::openReadOnly(const QString& path, const QString& options) {
     const QString readOnly = options + QStringLiteral(";QSQLITE_OPEN_READONLY");
-    OpenResult result = openConnection(path, OpenMode::ReadOnly, readOnly);
+    OpenResult result = openConnection(path, OpenMode::ReadOnly, readOnly, {});
     if (result.usable() || (lastCode_ != kSqliteReadOnly && lastCode_ != kSqliteCantOpen))
         return result;
     // Reading a WAL file takes a -shm file beside it, which a read-only folder
@@ -132,11 +151,12 @@ OpenResult HistoryStore::openReadOnly(const QString& path, const QString& option
     const QString uri =
         QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
         QStringLiteral("?immutable=1");
-    return openConnection(uri, OpenMode::ReadOnly, readOnly + QStringLiteral(";QSQLITE_OPEN_URI"));
+    return openConnection(uri, OpenMode::ReadOnly, readOnly + QStringLiteral(";QSQLITE_OPEN_URI"),
+                          {});
 }
 
-OpenResult HistoryStore::openConnection(const QString& name, OpenMode mode,
-                                        const QString& options) {
+OpenResult HistoryStore::openConnection(const QString& name, OpenMode mode, const QString& options,
+                                        const Upgrade& upgrade) {
     if (!db_.isValid())
         db_ = QSqlDatabase::addDatabase(QString::fromLatin1(kDriver), name_);
     if (!db_.isValid())
@@ -147,51 +167,97 @@ OpenResult HistoryStore::openConnection(const QString& name, OpenMode mode,
         noteError(db_.lastError());
         return failed(QStringLiteral("%1: %2").arg(path_, lastError_));
     }
-    OpenResult result = prepare(mode);
+    OpenResult result = prepare(mode, upgrade);
     if (!result.usable())
         result.reason = QStringLiteral("%1: %2").arg(path_, result.reason);
     else if (!result.reason.isEmpty())
         result.reason = QStringLiteral("%1 %2").arg(path_, result.reason);
+    if (!result.note.isEmpty())
+        result.note = QStringLiteral("%1 %2").arg(path_, result.note);
     return result;
 }
 
-OpenResult HistoryStore::prepare(OpenMode mode) {
-    QSqlQuery version(db_);
-    if (!version.exec(QStringLiteral("PRAGMA user_version")) || !version.next()) {
-        noteError(version.lastError());
+OpenResult HistoryStore::prepare(OpenMode mode, const Upgrade& upgrade) {
+    const std::optional<TimeMs> found = number(QStringLiteral("PRAGMA user_version"));
+    if (!found)
         return failed(lastError_);
-    }
-    const int found = version.value(0).toInt();
-    version.finish();
-    if (found > kSchemaVersion)
+    if (*found > kSchemaVersion)
         return {OpenResult::State::ReadOnly,
                 QStringLiteral("is of a newer version (%1) than this program writes (%2); "
                                "it is read but not written")
-                    .arg(found)
-                    .arg(kSchemaVersion)};
+                    .arg(*found)
+                    .arg(kSchemaVersion),
+                {}};
     if (mode == OpenMode::ReadOnly)
-        return {OpenResult::State::ReadOnly, {}};
-    // WAL: readers never wait for the writer, and a killed program leaves
-    // every committed transaction in the file.
+        return {OpenResult::State::ReadOnly, {}, {}};
+    // WAL: readers never wait for the writer, a killed program leaves every
+    // committed transaction in the file, and a commit needs no sync.
     if (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
         !exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
+        !exec(QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(kCheckpointPages)) ||
+        !exec(QStringLiteral("PRAGMA journal_size_limit=%1").arg(kLogLimitBytes)) ||
         !exec(QStringLiteral("BEGIN IMMEDIATE")))
         return failed(lastError_);
-    for (const char* statement : kSchema) {
-        if (!exec(QString::fromLatin1(statement))) {
-            const QString reason = lastError_;
-            exec(QStringLiteral("ROLLBACK"));
-            return failed(reason);
-        }
-    }
-    if (!exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) ||
+    QString note;
+    if (!createLayout(static_cast<int>(*found), upgrade, note) ||
+        !exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) ||
         !exec(QStringLiteral("COMMIT"))) {
         const QString reason = lastError_;
         exec(QStringLiteral("ROLLBACK"));
         return failed(reason);
     }
+    // An upgraded file gives back the room of what it no longer keeps.
+    const std::optional<TimeMs> free = number(QStringLiteral("PRAGMA freelist_count"));
+    const std::optional<TimeMs> pages = number(QStringLiteral("PRAGMA page_count"));
+    if (!note.isEmpty() && free && pages && 2 * *free > *pages && !exec(QStringLiteral("VACUUM")))
+        note += QStringLiteral(" (its free room stays in the file: %1)").arg(lastError_);
     writable_ = true;
-    return {OpenResult::State::Writable, {}};
+    return {OpenResult::State::Writable, {}, note};
+}
+
+// Inside the open's transaction. A file of the first layout keeps the
+// readings and summaries its retention keeps, moved into the new tables.
+bool HistoryStore::createLayout(int found, const Upgrade& upgrade, QString& note) {
+    const bool upgrading = found == 1;
+    if (upgrading && (!exec(QStringLiteral("ALTER TABLE readings RENAME TO readings_v1")) ||
+                      !exec(QStringLiteral("ALTER TABLE summaries RENAME TO summaries_v1"))))
+        return false;
+    for (const char* statement : kSchema) {
+        if (!exec(QString::fromLatin1(statement)))
+            return false;
+    }
+    if (!upgrading)
+        return true;
+    const std::optional<TimeMs> newest = number(
+        QStringLiteral("SELECT MAX(t) FROM (SELECT MAX(time) AS t FROM readings_v1 UNION ALL "
+                       "SELECT MAX(time) FROM events)"));
+    const TimeMs from = newest ? std::min<TimeMs>(upgrade.now, *newest) : upgrade.now;
+    const Retention& keep = upgrade.retention;
+    const TimeMs readingsFrom = from - static_cast<TimeMs>(keep.readingDays()) * kMsPerDay;
+    const TimeMs summariesFrom = from - static_cast<TimeMs>(keep.days) * kMsPerDay;
+    QSqlQuery copy(db_);
+    for (const auto& [sql, since] :
+         {std::pair{"INSERT OR IGNORE INTO readings SELECT time, wheel, pressure, temperature, "
+                    "battery, sensor, link FROM readings_v1 WHERE time >= ? ORDER BY time",
+                    readingsFrom},
+          std::pair{"INSERT OR IGNORE INTO summaries SELECT level, wheel, bucket, first, last, "
+                    "pmin, pmax, tmin, tmax FROM summaries_v1 WHERE (bucket + 1) * level > ?",
+                    summariesFrom}}) {
+        copy.prepare(QString::fromLatin1(sql));
+        copy.addBindValue(static_cast<qint64>(since));
+        if (!copy.exec()) {
+            noteError(copy.lastError());
+            return false;
+        }
+    }
+    copy.finish();
+    if (!exec(QStringLiteral("DROP TABLE readings_v1")) ||
+        !exec(QStringLiteral("DROP TABLE summaries_v1")))
+        return false;
+    note = QStringLiteral("was brought up to this version; readings older than %1 days are now "
+                          "kept as minute, 10-minute and hour summaries only")
+               .arg(keep.readingDays());
+    return true;
 }
 
 bool HistoryStore::exec(const QString& sql) {
@@ -200,6 +266,22 @@ bool HistoryStore::exec(const QString& sql) {
         return true;
     noteError(query.lastError());
     return false;
+}
+
+// The first column of the first row; nothing when it is NULL or the query fails.
+std::optional<TimeMs> HistoryStore::number(const QString& sql, const QVariantList& values) {
+    QSqlQuery query(db_);
+    query.setForwardOnly(true);
+    query.prepare(sql);
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec()) {
+        noteError(query.lastError());
+        return std::nullopt;
+    }
+    if (!query.next() || query.value(0).isNull())
+        return std::nullopt;
+    return query.value(0).toLongLong();
 }
 
 void HistoryStore::noteError(const QSqlError& error) {
@@ -211,40 +293,19 @@ bool HistoryStore::lastErrorPasses() const {
     return std::ranges::find(kPassingCodes, lastCode_) != kPassingCodes.end();
 }
 
-bool HistoryStore::writeSummaries(std::span<const Reading> readings) {
-    std::map<std::tuple<TimeMs, int, TimeMs>, Summary> merged;
-    for (const Reading& r : readings) {
-        for (const TimeMs level : kSummaryLevels) {
-            auto [it, fresh] = merged.try_emplace({level, r.wheel, r.time / level});
-            Summary& sum = it->second;
-            sum.wheel = r.wheel;
-            sum.first = fresh ? r.time : std::min(sum.first, r.time);
-            sum.last = fresh ? r.time : std::max(sum.last, r.time);
-            if (r.pressure >= 0 && r.pressure < kNoPressure)
-                widen(sum.pressureMin, sum.pressureMax, r.pressure);
-            if (r.temperature < kNoTemperature)
-                widen(sum.temperatureMin, sum.temperatureMax, r.temperature);
-        }
-    }
-    QSqlQuery upsert(db_);
-    if (!upsert.prepare(QString::fromLatin1(kUpsertSummary))) {
-        noteError(upsert.lastError());
+bool HistoryStore::writeSummaries(std::span<const Bucket> buckets) {
+    QSqlQuery summarise(db_);
+    if (!summarise.prepare(QString::fromLatin1(kSummarise))) {
+        noteError(summarise.lastError());
         return false;
     }
-    for (const auto& [key, sum] : merged) {
-        const QVariantList values{static_cast<qint64>(std::get<0>(key)),
-                                  sum.wheel,
-                                  static_cast<qint64>(std::get<2>(key)),
-                                  static_cast<qint64>(sum.first),
-                                  static_cast<qint64>(sum.last),
-                                  orNull(sum.pressureMin),
-                                  orNull(sum.pressureMax),
-                                  orNull(sum.temperatureMin),
-                                  orNull(sum.temperatureMax)};
-        for (int i = 0; i < values.size(); ++i)
-            upsert.bindValue(i, values[i]);
-        if (!upsert.exec()) {
-            noteError(upsert.lastError());
+    for (const Bucket& b : buckets) {
+        summarise.bindValue(0, static_cast<qint64>(b.level));
+        summarise.bindValue(1, static_cast<qint64>(b.bucket));
+        summarise.bindValue(2, static_cast<qint64>(b.bucket * b.level));
+        summarise.bindValue(3, static_cast<qint64>((b.bucket + 1) * b.level));
+        if (!summarise.exec()) {
+            noteError(summarise.lastError());
             return false;
         }
     }
@@ -253,7 +314,7 @@ bool HistoryStore::writeSummaries(std::span<const Reading> readings) {
 
 bool HistoryStore::writeRows(std::span<const Reading> readings, std::span<const Event> events) {
     QSqlQuery insert(db_);
-    if (!insert.prepare(QStringLiteral("INSERT INTO readings VALUES(?,?,?,?,?,?,?)"))) {
+    if (!insert.prepare(QStringLiteral("INSERT OR IGNORE INTO readings VALUES(?,?,?,?,?,?,?)"))) {
         noteError(insert.lastError());
         return false;
     }
@@ -288,7 +349,8 @@ bool HistoryStore::writeRows(std::span<const Reading> readings, std::span<const 
     return true;
 }
 
-bool HistoryStore::write(std::span<const Reading> readings, std::span<const Event> events) {
+bool HistoryStore::write(std::span<const Reading> readings, std::span<const Event> events,
+                         std::span<const Bucket> buckets) {
     lastError_.clear();
     lastCode_ = 0;
     if (!writable_) {
@@ -300,7 +362,7 @@ bool HistoryStore::write(std::span<const Reading> readings, std::span<const Even
     // (and waited for) here rather than half-way through the batch.
     if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
         return false;
-    if (writeRows(readings, events) && writeSummaries(readings) && exec(QStringLiteral("COMMIT")))
+    if (writeRows(readings, events) && writeSummaries(buckets) && exec(QStringLiteral("COMMIT")))
         return true;
     const QString reason = lastError_;
     const int code = lastCode_;
@@ -310,26 +372,63 @@ bool HistoryStore::write(std::span<const Reading> readings, std::span<const Even
     return false;
 }
 
-int HistoryStore::removeOlderThan(TimeMs cutoff) {
-    int removed = 0;
-    QSqlQuery summaries(db_);
-    summaries.prepare(QStringLiteral("DELETE FROM summaries WHERE (bucket + 1) * level <= ?"));
-    summaries.addBindValue(static_cast<qint64>(cutoff));
-    if (!summaries.exec()) {
-        noteError(summaries.lastError());
+int HistoryStore::removeOlderThan(TimeMs before, TimeMs readingsBefore) {
+    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
         return -1;
-    }
-    for (const auto* table : {"readings", "events"}) {
+    int removed = 0;
+    const auto remove = [&](const char* sql, QVariantList values) {
         QSqlQuery query(db_);
-        query.prepare(QStringLiteral("DELETE FROM %1 WHERE time < ?").arg(QLatin1String(table)));
-        query.addBindValue(static_cast<qint64>(cutoff));
+        query.prepare(QString::fromLatin1(sql));
+        for (const QVariant& value : values)
+            query.addBindValue(value);
         if (!query.exec()) {
             noteError(query.lastError());
-            return -1;
+            return false;
         }
         removed += query.numRowsAffected();
+        return true;
+    };
+    bool ok = remove("DELETE FROM readings WHERE time < ?", {qint64{readingsBefore}}) &&
+              remove("DELETE FROM events WHERE time < ?", {qint64{before}});
+    // A bucket goes once all of it is older than `before`.
+    for (const TimeMs level : kSummaryLevels)
+        ok = ok && remove("DELETE FROM summaries WHERE level = ? AND bucket < ?",
+                          {qint64{level}, qint64{floorDiv(before, level)}});
+    if (ok && exec(QStringLiteral("COMMIT")))
+        return removed;
+    const QString reason = lastError_;
+    exec(QStringLiteral("ROLLBACK"));
+    lastError_ = reason;
+    return -1;
+}
+
+bool HistoryStore::checkpoint() {
+    return exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+}
+
+std::vector<Bucket> HistoryStore::bucketsToSummarise() {
+    std::vector<Bucket> buckets;
+    const std::optional<TimeMs> oldest = number(QStringLiteral("SELECT MIN(time) FROM readings"));
+    if (!oldest)
+        return buckets;
+    for (const TimeMs level : kSummaryLevels) {
+        const std::optional<TimeMs> newest = number(
+            QStringLiteral("SELECT MAX(bucket) FROM summaries WHERE level = ?"), {qint64{level}});
+        QSqlQuery query(db_);
+        query.setForwardOnly(true);
+        // Buckets counted towards minus infinity, as floorDiv does.
+        query.prepare(QStringLiteral(
+            "SELECT DISTINCT CASE WHEN time >= 0 THEN time / ? ELSE (time + 1) / ? - 1 END "
+            "FROM readings WHERE time >= ?"));
+        query.addBindValue(qint64{level});
+        query.addBindValue(qint64{level});
+        query.addBindValue(static_cast<qint64>(newest ? *newest * level : *oldest));
+        if (!query.exec())
+            noteError(query.lastError());
+        while (query.next())
+            buckets.push_back({level, query.value(0).toLongLong()});
     }
-    return removed;
+    return buckets;
 }
 
 bool HistoryStore::forEachReading(TimeMs from, TimeMs to,
@@ -357,26 +456,44 @@ bool HistoryStore::forEachReading(TimeMs from, TimeMs to,
 
 bool HistoryStore::forEachSummary(TimeMs level, TimeMs from, TimeMs to,
                                   const std::function<void(const Summary&)>& each) {
+    if (level <= 0)
+        return false;
     QSqlQuery query(db_);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT wheel, first, last, pmin, pmax, tmin, tmax FROM summaries "
-                                 "WHERE level = ? AND wheel = ? AND bucket BETWEEN ? AND ? "
-                                 "ORDER BY bucket"));
-    for (int wheel = 0; wheel < 16; ++wheel) {
-        query.addBindValue(static_cast<qint64>(level));
-        query.addBindValue(wheel);
-        query.addBindValue(static_cast<qint64>(std::max<TimeMs>(0, from) / level));
-        query.addBindValue(static_cast<qint64>(to / level));
-        if (!query.exec()) {
-            noteError(query.lastError());
-            return false;
-        }
-        while (query.next())
-            each(Summary{wheel, query.value(1).toLongLong(), query.value(2).toLongLong(),
-                         optionalInt(query.value(3)), optionalInt(query.value(4)),
-                         optionalInt(query.value(5)), optionalInt(query.value(6))});
+                                 "WHERE level = ? AND bucket BETWEEN ? AND ? "
+                                 "ORDER BY bucket, wheel"));
+    query.addBindValue(static_cast<qint64>(level));
+    query.addBindValue(static_cast<qint64>(floorDiv(from, level)));
+    query.addBindValue(static_cast<qint64>(floorDiv(to, level)));
+    if (!query.exec()) {
+        noteError(query.lastError());
+        return false;
+    }
+    while (query.next()) {
+        const qint64 wheel = query.value(0).toLongLong();
+        if (!validWheel(wheel))
+            continue;
+        each(Summary{static_cast<int>(wheel), query.value(1).toLongLong(),
+                     query.value(2).toLongLong(), optionalInt(query.value(3)),
+                     optionalInt(query.value(4)), optionalInt(query.value(5)),
+                     optionalInt(query.value(6))});
     }
     return true;
+}
+
+std::optional<TimeMs> HistoryStore::readingsFrom(TimeMs level, bool preferReadings) {
+    const std::optional<TimeMs> oldest = number(QStringLiteral("SELECT MIN(time) FROM readings"));
+    if (!oldest || level <= 0)
+        return std::nullopt;
+    TimeMs bucket = floorDiv(*oldest, level);
+    if (!preferReadings) {
+        if (const std::optional<TimeMs> newest =
+                number(QStringLiteral("SELECT MAX(bucket) FROM summaries WHERE level = ?"),
+                       {qint64{level}}))
+            bucket = std::max<TimeMs>(bucket, *newest);
+    }
+    return bucket * level;
 }
 
 std::vector<Event> HistoryStore::events(TimeMs from, TimeMs to) {
@@ -402,34 +519,67 @@ std::vector<Event> HistoryStore::events(TimeMs from, TimeMs to) {
 
 std::map<int, TimeMs> HistoryStore::lastReadingTimes() {
     std::map<int, TimeMs> last;
-    QSqlQuery query(db_);
-    // The finest summaries hold every wheel's last time, one row a minute.
-    if (!query.exec(QStringLiteral("SELECT wheel, MAX(last) FROM summaries WHERE level = %1 "
-                                   "GROUP BY wheel")
-                        .arg(kSummaryLevels[0])))
-        noteError(query.lastError());
-    while (query.next()) {
-        if (validWheel(query.value(0).toLongLong()))
-            last[query.value(0).toInt()] = query.value(1).toLongLong();
-    }
+    // The hour summaries up to the readings, then the readings: a few hours
+    // of rows, however long the file.
+    const std::optional<TimeMs> from = readingsFrom(kHourLevel, false);
+    const auto take = [&](const QString& sql, qint64 bound) {
+        QSqlQuery query(db_);
+        query.setForwardOnly(true);
+        query.prepare(sql);
+        query.addBindValue(bound);
+        if (!query.exec())
+            noteError(query.lastError());
+        while (query.next()) {
+            if (!validWheel(query.value(0).toLongLong()))
+                continue;
+            TimeMs& time =
+                last.try_emplace(query.value(0).toInt(), query.value(1).toLongLong()).first->second;
+            time = std::max<TimeMs>(time, query.value(1).toLongLong());
+        }
+    };
+    take(QStringLiteral("SELECT wheel, MAX(last) FROM summaries WHERE level = %1 AND bucket < ? "
+                        "GROUP BY wheel")
+             .arg(kHourLevel),
+         from ? floorDiv(*from, kHourLevel) : std::numeric_limits<qint64>::max());
+    if (from)
+        take(QStringLiteral("SELECT wheel, MAX(time) FROM readings WHERE time >= ? GROUP BY wheel"),
+             *from);
     return last;
 }
 
+std::optional<TimeMs> HistoryStore::summaryEdge(bool newest) {
+    return number(QStringLiteral("SELECT %1(%2) FROM summaries WHERE level = %3 AND bucket = "
+                                 "(SELECT %1(bucket) FROM summaries WHERE level = %3)")
+                      .arg(newest ? QStringLiteral("MAX") : QStringLiteral("MIN"),
+                           newest ? QStringLiteral("last") : QStringLiteral("first"))
+                      .arg(kHourLevel));
+}
+
 std::optional<std::pair<TimeMs, TimeMs>> HistoryStore::readingSpan() {
-    QSqlQuery query(db_);
-    if (!query.exec(QStringLiteral("SELECT MIN(time), MAX(time) FROM readings")) || !query.next() ||
-        query.value(0).isNull())
+    // Each its own statement: SQLite finds a lone MIN or MAX without a scan.
+    std::optional<TimeMs> first = number(QStringLiteral("SELECT MIN(time) FROM readings"));
+    std::optional<TimeMs> last = number(QStringLiteral("SELECT MAX(time) FROM readings"));
+    for (const auto& [edge, summary] :
+         {std::pair{&first, summaryEdge(false)}, std::pair{&last, summaryEdge(true)}}) {
+        if (summary)
+            *edge = *edge
+                        ? (edge == &first ? std::min(**edge, *summary) : std::max(**edge, *summary))
+                        : *summary;
+    }
+    if (!first || !last)
         return std::nullopt;
-    return std::pair{query.value(0).toLongLong(), query.value(1).toLongLong()};
+    return std::pair{*first, *last};
 }
 
 std::optional<TimeMs> HistoryStore::newestTime() {
-    QSqlQuery query(db_);
-    if (!query.exec(QStringLiteral("SELECT MAX(t) FROM (SELECT MAX(time) AS t FROM readings "
-                                   "UNION ALL SELECT MAX(time) FROM events)")) ||
-        !query.next() || query.value(0).isNull())
-        return std::nullopt;
-    return query.value(0).toLongLong();
+    std::optional<TimeMs> newest;
+    for (const std::optional<TimeMs> time :
+         {number(QStringLiteral("SELECT MAX(time) FROM readings")),
+          number(QStringLiteral("SELECT MAX(time) FROM events")), summaryEdge(true)}) {
+        if (time)
+            newest = newest ? std::max(*newest, *time) : *time;
+    }
+    return newest;
 }
 
 } // namespace vorn::history

@@ -4,6 +4,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QVariant>
 #include <array>
 #include <chrono>
 #include <functional>
@@ -14,12 +15,29 @@
 
 namespace vorn::history {
 
-// The version of the file layout this program writes.
-inline constexpr int kSchemaVersion = 1;
+// The version of the file layout this program writes. 2: readings stored in
+// time order without a separate index, summaries in time order.
+inline constexpr int kSchemaVersion = 2;
 
 // Bucket sizes of the summaries kept beside the readings, so that a chart of
-// weeks reads thousands of rows instead of millions.
+// weeks reads thousands of rows instead of millions, and so that what is
+// older than the readings kept can still be shown.
 inline constexpr std::array<TimeMs, 3> kSummaryLevels{60'000, 600'000, 3'600'000};
+
+// Rounds towards minus infinity, as buckets are counted.
+constexpr TimeMs floorDiv(TimeMs a, TimeMs b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)) ? 1 : 0);
+}
+
+// One bucket of one summary level: [bucket * level, (bucket + 1) * level).
+struct Bucket {
+    TimeMs level = 0;
+    TimeMs bucket = 0;
+    auto operator<=>(const Bucket&) const = default;
+};
+
+// Every bucket, of each level, that `readings` fall into, once each.
+std::vector<Bucket> bucketsOf(std::span<const Reading> readings);
 
 // One wheel's readings within one bucket: first and last time, lowest and
 // highest pressure and temperature (absent when no reading had a value).
@@ -36,18 +54,28 @@ enum class OpenMode { ReadWrite, ReadOnly };
 // fails with "database is locked".
 inline constexpr std::chrono::milliseconds kBusyTimeout{5000};
 
+// What a file of the older layout keeps when it is brought up to this one:
+// the readings and summaries the retention keeps, counted from `now` (the
+// wall clock when 0) or the newest row, whichever is earlier.
+struct Upgrade {
+    Retention retention;
+    TimeMs now = 0;
+};
+
 // How an open went: usable for writing, usable only for reading (a file of a
 // newer version, one this user may not write, or opened for reading), or
-// not at all, with the reason.
+// not at all, with the reason. `note` tells of an upgrade of the layout.
 struct OpenResult {
     enum class State { Writable, ReadOnly, Failed };
     State state = State::Failed;
     QString reason; // set for ReadOnly from a newer file, and for Failed
+    QString note;
     bool usable() const { return state != State::Failed; }
 };
 
-// One SQLite file of readings and events. A connection belongs to the
-// thread that opened it; each thread opens its own store on the same file.
+// One SQLite file of readings, their summaries and events. A connection
+// belongs to the thread that opened it; each thread opens its own store on
+// the same file.
 class HistoryStore {
 public:
     HistoryStore();
@@ -58,40 +86,63 @@ public:
     // A new file is made readable by its owner only (driving times are
     // private); SQLite gives its -wal and -shm files the same mode.
     OpenResult open(const QString& path, OpenMode mode,
-                    std::chrono::milliseconds busyTimeout = kBusyTimeout);
+                    std::chrono::milliseconds busyTimeout = kBusyTimeout, Upgrade upgrade = {});
     bool writable() const { return writable_; }
 
-    // Writes everything in one transaction; false (and nothing written) on failure.
-    bool write(std::span<const Reading> readings, std::span<const Event> events);
+    // Writes the rows and makes the summaries of `buckets` from the readings
+    // stored, merged into what the file holds for them, in one transaction;
+    // false (and nothing written) on failure. A reading that repeats a stored
+    // one in every field is kept once.
+    bool write(std::span<const Reading> readings, std::span<const Event> events,
+               std::span<const Bucket> buckets = {});
     // Whether the last failure may go away by itself: a lock held by another
     // connection, a full disk or an I/O error. A corrupt file does not.
     bool lastErrorPasses() const;
-    // Removes readings and events older than `cutoff`; returns the rows removed.
-    int removeOlderThan(TimeMs cutoff);
+    // Removes readings older than `readingsBefore`, and summaries and events
+    // older than `before`; -1 on failure.
+    int removeOlderThan(TimeMs before, TimeMs readingsBefore);
+    // Copies the write-ahead log into the file and empties it.
+    bool checkpoint();
+    // The buckets holding readings that may not be summarised yet: those of
+    // each level's newest summary on. For a program that ended without
+    // writing them.
+    std::vector<Bucket> bucketsToSummarise();
 
     // Readings with from <= time <= to in time order, handed one by one.
     bool forEachReading(TimeMs from, TimeMs to, const std::function<void(const Reading&)>& each);
-    // The summaries of one level whose buckets meet [from, to], each wheel's in time order.
+    // The summaries of one level whose buckets meet [from, to], in time
+    // order (each wheel's in time order).
     bool forEachSummary(TimeMs level, TimeMs from, TimeMs to,
                         const std::function<void(const Summary&)>& each);
+    // Where the readings take over from the summaries of `level`: before it
+    // the summaries are read, from it on the readings. Nothing when there
+    // are no readings. With `preferReadings`, from the minute of the oldest
+    // reading kept; otherwise from the newest summary's bucket, which may
+    // still grow.
+    std::optional<TimeMs> readingsFrom(TimeMs level, bool preferReadings);
     std::vector<Event> events(TimeMs from, TimeMs to);
     // The time of each wheel's latest reading.
     std::map<int, TimeMs> lastReadingTimes();
-    // Earliest and latest reading times; nothing when there is no reading.
+    // Earliest and latest time of a reading or a summary; nothing when there is none.
     std::optional<std::pair<TimeMs, TimeMs>> readingSpan();
-    // The newest time of any reading or event; nothing in an empty file.
+    // The newest time of any reading, summary or event; nothing in an empty file.
     std::optional<TimeMs> newestTime();
 
     QString lastError() const { return lastError_; }
 
 private:
-    OpenResult openConnection(const QString& name, OpenMode mode, const QString& options);
+    OpenResult openConnection(const QString& name, OpenMode mode, const QString& options,
+                              const Upgrade& upgrade);
     OpenResult openReadOnly(const QString& path, const QString& options);
-    OpenResult prepare(OpenMode mode);
+    OpenResult prepare(OpenMode mode, const Upgrade& upgrade);
+    bool createLayout(int found, const Upgrade& upgrade, QString& note);
     bool exec(const QString& sql);
+    std::optional<TimeMs> number(const QString& sql, const QVariantList& values = {});
     void noteError(const QSqlError& error);
     bool writeRows(std::span<const Reading> readings, std::span<const Event> events);
-    bool writeSummaries(std::span<const Reading> readings);
+    bool writeSummaries(std::span<const Bucket> buckets);
+    // The earliest or latest summary of the hour level.
+    std::optional<TimeMs> summaryEdge(bool newest);
 
     QString name_;
     QSqlDatabase db_;

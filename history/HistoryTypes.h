@@ -12,6 +12,19 @@ using TimeMs = std::int64_t;
 
 inline constexpr TimeMs kMsPerDay = 86'400'000;
 
+// How long the file keeps what: each reading for `rawDays`, the minute,
+// 10-minute and hour summaries (and the events) for `days`. Readings are
+// never kept longer than the summaries.
+struct Retention {
+    int days = 400;
+    int rawDays = 30;
+    int readingDays() const { return rawDays < days ? rawDays : days; }
+};
+// The tyre analysis reads a week of readings and the day before it.
+inline constexpr int kLeastRawDays = 8;
+// A whole number of days a person might mean: one day to a hundred years.
+inline constexpr int kMostDays = 36500;
+
 // One accepted sensor report, as the tyre state table held it afterwards.
 struct Reading {
     TimeMs time = 0;

@@ -6,6 +6,32 @@
 
 namespace vorn::history {
 
+namespace {
+
+// Retention runs this often, so each removal is an hour's worth of rows.
+constexpr TimeMs kRetentionEvery = 3'600'000;
+
+} // namespace
+
+void OpenBuckets::add(TimeMs time) {
+    for (const TimeMs level : kSummaryLevels)
+        open_.insert({level, floorDiv(time, level)});
+}
+
+std::vector<Bucket> OpenBuckets::due(TimeMs now, bool all) const {
+    std::vector<Bucket> due;
+    for (const Bucket& b : open_) {
+        if (all || (b.bucket + 1) * b.level <= now)
+            due.push_back(b);
+    }
+    return due;
+}
+
+void OpenBuckets::done(std::span<const Bucket> buckets) {
+    for (const Bucket& b : buckets)
+        open_.erase(b);
+}
+
 HistoryWriter::HistoryWriter(WriterConfig config)
     : config_(std::move(config)), thread_([this] { run(); }) {}
 
@@ -36,7 +62,12 @@ void HistoryWriter::push(Record record) {
         queue_.pop_front(); // the disk fell behind: the oldest go first
         ++dropped_;
     }
+    const bool event = std::holds_alternative<Event>(record);
     queue_.push_back(std::move(record));
+    if ((event || queue_.size() >= config_.batchRows) && !urgent_) {
+        urgent_ = true;
+        wake_.notify_all();
+    }
 }
 
 void HistoryWriter::addReading(const Reading& reading) {
@@ -45,6 +76,8 @@ void HistoryWriter::addReading(const Reading& reading) {
         push(reading);
 }
 
+// Events are few and tell what happened: written at once, with the
+// readings that led to them.
 void HistoryWriter::addEvent(const Event& event) {
     const std::lock_guard lock(mutex_);
     push(event);
@@ -75,7 +108,10 @@ std::map<int, TimeMs> HistoryWriter::storedLastReadings() const {
 }
 
 bool HistoryWriter::openStore(HistoryStore& store) {
-    const OpenResult opened = store.open(config_.path, OpenMode::ReadWrite, config_.busyTimeout);
+    const OpenResult opened = store.open(config_.path, OpenMode::ReadWrite, config_.busyTimeout,
+                                         {config_.retention, now()});
+    if (!opened.note.isEmpty())
+        say(opened.note);
     std::map<int, TimeMs> last =
         opened.usable() ? store.lastReadingTimes() : std::map<int, TimeMs>{};
     const State state = opened.state == OpenResult::State::Writable ? State::Writing
@@ -117,25 +153,33 @@ void HistoryWriter::applyRetention(HistoryStore& store) {
     // Counted from the newest row when the clock runs ahead of it, so a wrong
     // clock never removes more than the file's own span allows.
     const TimeMs from = newest ? std::min(clock, *newest) : clock;
-    const TimeMs cutoff = from - static_cast<TimeMs>(config_.retentionDays) * kMsPerDay;
-    if (store.removeOlderThan(cutoff) < 0)
+    const Retention& keep = config_.retention;
+    if (store.removeOlderThan(from - static_cast<TimeMs>(keep.days) * kMsPerDay,
+                              from - static_cast<TimeMs>(keep.readingDays()) * kMsPerDay) < 0)
         say(QStringLiteral("old rows could not be removed: %1").arg(store.lastError()));
 }
 
+// `last`: the end, where every open bucket is summarised as it stands.
 HistoryWriter::BatchResult HistoryWriter::writeBatch(HistoryStore& store,
-                                                     const std::deque<Record>& batch) {
+                                                     const std::deque<Record>& batch, bool last) {
     std::vector<Reading> readings;
     std::vector<Event> events;
     readings.reserve(batch.size());
     for (const Record& record : batch) {
-        if (const auto* r = std::get_if<Reading>(&record))
+        if (const auto* r = std::get_if<Reading>(&record)) {
             readings.push_back(*r);
-        else
+            buckets_.add(r->time);
+            newestReading_ = std::max(newestReading_, r->time);
+        } else {
             events.push_back(std::get<Event>(record));
+        }
     }
-    if (readings.empty() && events.empty())
+    const std::vector<Bucket> due = buckets_.due(std::max(now(), newestReading_), last);
+    if (readings.empty() && events.empty() && due.empty())
         return BatchResult::Written;
-    const bool written = store.write(readings, events);
+    const bool written = store.write(readings, events, due);
+    if (written)
+        buckets_.done(due);
     const bool passing = !written && store.lastErrorPasses();
     QString line;
     {
@@ -177,14 +221,23 @@ void HistoryWriter::keepForRetry(std::deque<Record> batch) {
     }
 }
 
-void HistoryWriter::run() {
-    HistoryStore store;
-    if (!openStore(store)) {
+void HistoryWriter::finish() {
+    {
         const std::lock_guard lock(mutex_);
         flushDone_ = flushWanted_;
-        done_.notify_all();
-        return;
     }
+    done_.notify_all();
+}
+
+void HistoryWriter::run() {
+    HistoryStore store;
+    if (!openStore(store))
+        return finish();
+    // What an earlier run left unsummarised is summarised before any of its
+    // readings may be removed.
+    buckets_.add(store.bucketsToSummarise());
+    if (writeBatch(store, {}, false) == BatchResult::Lasting)
+        return finish();
     applyRetention(store);
     TimeMs lastRetention = now();
     bool dropsReported = false;
@@ -201,8 +254,9 @@ void HistoryWriter::run() {
                 wake_.wait_for(lock, retryIn, [this] { return stop_; });
             else
                 wake_.wait_for(lock, config_.batchEvery,
-                               [this] { return stop_ || flushWanted_ > flushDone_; });
+                               [this] { return stop_ || urgent_ || flushWanted_ > flushDone_; });
             batch.swap(queue_);
+            urgent_ = false;
             ticket = flushWanted_;
             stopping = stop_;
             if (dropped_ > 0 && !dropsReported) {
@@ -213,7 +267,7 @@ void HistoryWriter::run() {
         }
         if (!drops.isEmpty())
             say(drops);
-        const BatchResult result = writeBatch(store, batch);
+        const BatchResult result = writeBatch(store, batch, stopping);
         if (result == BatchResult::Passing) {
             if (stopping) {
                 say(QStringLiteral("%1 rows could not be written before the end")
@@ -225,20 +279,22 @@ void HistoryWriter::run() {
                                            : std::min(2 * retryIn, config_.retryMost);
             continue;
         }
+        if (result == BatchResult::Lasting)
+            return finish();
         retryIn = std::chrono::milliseconds{0};
-        if (result == BatchResult::Written) {
-            committed += batch.size();
-            if (now() - lastRetention >= kMsPerDay) {
-                applyRetention(store);
-                lastRetention = now();
-            }
+        committed += batch.size();
+        if (now() - lastRetention >= kRetentionEvery || now() < lastRetention) {
+            applyRetention(store);
+            lastRetention = now();
         }
+        if (stopping)
+            store.checkpoint(); // nothing left in the log for the next start
         {
             const std::lock_guard lock(mutex_);
             flushDone_ = ticket;
         }
         done_.notify_all();
-        if (result == BatchResult::Written && !batch.empty() && config_.committed)
+        if (!batch.empty() && config_.committed)
             config_.committed(committed);
         if (stopping)
             return;

@@ -3,6 +3,7 @@
 #include "history/HistoryStore.h"
 #include "insight/ColdPressure.h"
 
+#include <QDateTime>
 #include <algorithm>
 #include <memory>
 
@@ -125,10 +126,20 @@ ChartData loadChart(HistoryStore& store, TimeMs from, TimeMs to, int columns) {
                 {from, to, columns, runs}, {from, to, columns, runs}, {from, to, columns, runs}});
         return *slot;
     };
-    if (const TimeMs level = levelFor(from, to, columns); level > 0) {
+    // Summaries before `split`, readings from it on.
+    const TimeMs chosen = levelFor(from, to, columns);
+    const TimeMs level = chosen > 0 ? chosen : kSummaryLevels.front();
+    const TimeMs split = store.readingsFrom(level, chosen == 0).value_or(kOpenEnd);
+    if (from < split) {
+        // Where readings would be shown, summaries stand in for those no
+        // longer kept.
+        if (chosen == 0 && split != kOpenEnd)
+            data.summariesBefore = split;
+        bool any = false;
         // A bucket's lowest value stands at its start, its highest at its
         // end: both fall in the same pixel column.
-        data.ok = store.forEachSummary(level, from, to, [&](const Summary& s) {
+        data.ok = store.forEachSummary(level, from, std::min(to, split - 1), [&](const Summary& s) {
+            any = true;
             Reducers& r = of(s.wheel);
             if (s.pressureMin) {
                 r.pressure.add(s.first, *s.pressureMin);
@@ -142,8 +153,11 @@ ChartData loadChart(HistoryStore& store, TimeMs from, TimeMs to, int columns) {
                 r.addCold(s.last, (*s.pressureMin + *s.pressureMax) / 2.0,
                           (*s.temperatureMin + *s.temperatureMax) / 2.0);
         });
-    } else {
-        data.ok = store.forEachReading(from, to, [&](const Reading& r) {
+        if (!any)
+            data.summariesBefore.reset();
+    }
+    if (data.ok && to >= split) {
+        data.ok = store.forEachReading(std::max(from, split), to, [&](const Reading& r) {
             if (r.pressure >= 0 && r.pressure < kNoPressure)
                 of(r.wheel).pressure.add(r.time, r.pressure);
             if (r.temperature < kNoTemperature)
@@ -154,6 +168,15 @@ ChartData loadChart(HistoryStore& store, TimeMs from, TimeMs to, int columns) {
     for (auto& [wheel, r] : reducers)
         data.wheels[wheel] = {r->pressure.finish(), r->temperature.finish(), r->cold.finish()};
     return data;
+}
+
+QString summaryNote(const ChartData& data) {
+    if (!data.summariesBefore)
+        return {};
+    return QStringLiteral(
+               "Readings before %1 are no longer kept; minute summaries are shown there.")
+        .arg(QDateTime::fromMSecsSinceEpoch(*data.summariesBefore)
+                 .toString(QStringLiteral("yyyy-MM-dd HH:mm")));
 }
 
 } // namespace vorn::history

@@ -3,6 +3,7 @@
 #include "history/Decimator.h"
 #include "history/HistoryTypes.h"
 
+#include <QString>
 #include <limits>
 #include <map>
 #include <optional>
@@ -83,10 +84,21 @@ struct ChartData {
     std::map<int, WheelLines> wheels; // every wheel with a reading in the range
     std::vector<Event> events;
     bool ok = true;
+    // Set when the range reaches back before the oldest reading kept and
+    // would show readings: before this time it shows minute summaries.
+    std::optional<TimeMs> summariesBefore;
 };
 
 // Reads the range from the store and reduces each wheel's lines to `columns`.
-// Readings without a value (no reading, aged) leave that line out.
+// A range a column of which is narrower than a minute shows the readings,
+// and minute summaries where the readings are no longer kept; a wider one
+// the coarsest summaries no wider than a column, and the readings after
+// the newest of them. Readings without a value (no reading, aged) leave
+// that line out.
 ChartData loadChart(HistoryStore& store, TimeMs from, TimeMs to, int columns);
+
+// "Readings before 2026-11-07 14:00 are no longer kept; minute summaries are
+// shown there." for a chart that shows summaries there; empty otherwise.
+QString summaryNote(const ChartData& data);
 
 } // namespace vorn::history

@@ -34,4 +34,20 @@ QString resolveSerialPortName(const QString& name, const QString& workDir) {
 #endif
 }
 
+QString portFileInFolder(const QString& name, const QString& workDir) {
+#ifndef Q_OS_WIN
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (name != QLatin1String(kPortNames[i]))
+            continue;
+        const QFileInfo local(QDir(workDir).filePath(name));
+        if (local.exists() || local.isSymLink())
+            return local.absoluteFilePath();
+    }
+#else
+    Q_UNUSED(name);
+    Q_UNUSED(workDir);
+#endif
+    return {};
+}
+
 } // namespace vorn

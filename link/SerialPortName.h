@@ -13,4 +13,8 @@ QString comPortName(int portChoice);
 // to /dev/ttyS3 for COM1 to COM4. Any other name is returned unchanged.
 QString resolveSerialPortName(const QString& name, const QString& workDir);
 
+// The file of that name in the working folder, a link to nowhere included,
+// for the names "COM1" to "COM4"; empty when there is none, and on Windows.
+QString portFileInFolder(const QString& name, const QString& workDir);
+
 } // namespace vorn

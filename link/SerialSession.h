@@ -2,6 +2,7 @@
 
 #include "link/SerialLink.h"
 
+#include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
 
@@ -11,6 +12,9 @@ namespace vorn {
 // when its device goes away, and opened again when it comes back (after a
 // device-change broadcast, or on the next look every two seconds). While it
 // is away the program idles: a look is one check that the name exists.
+// The working folder is watched (inotify, no polling): a COMn file that
+// appears there, or a link there that comes to point elsewhere, is opened
+// as at the start, in place of the system port taken for want of it.
 class SerialSession : public QObject {
     Q_OBJECT
 public:
@@ -41,11 +45,14 @@ signals:
 private:
     void onLinkLost(const QString& reason);
     void lookForReturn();
+    void folderChanged();
 
     SerialLink link_;
     const QString workDir_;
+    QFileSystemWatcher folder_;
     QString name_;
     QString location_;
+    QString target_; // where the port's file in the folder led when it was opened
     bool lost_ = false;
     int pollsToLook_ = 0;
 };

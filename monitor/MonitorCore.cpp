@@ -3,6 +3,7 @@
 #include "link/DeviceChangeWatcher.h"
 #include "link/SerialPortName.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <algorithm>
 #include <exception>
@@ -79,6 +80,10 @@ void MonitorCore::startTimers() {
     connect(Timer3, &QTimer::timeout, this, [this] { guarded(&MonitorCore::Timer3Timer); });
     Timer1->start();
     Timer3->start();
+    // What the port took in after the last poll is read at the end, so the
+    // last readings reach the history.
+    connect(qApp, &QCoreApplication::aboutToQuit, this,
+            [this] { guarded(&MonitorCore::Timer2Timer); });
     connect(
         Timer1, &QTimer::timeout, Timer2,
         [this] {

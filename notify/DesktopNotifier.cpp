@@ -26,6 +26,17 @@ constexpr std::uint8_t kUrgencyCritical = 2;
 constexpr std::chrono::seconds kConnectLimit{10};
 // A notification service that has not answered by then has failed this call.
 constexpr int kReplyLimitMs = 10'000;
+// A standing notice follows its readings no more often, so a wheel that
+// flickers between two values does not flood the desktop.
+constexpr qint64 kFollowEveryMs = 10'000;
+constexpr std::int32_t kAlarmBits =
+    status::LowPressure | status::HighPressure | status::HighTemperature;
+
+qint64 steadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 // The digits as the screen shows them, without the zeros that only fill its
 // cells: "05.0" reads "5.0".
@@ -80,9 +91,11 @@ QString alarmLine(int wheel, std::int32_t status, const TyreStateTable& state,
     return QStringLiteral("wheel %1: %2").arg(wheel).arg(parts.join(QStringLiteral("; ")));
 }
 
-DesktopNotifier::DesktopNotifier(MonitorCore& core, BusConnector& bus)
-    : QObject(&core), core_(core), connector_(bus) {
+DesktopNotifier::DesktopNotifier(MonitorCore& core, BusConnector& bus,
+                                 std::function<qint64()> clock)
+    : QObject(&core), core_(core), connector_(bus), clock_(clock ? std::move(clock) : steadyMs) {
     connect(&core, &MonitorCore::alarmWasRaised, this, &DesktopNotifier::raised);
+    connect(&core, &MonitorCore::refreshed, this, &DesktopNotifier::follow);
     connect(&core, &MonitorCore::alarmWasEnded, this, [this] { ended(); });
     // Without a session bus to find (a server, a service outside a login)
     // D-Bus is not even started: there is nobody to notify.
@@ -217,6 +230,25 @@ void DesktopNotifier::raised(int wheel, std::int32_t status) {
         send();
 }
 
+// The shown values of the standing alarm's wheels, as the screen shows them
+// now; a wheel back within limits keeps what it said.
+void DesktopNotifier::follow() {
+    if (!standing_ || !bus_ || waiting_)
+        return;
+    const TyreStateTable& state = core_.state();
+    for (int wheel = 0; wheel < kWheelSlots; ++wheel) {
+        QString& line = lines_[static_cast<std::size_t>(wheel)];
+        const std::int32_t status = state.TyreStatus[static_cast<std::size_t>(wheel)];
+        if (line.isEmpty() || (status & kAlarmBits) == 0)
+            continue;
+        const QString now = alarmLine(wheel, status, state, core_.settings());
+        unsent_ = unsent_ || now != line;
+        line = now;
+    }
+    if (unsent_ && clock_() - sentAt_ >= kFollowEveryMs)
+        send();
+}
+
 void DesktopNotifier::ended() {
     if (!standing_)
         return;
@@ -250,6 +282,8 @@ void DesktopNotifier::send() {
          << body.join(u'\n') << QStringList() << hints << kNeverExpires;
     auto* watcher = new QDBusPendingCallWatcher(bus_->asyncCall(call, kReplyLimitMs), this);
     waiting_ = true;
+    sentAt_ = clock_();
+    unsent_ = false;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, alarm = alarm_](QDBusPendingCallWatcher* w) { replied(w, alarm); });
 }

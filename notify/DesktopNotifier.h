@@ -8,6 +8,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 
@@ -29,7 +30,8 @@ QString alarmLine(int wheel, std::int32_t status, const TyreStateTable& state,
 // Tells the desktop's notification service (freedesktop, on the session bus)
 // about the tyre alarm, for people who keep the window out of sight: one
 // critical notification while an alarm stands, updated in place as wheels
-// join it, withdrawn when the alarm is acknowledged or clears. Nothing here
+// join it and, at most every 10 s, as their readings change, withdrawn when
+// the alarm is acknowledged or clears. Nothing here
 // waits for the bus: the connection is made off this thread, every call is
 // asynchronous with a time limit, and an alarm raised before the bus is
 // reached is shown once it is. Without a bus or a service nothing happens.
@@ -37,9 +39,11 @@ class DesktopNotifier : public QObject {
     Q_OBJECT
 public:
     // Lives as long as `core`, its parent; `bus` outlives it and is
-    // started here.
-    DesktopNotifier(MonitorCore& core, BusConnector& bus);
+    // started here. `clock`: milliseconds, a steady clock when empty.
+    DesktopNotifier(MonitorCore& core, BusConnector& bus, std::function<qint64()> clock = {});
     ~DesktopNotifier() override;
+    // The service's number of the notice on show, once it has answered; 0 otherwise.
+    quint32 shownId() const { return standing_ && !waiting_ ? id_ : 0; }
 
     // Each warning of the analysis that begins is one "Tyre warning" notice
     // of its own, closed when the warning ends.
@@ -48,6 +52,7 @@ public:
 private:
     void connected(const QDBusConnection& bus);
     void raised(int wheel, std::int32_t status);
+    void follow(); // after each refresh
     void ended();
     void send();
     void closeNotification(quint32 id);
@@ -70,6 +75,9 @@ private:
     bool stale_ = false;   // a wheel joined meanwhile: send again once answered
     quint32 closedId_ = 0; // what the last end of an alarm closed
     bool toldFailure_ = false;
+    std::function<qint64()> clock_;
+    qint64 sentAt_ = 0;
+    bool unsent_ = false; // a reading changed since the last Notify
 
     // The warnings' notices, by wheel and kind.
     struct WarningNotice {

@@ -78,11 +78,11 @@ const QString& fourHundredDays() {
                 rows.push_back({t, wheel, p, temp, 0, true, ReportLink::Serial});
             }
             if (rows.size() >= 200'000) {
-                store.write(rows, {});
+                store.write(rows, {}, history::bucketsOf(rows));
                 rows.clear();
             }
         }
-        store.write(rows, {});
+        store.write(rows, {}, history::bucketsOf(rows));
         return file;
     }();
     return path;

@@ -1,5 +1,7 @@
 // What a newcomer meets first: the command line and the pointer's hints.
 #include "app/CommandLine.h"
+#include "app/HistoryCommand.h"
+#include "monitor/UserSettings.h"
 #include "tests/window/WindowFixture.h"
 
 #include <QAbstractButton>
@@ -25,6 +27,7 @@ TEST(CommandLine, HelpVersionAndMistakesNeedNoDisplayNorSettings) {
         {{"stray"}, 2, "", "Unexpected argument 'stray'"},
         {{"--history-days", "soon"}, 2, "", "--history-days takes a whole number"},
         {{"--history-days"}, 2, "", "Missing value after '--history-days'"},
+        {{"--history-raw-days", "7"}, 2, "", "--history-raw-days takes a whole number from 8"},
     };
     test::WorkDir empty; // no setdata.txt
     for (const auto& c : cases) {
@@ -41,6 +44,34 @@ TEST(CommandLine, HelpVersionAndMistakesNeedNoDisplayNorSettings) {
         EXPECT_TRUE(p.readAllStandardOutput().contains(c.out)) << c.out;
         EXPECT_TRUE(p.readAllStandardError().contains(c.err)) << c.err;
     }
+}
+
+// The history's days come from the command line, else from [history] in
+// vorn.conf, else the defaults; a value in the file that cannot be used keeps
+// the default.
+TEST(CommandLine, HistoryDaysComeFromTheCommandLineOverVornConf) {
+    const QString folder = userConfigHome() + QStringLiteral("/VORN");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const struct {
+        const char* conf;
+        QStringList args;
+        int days, rawDays;
+    } cases[] = {
+        {"", {}, 400, 30},
+        {"[history]\ndays=200\nraw_days=10\n", {}, 200, 10},
+        {"[history]\ndays=200\nraw_days=10\n", {"--history-raw-days", "9"}, 200, 9},
+        {"[history]\ndays=0\nraw_days=7,5\n", {"--history-days", "50"}, 50, 30},
+    };
+    for (const auto& c : cases) {
+        QFile conf(folder + QStringLiteral("/vorn.conf"));
+        ASSERT_TRUE(conf.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        conf.write(c.conf);
+        conf.close();
+        const CommandLine command = parseCommandLine(QStringList{"vorn"} + c.args);
+        const history::Retention keep = historyRetentionFor(command.options);
+        EXPECT_EQ(std::pair(keep.days, keep.rawDays), std::pair(c.days, c.rawDays)) << c.conf;
+    }
+    QFile::remove(folder + QStringLiteral("/vorn.conf"));
 }
 
 // Whether anything listens to a panel's clicks; the member is protected, and

@@ -1,16 +1,20 @@
 // The program as a user starts it: a process in a working folder.
 #include "app/CommandLine.h"
 #include "app/Headless.h"
+#include "history/HistoryStore.h"
+#include "sim/Frames.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
 #include <csignal>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <map>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -114,6 +118,69 @@ TEST(Startup, AQuitSignalEndsTheEventLoopAndASecondOneEndsTheProgramAtOnce) {
     EXPECT_EXIT(quitOn({SIGINT}), testing::ExitedWithCode(0), "");
     EXPECT_EXIT(quitOn({SIGTERM, SIGINT}), testing::KilledBySignal(SIGINT), "");
     EXPECT_EXIT(quitOn({SIGINT, SIGINT}), testing::KilledBySignal(SIGINT), "");
+}
+
+// Whether the process is stopped (by SIGSTOP), from its state in /proc.
+bool stopped(qint64 pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) == "T";
+}
+
+// A logout (SIGHUP) or a stop (SIGTERM) closes the window as the user
+// would: what the line brought is in the history, then the program's end.
+TEST(Startup, AQuitSignalClosesTheWindowWithTheLastReadingsInTheHistory) {
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        test::WorkDir dir;
+        dir.writeSettings(test::defaultSettings());
+        const test::PseudoTerminal unit;
+        ASSERT_TRUE(QFile::link(unit.devicePath(), dir.file(QStringLiteral("COM1"))));
+        const QString path = dir.file(QStringLiteral("history.sqlite"));
+        QProcess run;
+        run.setWorkingDirectory(dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.file(QStringLiteral("config")));
+        run.setProcessEnvironment(env);
+        run.start(QStringLiteral(VORN_BINARY), {QStringLiteral("--history"), path});
+        const auto events = [&] {
+            history::HistoryStore store;
+            return store.open(path, history::OpenMode::ReadOnly).usable()
+                       ? store.events(0, std::numeric_limits<history::TimeMs>::max())
+                       : std::vector<history::Event>{};
+        };
+        // Its start is written at once, once its window and line are open; the
+        // file is looked into once it has its log, as a reader then never
+        // holds up the writer.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return QFile::exists(path + QStringLiteral("-wal")) && !events().empty(); },
+            10000))
+            << run.readAllStandardError().toStdString();
+        // The reports reach the line while the program is held, so that the
+        // line being empty afterwards means the program has taken them.
+        const qint64 pid = run.processId();
+        ::kill(static_cast<pid_t>(pid), SIGSTOP);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return stopped(pid); }, 10000));
+        for (int wheel = 0; wheel < 4; ++wheel)
+            unit.write(QByteArray::fromStdString(
+                sim::frame(sim::longReport({wheel, 0, 2 * (30 + wheel), 25 + 40}))));
+        ::kill(static_cast<pid_t>(pid), SIGCONT);
+        ASSERT_TRUE(unit.taken(10000));
+        ::kill(static_cast<pid_t>(pid), signal);
+        ASSERT_TRUE(run.waitForFinished(10000));
+        EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+        history::HistoryStore store;
+        ASSERT_TRUE(store.open(path, history::OpenMode::ReadOnly).usable());
+        std::map<int, std::int32_t> pressures;
+        store.forEachReading(0, std::numeric_limits<history::TimeMs>::max(),
+                             [&](const history::Reading& r) { pressures[r.wheel] = r.pressure; });
+        EXPECT_EQ(pressures, (std::map<int, std::int32_t>{{0, 60}, {1, 62}, {2, 64}, {3, 66}}));
+        ASSERT_FALSE(events().empty());
+        EXPECT_EQ(events().back().kind, history::EventKind::ProgramEnded) << signal;
+    }
 }
 
 TEST(Startup, HeadlessAndEachMqttOptionReachTheProgramOptions) {

@@ -60,7 +60,7 @@ PreparedHistory prepareHistory(const test::WorkDir& dir) {
                                              {kStarted, EventKind::ProgramStarted, -1, 0}};
     history::HistoryStore store;
     store.open(prepared.path, history::OpenMode::ReadWrite);
-    store.write(prepared.rows, events);
+    store.write(prepared.rows, events, history::bucketsOf(prepared.rows));
     return prepared;
 }
 

@@ -74,7 +74,7 @@ TEST(SimulatedUnit, ASlowLeakIsKeptInTheHistoryAsAFallingLineAndAnAlarm) {
     const QString path = f.dir.file(QStringLiteral("history.sqlite"));
     constexpr history::TimeMs start = 1'796'600'000'000;
     auto* feature =
-        new HistoryFeature(*f.core, {path, 400, [&] { return start + unit.model.now().count(); }});
+        new HistoryFeature(*f.core, {path, {}, [&] { return start + unit.model.now().count(); }});
     new HistoryViews(w, *feature);
     unit.run(milliseconds{25000});
     // Hovering wheel 1's digits tells when it last reported.

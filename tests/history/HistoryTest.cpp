@@ -3,17 +3,21 @@
 #include "history/Reducer.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <atomic>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
+#include <variant>
 
 namespace vorn::history {
 namespace {
@@ -55,22 +59,22 @@ std::vector<Reading> readAll(const QString& path) {
     return all;
 }
 
-// A writer that writes only when flushed, with a fixed clock and its reports
-// kept; a lock is waited for 100 ms, a failed batch tried again within 20 to 200 ms.
+// A writer that writes only when flushed or when an event comes, with a
+// fixed clock and its reports kept; a lock is waited for 100 ms, a failed
+// batch tried again within 20 to 200 ms.
 struct ManualWriter {
-    explicit ManualWriter(const QString& path, std::size_t capacity = 1000, int days = 400,
+    explicit ManualWriter(const QString& path, std::size_t capacity = 1000, Retention keep = {},
                           TimeMs now = 1000 * kMsPerDay) {
         writer = std::make_unique<HistoryWriter>(
-            WriterConfig{path,
-                         days,
-                         hours{1},
-                         capacity,
-                         [now] { return now; },
-                         [this](const QString& line) { reports.push_back(line); },
-                         {},
-                         milliseconds{100},
-                         milliseconds{20},
-                         milliseconds{200}});
+            WriterConfig{.path = path,
+                         .retention = keep,
+                         .batchEvery = hours{1},
+                         .capacity = capacity,
+                         .clock = [now] { return now; },
+                         .report = [this](const QString& line) { reports.push_back(line); },
+                         .busyTimeout = milliseconds{100},
+                         .retryFirst = milliseconds{20},
+                         .retryMost = milliseconds{200}});
         writer->waitUntilOpen(milliseconds{5000});
     }
     // Read only after a flush or the writer's end, which order them after its writes.
@@ -118,7 +122,7 @@ TEST(HistoryStore, OpensFreshFilesRefusesBrokenNewerOrLockedOnesAndNoWriterTouch
                   locked = dir.file("locked.sqlite");
     for (const QString& path : {newer, locked})
         HistoryStore().open(path, OpenMode::ReadWrite);
-    RawConnection(newer).exec("PRAGMA user_version=2");
+    RawConnection(newer).exec("PRAGMA user_version=3");
     dir.write("corrupt.sqlite", QByteArray(8192, 'x'));
     RawConnection holder(locked);
     holder.exec("BEGIN EXCLUSIVE");
@@ -128,7 +132,7 @@ TEST(HistoryStore, OpensFreshFilesRefusesBrokenNewerOrLockedOnesAndNoWriterTouch
         QString reason;
     } cases[] = {
         {dir.file("fresh.sqlite"), OpenResult::State::Writable, ""},
-        {newer, OpenResult::State::ReadOnly, "newer version (2)"},
+        {newer, OpenResult::State::ReadOnly, "newer version (3)"},
         {corrupt, OpenResult::State::Failed, "not a database"},
         {locked, OpenResult::State::Failed, "locked"},
         {dir.file("corrupt.sqlite/below/history.sqlite"), OpenResult::State::Failed, "folder"},
@@ -158,7 +162,7 @@ TEST(HistoryStore, OpensFreshFilesRefusesBrokenNewerOrLockedOnesAndNoWriterTouch
 TEST(HistoryWriter, WritesInBatchesAndDropsTheOldestWhenTheQueueIsFull) {
     const test::WorkDir dir;
     const QString path = dir.file("h.sqlite");
-    ManualWriter w(path, 5);
+    auto w = ManualWriter(path, 5);
     for (int i = 0; i < 8; ++i)
         w.writer->addReading(reading(i, 0, 60 + i));
     EXPECT_TRUE(readAll(path).empty()) << "nothing is written before the batch is due";
@@ -167,47 +171,167 @@ TEST(HistoryWriter, WritesInBatchesAndDropsTheOldestWhenTheQueueIsFull) {
     ASSERT_EQ(kept.size(), 5u);
     EXPECT_EQ(kept.front().pressure, 63);
     EXPECT_EQ(w.writer->status().dropped, 3u);
-    w.writer->addEvent({9, EventKind::AlarmRaised, 2, 3});
     for (int i = 0; i < 7; ++i)
         w.writer->addReading(reading(10 + i, 0, 80 + i));
+    w.writer->addEvent({17, EventKind::AlarmRaised, 2, 3}); // written at once
     ASSERT_TRUE(w.writer->flush(milliseconds{5000}));
     ASSERT_EQ(w.reports.size(), 1u) << "the drops are reported once";
     EXPECT_TRUE(w.reports[0].contains("3 queued rows were dropped"));
     EXPECT_EQ(w.writer->status().dropped, 6u);
+    w.writer.reset();
+    EXPECT_EQ(QFileInfo(path + "-wal").size(), 0) << "the log is emptied at the end";
 }
 
-TEST(HistoryWriter, RemovesRowsOlderThanTheRetentionCountedFromTheNewestRowAtTheLatest) {
+// Readings wait for their batch; an event or 500 readings are written at
+// once, and what waits at the end is written then.
+TEST(HistoryWriter, AnEventOrAFullBatchIsWrittenAtOnceTheRestByTheEnd) {
+    for (const std::size_t readings : {3u, 500u}) {
+        const test::WorkDir dir;
+        const QString path = dir.file("h.sqlite");
+        {
+            ManualWriter w(path);
+            for (std::size_t i = 0; i < readings; ++i)
+                w.writer->addReading(reading(static_cast<TimeMs>(i), 0, 60 + static_cast<int>(i)));
+            if (readings < 500)
+                w.writer->addEvent({10, EventKind::AlarmRaised, 0, 3});
+            EXPECT_TRUE(eventually([&] { return readAll(path).size() == readings; }));
+            w.writer->addReading(reading(1000, 1, 70));
+        }
+        EXPECT_EQ(readAll(path).size(), readings + 1) << "the last one by the end";
+    }
+}
+
+// Readings go after raw_days, their summaries and the events after days,
+// both counted from the newest row when the clock runs ahead of it.
+TEST(HistoryWriter, KeepsReadingsRawDaysAndSummariesDaysCountedFromTheNewestRowAtTheLatest) {
     const TimeMs now = 1000 * kMsPerDay; // when the rows were written
     const struct {
-        int days;
+        Retention keep;
         TimeMs clockAhead;
-        std::size_t left;
+        std::size_t readings, summaries;
         int clockBehindSaid;
     } cases[] = {
-        {400, 0, 3, 0},
-        {100, 0, 2, 0},
-        {400, 401 * kMsPerDay, 3, 0}, // a clock far ahead keeps 400 days before the newest row
-        {1, kMsPerDay, 1, 0},         // and one a day ahead keeps that row's day
-        {400, -2 * kHour, 3, 1},      // a clock behind the newest row is said
+        {{400, 30}, 0, 3, 4, 0},
+        {{100, 30}, 0, 3, 3, 0},
+        {{400, 10}, 0, 2, 4, 0},
+        {{400, 30},
+         401 * kMsPerDay,
+         3,
+         4,
+         0},                              // a clock far ahead keeps what is before the newest row
+        {{1, 8}, kMsPerDay, 1, 1, 0},     // and one a day ahead keeps that row's day
+        {{400, 30}, -2 * kHour, 3, 4, 1}, // a clock behind the newest row is said
     };
     for (const auto& c : cases) {
         const test::WorkDir dir;
         const QString path = dir.file("h.sqlite");
         {
-            ManualWriter w(path, 1000, 400, now);
+            ManualWriter w(path, 1000, {}, now);
             int pressure = 60;
-            for (TimeMs age : {500 * kMsPerDay, 300 * kMsPerDay, 3 * kMsPerDay, kHour})
+            for (TimeMs age :
+                 {500 * kMsPerDay, 300 * kMsPerDay, 20 * kMsPerDay, 3 * kMsPerDay, kHour})
                 w.writer->addReading(reading(now - age, 0, ++pressure));
             w.writer->addEvent({now - 500 * kMsPerDay, EventKind::ProgramStarted, -1, 0});
         }
-        ManualWriter w(path, 1000, c.days, now + c.clockAhead);
+        ManualWriter w(path, 1000, c.keep, now + c.clockAhead);
         ASSERT_TRUE(w.writer->flush(milliseconds{5000})); // the removal runs just after the open
-        EXPECT_EQ(readAll(path).size(), c.left) << c.days << " days, clock " << c.clockAhead;
-        EXPECT_EQ(w.said("is behind the newest stored reading"), c.clockBehindSaid);
+        const auto what = [&] {
+            return std::to_string(c.keep.days) + "/" + std::to_string(c.keep.rawDays) +
+                   " days, clock " + std::to_string(c.clockAhead);
+        };
+        EXPECT_EQ(readAll(path).size(), c.readings) << what();
         HistoryStore store;
         store.open(path, OpenMode::ReadOnly);
+        std::size_t summaries = 0;
+        store.forEachSummary(60'000, 0, now, [&](const Summary&) { ++summaries; });
+        EXPECT_EQ(summaries, c.summaries) << what();
+        EXPECT_EQ(w.said("is behind the newest stored reading"), c.clockBehindSaid);
         EXPECT_TRUE(store.events(0, now).empty());
     }
+}
+
+// A file of the first layout (an index beside the readings, summaries by
+// wheel) keeps the readings of the last raw_days and every summary.
+TEST(HistoryStore, AFileOfTheFirstLayoutIsBroughtUpToTheNewOneOnce) {
+    const test::WorkDir dir;
+    const QString path = dir.file("h.sqlite");
+    const TimeMs now = 1000 * kMsPerDay;
+    {
+        RawConnection v1(path);
+        for (const char* sql :
+             {"CREATE TABLE readings(time INTEGER NOT NULL, wheel INTEGER NOT NULL, pressure "
+              "INTEGER NOT NULL, temperature INTEGER NOT NULL, battery INTEGER NOT NULL, sensor "
+              "INTEGER NOT NULL, link INTEGER NOT NULL)",
+              "CREATE INDEX readings_time ON readings(time)",
+              "CREATE TABLE events(time INTEGER NOT NULL, kind INTEGER NOT NULL, wheel INTEGER NOT "
+              "NULL, detail INTEGER NOT NULL)",
+              "CREATE TABLE summaries(level INTEGER NOT NULL, wheel INTEGER NOT NULL, bucket "
+              "INTEGER NOT NULL, first INTEGER NOT NULL, last INTEGER NOT NULL, pmin INTEGER, pmax "
+              "INTEGER, tmin INTEGER, tmax INTEGER, PRIMARY KEY(level, wheel, bucket)) WITHOUT "
+              "ROWID",
+              "INSERT INTO readings VALUES(86400000000 - 3456000000, 0, 61, 65, 0, 1, 0), "
+              "(86400000000 - 3600000, 0, 62, 65, 0, 1, 0)",
+              "INSERT INTO summaries VALUES(60000, 0, 1382400, 82944000000, 82944000000, 61, 61, "
+              "65, "
+              "65), (60000, 0, 1439940, 86396400000, 86396400000, 62, 62, 65, 65)",
+              "INSERT INTO events VALUES(86400000000 - 3456000000, 6, -1, 0)",
+              "PRAGMA user_version=1"})
+            ASSERT_TRUE(v1.exec(sql)) << sql;
+    }
+    for (int open = 0; open < 2; ++open) {
+        ManualWriter w(path, 1000, {400, 30}, now);
+        EXPECT_EQ(w.said("was brought up to this version; readings older than 30 days"), 1 - open);
+    }
+    EXPECT_EQ(readAll(path).size(), 1u);
+    HistoryStore store;
+    ASSERT_TRUE(store.open(path, OpenMode::ReadOnly).usable());
+    std::vector<TimeMs> summarised;
+    store.forEachSummary(60'000, 0, now, [&](const Summary& s) { summarised.push_back(s.first); });
+    EXPECT_EQ(summarised, (std::vector<TimeMs>{now - 40 * kMsPerDay, now - kHour}));
+    EXPECT_EQ(store.events(0, now).size(), 1u);
+    RawConnection after(path);
+    EXPECT_EQ(after.value("PRAGMA user_version"), 2);
+    EXPECT_EQ(after.value("PRAGMA integrity_check"), "ok");
+}
+
+// Where the readings are no longer kept the chart and the export show the
+// minute summaries, and say so.
+TEST(HistoryRetention, TheChartAndTheExportCoverTheOldRangeFromTheSummaries) {
+    const test::WorkDir dir;
+    const QString path = dir.file("h.sqlite");
+    constexpr TimeMs start = 499'056 * kHour;
+    std::vector<Reading> rows;
+    for (TimeMs t = start; t < start + 2 * kHour; t += 10'000)
+        rows.push_back(reading(t, 1, static_cast<std::int32_t>(40 + (t / 10'000) % 50)));
+    {
+        HistoryStore store;
+        ASSERT_TRUE(store.open(path, OpenMode::ReadWrite).usable());
+        ASSERT_TRUE(store.write(rows, {}, bucketsOf(rows)));
+        ASSERT_EQ(store.removeOlderThan(start, start + kHour), 360); // the first hour's readings
+    }
+    HistoryStore store;
+    ASSERT_TRUE(store.open(path, OpenMode::ReadOnly).usable());
+    const ChartData data = loadChart(store, start, start + 2 * kHour, 1000); // 7.2 s a column
+    EXPECT_EQ(data.summariesBefore, start + kHour);
+    EXPECT_TRUE(summaryNote(data).contains("minute summaries are shown"))
+        << summaryNote(data).toStdString();
+    const std::vector<ChartSegment>& line = data.wheels.at(1).pressure;
+    ASSERT_EQ(line.size(), 1u) << "unbroken where summaries meet readings";
+    EXPECT_EQ(line[0].points.front().time, start);
+    EXPECT_EQ(line[0].points.back().time, rows.back().time);
+    const auto [low, high] = std::ranges::minmax(line[0].points, {}, &ChartPoint::value);
+    EXPECT_EQ(std::pair(low.value, high.value), std::pair(40.0, 89.0));
+
+    const ExportResult exported = exportCsv(path, dir.file("out.csv"), start, start + 2 * kHour, 0);
+    ASSERT_TRUE(exported.ok) << exported.error.toStdString();
+    EXPECT_EQ(std::pair(exported.summaries, exported.rows), std::pair(60LL, 360LL));
+    EXPECT_TRUE(exported.counts().contains("360 readings and 60 minute summaries"));
+    const QList<QByteArray> lines = dir.read("out.csv").split('\n');
+    const QByteArray first =
+        QDateTime::fromMSecsSinceEpoch(start, Qt::UTC).toString(Qt::ISODateWithMs).toLatin1();
+    EXPECT_TRUE(lines[1].startsWith(first + ",1,") && lines[1].contains(",minute_min_max,"))
+        << lines[1].toStdString();
+    EXPECT_TRUE(lines[61].contains(",reading,")) << lines[61].toStdString();
 }
 
 // A reader never holds the writer up (WAL), but a lock or a full disk does:
@@ -355,10 +479,11 @@ TEST(Reducer, KeepsEachColumnsExtremesInTimeOrderAndBreaksWhereTheWheelWasNotHea
     }
 }
 
-TEST(Reducer, LongRangesReadTheSummariesAndKeepTheSameExtremes) {
+// The writer summarises each bucket once it is over, merging batches that
+// end inside it, and the last ones at its end.
+TEST(Reducer, LongRangesReadTheWritersSummariesAndKeepTheSameExtremes) {
     const test::WorkDir dir;
-    HistoryStore store;
-    ASSERT_TRUE(store.open(dir.file("h.sqlite"), OpenMode::ReadWrite).usable());
+    const QString path = dir.file("h.sqlite");
     constexpr TimeMs from = 499'056 * 3'600'000LL; // on the hour
     constexpr TimeMs to = from + 3 * kMsPerDay;
     constexpr int columns = 12; // six hours a column: hourly summaries
@@ -370,22 +495,30 @@ TEST(Reducer, LongRangesReadTheSummariesAndKeepTheSameExtremes) {
         it->second = {std::min(it->second.first, v), std::max(it->second.second, v)};
     };
     Extremes extremes;
-    for (TimeMs day = from; day < to; day += kMsPerDay) {
-        std::vector<Reading> batch; // one batch a day, so summaries are merged across batches
-        for (TimeMs t = day; t < day + kMsPerDay; t += 10'000) {
+    {
+        std::atomic<TimeMs> clock{from};
+        HistoryWriter writer(
+            {.path = path, .batchEvery = hours{1}, .clock = [&] { return clock.load(); }});
+        writer.waitUntilOpen(milliseconds{5000});
+        for (TimeMs t = from; t < to; t += 10'000) {
+            clock = t;
             const int p = std::uniform_int_distribution<>(20, 90)(random);
-            batch.push_back(reading(t, 1, p));
+            writer.addReading(reading(t, 1, p));
             widen(extremes, t, p);
+            if ((t - from) % 420'000 == 0) { // batches of seven minutes
+                ASSERT_TRUE(writer.flush(milliseconds{5000}));
+            }
         }
-        ASSERT_TRUE(store.write(batch, {}));
     }
+    HistoryStore store;
+    ASSERT_TRUE(store.open(path, OpenMode::ReadOnly).usable());
     const ChartData data = loadChart(store, from, to, columns);
     ASSERT_EQ(data.wheels.at(1).pressure.size(), 1u) << "one unbroken line";
     Extremes shown;
     for (const ChartPoint& p : data.wheels.at(1).pressure[0].points)
         widen(shown, p.time, static_cast<int>(p.value));
     EXPECT_EQ(shown, extremes);
-    EXPECT_LE(data.wheels.at(1).pressure[0].points.size(), 2u * columns);
+    EXPECT_LE(data.wheels.at(1).pressure[0].points.size(), 2u * columns + 2);
 }
 
 TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {
@@ -398,22 +531,33 @@ TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {
 
     const struct {
         int unit;
-        Reading r;
+        std::variant<Reading, Summary> row;
         QByteArray line;
     } lines[] = {
-        {0, reading(0, 0, 65), "1970-01-01T00:00:00.000Z,0,32.5,32.5,25,0,1,serial,31.71\r\n"},
+        {0, reading(0, 0, 65),
+         "1970-01-01T00:00:00.000Z,0,32.5,32.5,25,0,1,serial,reading,,,,,31.71\r\n"},
         {1, reading(1'796'606'902'173, 3, 65),
-         "2026-12-07T01:28:22.173Z,3,32.5,2.24,25,0,1,serial,31.71\r\n"},
+         "2026-12-07T01:28:22.173Z,3,32.5,2.24,25,0,1,serial,reading,,,,,31.71\r\n"},
         {2, reading(0, 5, 290, 39),
-         "1970-01-01T00:00:00.000Z,5,145.0,1000,-1,0,1,serial,157.32\r\n"},
-        {3, reading(0, 1, 511, 511), "1970-01-01T00:00:00.000Z,1,,,,0,1,serial,\r\n"},
+         "1970-01-01T00:00:00.000Z,5,145.0,1000,-1,0,1,serial,reading,,,,,157.32\r\n"},
+        {3, reading(0, 1, 511, 511), "1970-01-01T00:00:00.000Z,1,,,,0,1,serial,reading,,,,,\r\n"},
+        {1, Summary{2, 0, 59'000, 60, 65, 64, 70},
+         "1970-01-01T00:00:00.000Z,2,30.0,2.07,24,,,,minute_min_max,1970-01-01T00:00:59.000Z,"
+         "32.5,2.24,30,\r\n"},
+        {0, Summary{2, 0, 1, {}, {}, 64, 64},
+         "1970-01-01T00:00:00.000Z,2,,,24,,,,minute_min_max,1970-01-01T00:00:00.001Z,,,24,\r\n"},
     };
-    for (const auto& l : lines)
-        EXPECT_EQ(csvLine(l.r, l.unit), l.line) << l.unit;
+    for (const auto& l : lines) {
+        const QByteArray line = std::holds_alternative<Reading>(l.row)
+                                    ? csvLine(std::get<Reading>(l.row), l.unit)
+                                    : csvLine(std::get<Summary>(l.row), 60'000, l.unit);
+        EXPECT_EQ(line, l.line) << l.unit;
+    }
     EXPECT_EQ(
         csvHeader(3),
         "time_utc,wheel,pressure_psi,pressure_chosen_kg/cm2,temperature_c,battery,sensor_flag,"
-        "link,cold_pressure_psi\r\n");
+        "link,kind,last_time_utc,pressure_psi_max,pressure_chosen_kg/"
+        "cm2_max,temperature_c_max,cold_pressure_psi\r\n");
 }
 
 } // namespace

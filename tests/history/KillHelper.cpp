@@ -3,6 +3,7 @@
 #include "history/HistoryWriter.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -19,10 +20,12 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     };
     vorn::history::HistoryWriter writer(config);
+    // From now on, so the newest minute is still open when the kill comes.
+    const std::int64_t start = QDateTime::currentMSecsSinceEpoch();
     for (std::int64_t i = 0;; ++i) {
         // Every reading differs from the one before, so each is kept.
-        writer.addReading({i, static_cast<int>(i % 6), static_cast<std::int32_t>(i % 300), 65, 0,
-                           true, vorn::ReportLink::Serial});
+        writer.addReading({start + i, static_cast<int>(i % 6), static_cast<std::int32_t>(i % 300),
+                           65, 0, true, vorn::ReportLink::Serial});
         if (i % 500 == 0)
             std::this_thread::sleep_for(std::chrono::milliseconds{1});
     }

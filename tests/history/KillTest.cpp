@@ -1,3 +1,4 @@
+#include "history/HistoryWriter.h"
 #include "tests/support/TestSupport.h"
 
 #include <QProcess>
@@ -38,6 +39,19 @@ TEST(HistoryKill, AKilledWriterLeavesASoundFileWithEveryCommittedBatch) {
         EXPECT_GE(check.value(0).toULongLong(), committed);
     }
     QSqlDatabase::removeDatabase(QStringLiteral("check"));
+    // The next writer summarises what the killed one had left open.
+    // Its readings ran ahead of the clock, which it would say.
+    history::HistoryWriter({.path = path, .report = [](const QString&) {}})
+        .waitUntilOpen(std::chrono::seconds{10});
+    history::HistoryStore store;
+    ASSERT_TRUE(store.open(path, history::OpenMode::ReadOnly).usable());
+    const auto span = store.readingSpan();
+    ASSERT_TRUE(span);
+    history::TimeMs summarisedUntil = 0;
+    store.forEachSummary(60'000, span->first, span->second, [&](const history::Summary& s) {
+        summarisedUntil = std::max(summarisedUntil, s.last);
+    });
+    EXPECT_EQ(summarisedUntil, span->second);
 }
 
 } // namespace

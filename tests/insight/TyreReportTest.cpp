@@ -31,26 +31,32 @@ QString iso(TimeMs t) {
 // Ten days, a report a minute: wheel 0 keeps its air, wheel 1 loses 1.5
 // psi a day over the last three, wheel 2 falls silent 40 minutes before the
 // end, wheel 3 is punctured 6 minutes before it, wheel 4 reported on the
-// first day only.
+// first day only. Then the readings are kept the eight days the analysis
+// needs, the older ones as summaries.
 QString prepareHistory(const test::WorkDir& dir) {
     const QString path = dir.file(QStringLiteral("history.sqlite"));
-    history::WriterConfig config;
-    config.path = path;
-    config.capacity = 100'000;
-    config.clock = [] { return kEnd; };
-    history::HistoryWriter writer(config);
-    for (TimeMs t = kStart; t <= kEnd; t += kMinuteMs) {
-        const double cold[5] = {33, test::leaking(34, 1.5, kEnd - 3 * kDayMs, t), 33,
-                                test::leaking(33, 3 * 24 * 60, kEnd - 6 * kMinuteMs, t), 32};
-        for (int wheel = 0; wheel < 5; ++wheel) {
-            if ((wheel == 2 && t > kEnd - 40 * kMinuteMs) || (wheel == 4 && t > kStart + kDayMs))
-                continue;
-            const auto [p, temp] = test::rawReading(cold[wheel], test::tyreCelsius(t));
-            writer.addReading({t, wheel, p, temp, 0, true, ReportLink::Serial});
+    {
+        history::HistoryWriter writer(
+            {.path = path, .capacity = 100'000, .clock = [] { return kEnd; }});
+        for (TimeMs t = kStart; t <= kEnd; t += kMinuteMs) {
+            const double cold[5] = {33, test::leaking(34, 1.5, kEnd - 3 * kDayMs, t), 33,
+                                    test::leaking(33, 3 * 24 * 60, kEnd - 6 * kMinuteMs, t), 32};
+            for (int wheel = 0; wheel < 5; ++wheel) {
+                if ((wheel == 2 && t > kEnd - 40 * kMinuteMs) ||
+                    (wheel == 4 && t > kStart + kDayMs))
+                    continue;
+                const auto [p, temp] = test::rawReading(cold[wheel], test::tyreCelsius(t));
+                writer.addReading({t, wheel, p, temp, 0, true, ReportLink::Serial});
+            }
         }
+        EXPECT_TRUE(writer.flush(std::chrono::seconds{30}));
+        EXPECT_EQ(writer.status().dropped, 0u);
     }
-    EXPECT_TRUE(writer.flush(std::chrono::seconds{30}));
-    EXPECT_EQ(writer.status().dropped, 0u);
+    history::HistoryWriter({.path = path, .retention = {400, 8}, .clock = [] { return kEnd; }})
+        .flush(std::chrono::seconds{30});
+    history::HistoryStore store;
+    store.open(path, history::OpenMode::ReadOnly);
+    EXPECT_EQ(store.readingsFrom(kMinuteMs, true), kEnd - 8 * kDayMs);
     return path;
 }
 

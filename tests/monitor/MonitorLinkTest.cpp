@@ -111,6 +111,42 @@ TEST(MonitorSerialLink, FramesFromTheLineReachTheStateTableAndThePanels) {
     EXPECT_EQ(f.tones.played.size(), 1u);
 }
 
+// The user links the unit as COM1 while the program runs (it took the
+// system's port for want of it): the link is used at once, and followed when
+// it is pointed at another terminal; each is said once.
+TEST(MonitorSerialLink, AComLinkMadeWhileRunningIsOpenedAndFollowedWhereItLeads) {
+    MonitorFixture f;
+    QFile::remove(f.dir.file("COM1"));
+    MonitorCore& m = f.start();
+    const test::PseudoTerminal other;
+    const auto said = [&](const char* what) {
+        return std::ranges::count_if(f.messages.noted,
+                                     [&](const QString& line) { return line.contains(what); });
+    };
+    const struct {
+        const test::PseudoTerminal& unit;
+        const char* said;
+        int psi;
+    } steps[] = {{f.unit, "COM1 appeared in the working folder", 30},
+                 {other, "COM1 in the working folder now leads to", 31}};
+    for (const auto& step : steps) {
+        const auto link = [&] {
+            QFile::remove(f.dir.file("COM1"));
+            QFile::link(step.unit.devicePath(), f.dir.file("COM1"));
+        };
+        if (&step.unit == &f.unit)
+            QTimer::singleShot(2000, link); // a while after the start
+        else
+            link();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return said(step.said) == 1; }, 10000));
+        step.unit.write(test::sensorFrame(1, step.psi, 25));
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return m.state().TyrePressure[1] == 2 * step.psi; }, 10000));
+        EXPECT_EQ(m.panels().linkText, "RS232 CONNECTED");
+    }
+    EXPECT_EQ(said("appeared") + said("now leads to"), 2);
+}
+
 // The unit is switched off (its side of the line closes) and comes back
 // under the same name on a new terminal, twice.
 TEST(MonitorSerialLink, AHungUpLineIsClosedIdlesAndReopensWhenItsNameReturns) {

@@ -77,6 +77,46 @@ TEST(DesktopNotifier,
     EXPECT_EQ(closed[2], 103u);
 }
 
+// While the alarm stands its notice follows the reading: replaced, with
+// the value shown at the time, no sooner than 10 s after the one before.
+TEST(DesktopNotifier, TheNoticeFollowsTheReadingAtMostOnceInTenSeconds) {
+    NotificationBus bus;
+    ASSERT_TRUE(bus.registered);
+    BusConnector connector(bus.address());
+    MonitorFixture f;
+    MonitorCore& w = f.start();
+    qint64 now = 0;
+    auto* notifier = new DesktopNotifier(w, connector, [&] { return now; });
+    const auto& notified = bus.notified;
+    refreshWith(w, {{2, 40, 25}});
+    // Each step comes once the service's answer is in, so nothing but the
+    // pace holds a notice back; one sent too soon would come before the
+    // one expected (a bus keeps the order) and stand in its place.
+    const struct {
+        qint64 at;
+        int halfPsi;
+        const char* body; // the next notice, or none yet
+    } steps[] = {
+        {3000, 38, nullptr},
+        {6000, 36, nullptr},
+        {10'000, 35, "wheel 2: low pressure, 17.5 psi"},
+        {12'000, 34, nullptr},
+        {21'000, 33, "wheel 2: low pressure, 16.5 psi"},
+    };
+    std::size_t expected = 1;
+    for (const auto& step : steps) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return notifier->shownId() == 101; }));
+        now = step.at;
+        refreshWith(w, {{2, step.halfPsi, 25}});
+        if (!step.body)
+            continue;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return notified.size() > expected; }));
+        EXPECT_EQ(notified[expected].body.toStdString(), step.body);
+        EXPECT_EQ(notified[expected].replacesId, 101u);
+        ++expected;
+    }
+}
+
 TEST(DesktopNotifier, TheLineNamesTheStateInTheUnitOfTheScreen) {
     const struct {
         std::int32_t pressure, temperature, unit, temperatureUnit, status;

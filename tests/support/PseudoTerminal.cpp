@@ -60,6 +60,13 @@ void PseudoTerminal::write(const QByteArray& bytes) const {
         std::this_thread::sleep_for(std::chrono::microseconds(100));
 }
 
+bool PseudoTerminal::taken(int ms) const {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (waiting() > 0 && std::chrono::steady_clock::now() < limit)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    return waiting() == 0;
+}
+
 qsizetype PseudoTerminal::waiting() const {
     int n = 0;
     return ::ioctl(watch_, FIONREAD, &n) == 0 ? n : 0;

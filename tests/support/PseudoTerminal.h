@@ -22,6 +22,8 @@ public:
     void send(const QByteArray& bytes) const;
     // What the program wrote, waiting up to `ms` for the first byte.
     QByteArray read(int ms = 200) const;
+    // Whether the program has taken every byte written, waiting up to `ms`.
+    bool taken(int ms) const;
     // Closes the unit's side, as a unit that is switched off or unplugged.
     void hangUp();
 
