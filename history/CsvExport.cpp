@@ -90,7 +90,7 @@ QByteArray csvLine(const Reading& r, int unitIndex) {
     return utc(r.time) + ',' + QByteArray::number(r.wheel) + ',' +
            values(r.pressure, r.temperature, unitIndex) + ',' + QByteArray::number(r.battery) +
            ',' + (r.sensorFlag ? "1" : "0") + ',' + (r.link == ReportLink::Usb ? "usb" : "serial") +
-           ",reading,,,," + cold(r.pressure, r.temperature) + "\r\n";
+           ",reading,,,,," + cold(r.pressure, r.temperature) + "\r\n";
 }
 
 QByteArray csvLine(const Summary& s, TimeMs level, int unitIndex) {
