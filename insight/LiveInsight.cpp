@@ -59,15 +59,17 @@ void LiveInsight::warmUp(Replay replay) {
     warming_ = true;
     live_ = false;
     const TimeMs now = clock_();
-    warmer_ = std::thread([this, replay = std::move(replay), now] {
-        std::shared_ptr<TyreInsight> analysis = make();
+    // Made here, so the thread touches nothing of this object but live_.
+    std::shared_ptr<TyreInsight> analysis = make();
+    warmer_ = std::thread([this, replay = std::move(replay), now, analysis]() mutable {
         if (!replay(*analysis, now))
             analysis.reset(); // a history that cannot be read: start cold
         QMetaObject::invokeMethod(
             this,
             [this, analysis] {
                 warmer_.join();
-                warmedUp(analysis ? std::make_unique<TyreInsight>(std::move(*analysis)) : make());
+                warmedUp(analysis ? std::make_unique<TyreInsight>(std::move(*analysis))
+                                  : make());
             },
             Qt::QueuedConnection);
     });
@@ -75,6 +77,7 @@ void LiveInsight::warmUp(Replay replay) {
 
 void LiveInsight::warmedUp(std::unique_ptr<TyreInsight> analysis) {
     analysis_ = std::move(analysis);
+    analysis_->setLowThreshold(lowThresholdPsi_); // a save may have changed it meanwhile
     analysis_->refit();
     live_ = true;
     warming_ = false;
