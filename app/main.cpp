@@ -5,6 +5,7 @@
 #include "app/HistoryCommand.h"
 #include "app/HistoryViews.h"
 #include "app/HistoryWiring.h"
+#include "app/InsightWiring.h"
 #include "app/PublishWiring.h"
 #include "app/TyreReportCommand.h"
 #include "app/UserFolder.h"
@@ -41,6 +42,7 @@ int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
             new vorn::DesktopNotifier(core, sessionBus); // owned by the monitor
         new vorn::HistoryViews(window, *vorn::installHistory(core, options));
         const auto publishing = vorn::startPublishing(core, options, *vorn::openUserSettings());
+        vorn::installInsight(core, *vorn::openUserSettings(), publishing.get());
         window.show();
         return app.exec();
     } catch (const vorn::SettingsLineError& e) {
