@@ -2,6 +2,7 @@
 
 #include "app/CommandLine.h"
 #include "app/HistoryWiring.h"
+#include "app/InsightWiring.h"
 #include "app/PublishWiring.h"
 #include "app/UserFolder.h"
 #include "link/HidBackend.h"
@@ -148,6 +149,7 @@ int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnecto
             new DesktopNotifier(core, sessionBus); // owned by the monitor
         installHistory(core, options);
         const auto publishing = startPublishing(core, options, *openUserSettings());
+        installInsight(core, *openUserSettings(), publishing.get());
         return app.exec();
     } catch (const SettingsLineError& e) {
         std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));

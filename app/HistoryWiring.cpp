@@ -1,6 +1,7 @@
 #include "app/HistoryWiring.h"
 
 #include "app/HistoryCommand.h"
+#include "insight/LiveInsight.h"
 #include "monitor/MonitorCore.h"
 
 #include <QDateTime>
@@ -91,6 +92,16 @@ void HistoryFeature::watchLinks() {
     check(core_.usbConnected(), usbUp_, ReportLink::Usb);
 }
 
+void HistoryFeature::followInsight(insight::LiveInsight& insight) {
+    insight_ = &insight;
+    connect(&insight, &insight::LiveInsight::warningChanged, this,
+            [this](int wheel, insight::Warning warning, bool begun, const QString&, double rate) {
+                record(begun ? EventKind::WarningBegun : EventKind::WarningEnded, wheel,
+                       history::warningDetail(static_cast<int>(warning), rate));
+            });
+    connect(&insight, &QObject::destroyed, this, [this] { insight_ = nullptr; });
+}
+
 QString HistoryFeature::problem() const {
     if (!writer_)
         return QStringLiteral("history is turned off (--no-history)");
@@ -116,15 +127,18 @@ QString HistoryFeature::lastReportText(int wheel) const {
         if (const auto it = stored.find(wheel); it != stored.end())
             last = it->second;
     }
+    const QString warning = insight_ ? insight_->standingText(wheel) : QString();
+    const QString then = warning.isEmpty() ? QString() : QStringLiteral("\n") + warning;
     if (!last)
-        return QStringLiteral("Wheel %1: never reported").arg(wheel);
+        return QStringLiteral("Wheel %1: never reported").arg(wheel) + then;
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(*last);
     const bool today = time.date() == QDateTime::fromMSecsSinceEpoch(now()).date();
     return QStringLiteral("Wheel %1: last report %2, %3")
-        .arg(wheel)
-        .arg(time.toString(today ? QStringLiteral("HH:mm:ss")
-                                 : QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-        .arg(agoText(now() - *last));
+               .arg(wheel)
+               .arg(time.toString(today ? QStringLiteral("HH:mm:ss")
+                                        : QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+               .arg(agoText(now() - *last)) +
+           then;
 }
 
 HistoryFeature* installHistory(MonitorCore& core, const ProgramOptions& options) {

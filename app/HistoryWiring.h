@@ -13,6 +13,9 @@
 namespace vorn {
 
 class MonitorCore;
+namespace insight {
+class LiveInsight;
+}
 
 struct HistoryConfig {
     QString path; // empty: history is off
@@ -36,6 +39,9 @@ public:
     // "last report 14:32:05, 3 min ago" or "never reported", for wheel 0 to 5.
     QString lastReportText(int wheel) const;
     history::TimeMs now() const;
+    // Keeps the analysis' warnings as events, and names a standing one in
+    // lastReportText.
+    void followInsight(insight::LiveInsight& insight);
 
 private:
     void connectCore();
@@ -49,6 +55,7 @@ private:
     std::array<std::optional<history::TimeMs>, 6> lastReport_{};
     bool serialUp_ = false;
     bool usbUp_ = false;
+    insight::LiveInsight* insight_ = nullptr; // a sibling under the core
 };
 
 // Sets up the history for the monitor from the command line.

@@ -1,5 +1,6 @@
 #include "app/PublishWiring.h"
 
+#include "insight/LiveInsight.h"
 #include "monitor/MonitorCore.h"
 #include "publish/MqttLink.h"
 #include "publish/WheelPublisher.h"
@@ -49,6 +50,16 @@ public:
                 &MonitorCore::acknowledgeAlarm);
     }
 
+    void follow(insight::LiveInsight& insight) {
+        connect(&insight, &insight::LiveInsight::glanceChanged, this, [this, &insight](int wheel) {
+            const insight::WheelGlance& g = insight.glance(wheel);
+            wheels_.setInsight(
+                wheel,
+                {g.coldPressurePsi, g.leakPsiPerDay,
+                 g.warning ? QString::fromLatin1(insight::warningName(*g.warning)) : QString()});
+        });
+    }
+
 private:
     mqtt::MqttLink link_;
     mqtt::WheelPublisher wheels_;
@@ -56,6 +67,10 @@ private:
 };
 
 } // namespace
+
+void publishInsight(QObject& publishing, insight::LiveInsight& insight) {
+    static_cast<Publishing&>(publishing).follow(insight);
+}
 
 std::unique_ptr<QObject> startPublishing(MonitorCore& core, const ProgramOptions& options,
                                          QSettings& userSettings) {

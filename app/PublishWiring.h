@@ -9,6 +9,9 @@
 namespace vorn {
 
 class MonitorCore;
+namespace insight {
+class LiveInsight;
+}
 
 // Publishes the monitor's wheels and alarm to the MQTT broker named in the
 // [mqtt] section of `userSettings` or on the command line. Nothing when no
@@ -18,5 +21,9 @@ class MonitorCore;
 // connection: destroying it says "offline" and disconnects.
 std::unique_ptr<QObject> startPublishing(MonitorCore& core, const ProgramOptions& options,
                                          QSettings& userSettings);
+
+// Each wheel's state then carries what `insight` says of it; `publishing`
+// is what startPublishing returned.
+void publishInsight(QObject& publishing, insight::LiveInsight& insight);
 
 } // namespace vorn

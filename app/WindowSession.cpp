@@ -2,6 +2,7 @@
 
 #include "app/HistoryViews.h"
 #include "app/HistoryWiring.h"
+#include "app/InsightWiring.h"
 #include "app/PublishWiring.h"
 #include "monitor/UserSettings.h"
 #include "notify/BusConnector.h"
@@ -106,6 +107,7 @@ void WindowSession::own() {
         new DesktopNotifier(*core_, *services_.sessionBus); // owned by the monitor
     HistoryFeature* history = installHistory(*core_, options_);
     publishing_ = startPublishing(*core_, options_, *openUserSettings());
+    installInsight(*core_, *openUserSettings(), publishing_.get());
     show(*core_);
     new HistoryViews(*window_, *history);
 }

@@ -3,6 +3,7 @@
 #include "app/HistoryCommand.h"
 #include "app/HistoryViews.h"
 #include "app/HistoryWiring.h"
+#include "app/InsightWiring.h"
 #include "app/PublishWiring.h"
 #include "app/TyreReportCommand.h"
 #include "app/UserFolder.h"

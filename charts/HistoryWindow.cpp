@@ -5,6 +5,7 @@
 #include "protocol/PressureUnits.h"
 #include "protocol/TemperatureUnits.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -24,6 +25,7 @@
 #include <QValueAxis>
 #include <QWheelEvent>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace vorn {
@@ -68,6 +70,13 @@ QString symbolText(std::string_view symbol) {
 double unitValue(double raw, int unitIndex) {
     const UnitPressure p = pressureInUnit(static_cast<std::int32_t>(std::lround(raw)), unitIndex);
     return static_cast<double>(p.value) / std::pow(10.0, p.decimals);
+}
+
+// Cold pressure is no reading of the unit: the screen's factors, unrounded.
+double coldValue(double raw, int unitIndex) {
+    constexpr std::array<double, 4> kPerHalfPsi{0.5, 0.0345, 3.45, 0.035};
+    return unitIndex >= 0 && unitIndex < 4 ? raw * kPerHalfPsi[static_cast<std::size_t>(unitIndex)]
+                                           : raw / 2;
 }
 
 QString timeFormatFor(TimeMs span) {
@@ -167,6 +176,10 @@ HistoryWindow::HistoryWindow(HistorySource source, QWidget* parent)
     bar->addWidget(new QLabel(QStringLiteral("Range:"), this));
     bar->addWidget(range_);
     bar->addWidget(exportButton);
+    cold_ = new QCheckBox(QStringLiteral("Cold pressure"), this);
+    cold_->setToolTip(QStringLiteral("Each wheel's pressure as it would be at 20 °C, dotted: "
+                                     "air lost shows here, weather does not"));
+    bar->addWidget(cold_);
     bar->addWidget(status_, 1);
     layout->addLayout(bar);
     pressureView_ = makeChart(QStringLiteral("Pressure"), pressureY_);
@@ -176,6 +189,10 @@ HistoryWindow::HistoryWindow(HistorySource source, QWidget* parent)
     showUnits(source_.settings());
     connect(range_, &QComboBox::currentIndexChanged, this,
             [this](int index) { setRange(static_cast<Range>(index)); });
+    connect(cold_, &QCheckBox::toggled, this, [this] {
+        fillPressure(shown_, source_.settings());
+        setTimeAxes();
+    });
     connect(exportButton, &QPushButton::clicked, this, [this] {
         if (source_.exportRange)
             source_.exportRange(from_, to_, this);
@@ -277,8 +294,9 @@ void HistoryWindow::showResult(const LoadResult& result) {
         status_->setText(status_->text() + u' ' + note);
     const MonitorSettings settings = source_.settings();
     showUnits(settings);
-    fillPressure(result.data, settings);
-    fillTemperature(result.data, settings);
+    shown_ = result.data;
+    fillPressure(shown_, settings);
+    fillTemperature(shown_, settings);
     setTimeAxes();
     ++loadsShown_;
     emit loaded();
@@ -287,7 +305,7 @@ void HistoryWindow::showResult(const LoadResult& result) {
 void HistoryWindow::addWheelLine(QChart* chart, int wheel,
                                  const std::vector<history::ChartSegment>& pieces,
                                  const std::function<double(double)>& value, double& bottom,
-                                 double& top) {
+                                 double& top, Qt::PenStyle style) {
     const TimeMs until = std::min(to_, now());
     bool named = false;
     for (const history::ChartSegment& piece : pieces) {
@@ -306,7 +324,7 @@ void HistoryWindow::addWheelLine(QChart* chart, int wheel,
         if (held > last.time)
             series->append(static_cast<double>(held), value(last.value));
         chart->addSeries(series);
-        series->setPen(QPen(wheelColour(wheel), 2));
+        series->setPen(QPen(wheelColour(wheel), 2, style));
         // One legend entry a wheel, however many pieces its line has.
         if (std::exchange(named, true)) {
             for (QLegendMarker* marker : chart->legend()->markers(series))
@@ -326,6 +344,12 @@ void HistoryWindow::fillPressure(const ChartData& data, const MonitorSettings& s
         addWheelLine(
             pressure_, wheel, lines.pressure, [unit](double raw) { return unitValue(raw, unit); },
             bottom, top);
+    if (cold_->isChecked()) {
+        for (const auto& [wheel, lines] : data.wheels)
+            addWheelLine(
+                pressure_, wheel, lines.cold, [unit](double raw) { return coldValue(raw, unit); },
+                bottom, top, Qt::DotLine);
+    }
     const double margin = (top - bottom) * 0.08 + 0.1;
     pressureY_->setRange(bottom - margin, top + margin);
     addThreshold(pressure_, low, QStringLiteral("Low pressure"));
@@ -368,11 +392,19 @@ void HistoryWindow::addAlarmMarks(QChart* chart, const ChartData& data, double y
     marks->setName(QStringLiteral("Alarm"));
     marks->setColor(Qt::red);
     marks->setMarkerSize(11);
+    auto* warnings = new QScatterSeries(chart);
+    warnings->setName(QStringLiteral("Tyre warning"));
+    warnings->setColor(QColor(255, 165, 0));
+    warnings->setMarkerShape(QScatterSeries::MarkerShapeTriangle);
+    warnings->setMarkerSize(11);
     for (const history::Event& e : data.events) {
         if (e.kind == history::EventKind::AlarmRaised)
             marks->append(static_cast<double>(e.time), y);
+        else if (e.kind == history::EventKind::WarningBegun)
+            warnings->append(static_cast<double>(e.time), y);
     }
     chart->addSeries(marks);
+    chart->addSeries(warnings);
 }
 
 void HistoryWindow::setTimeAxes() {

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <functional>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QTimer;
@@ -51,7 +52,8 @@ private:
 
 // Pressure and temperature of every wheel over time, in the units chosen on
 // the settings panel, each wheel in a colour of its own, the thresholds as
-// dashed lines and the alarms marked; a line breaks where the wheel went
+// dashed lines, the alarms and tyre warnings marked, and on request each
+// wheel's cold pressure (at 20 °C) dotted beside its pressure; a line breaks where the wheel went
 // silent or the program was not running. The file is read on a pool thread;
 // long ranges arrive reduced to the chart's width.
 class HistoryWindow : public QWidget {
@@ -64,6 +66,8 @@ public:
     void setRange(Range range);
     void reload();
     QChart* pressureChart() const { return pressure_; }
+    // The "Cold pressure" check box.
+    QCheckBox* coldPressureBox() const { return cold_; }
     QChart* temperatureChart() const { return temperature_; }
     QString statusText() const;
     int loadsShown() const { return loadsShown_; }
@@ -94,7 +98,8 @@ private:
     // Adds a wheel's pieces of line, its values through `value`, and widens
     // [bottom, top] to them.
     void addWheelLine(QChart* chart, int wheel, const std::vector<history::ChartSegment>& pieces,
-                      const std::function<double(double)>& value, double& bottom, double& top);
+                      const std::function<double(double)>& value, double& bottom, double& top,
+                      Qt::PenStyle style = Qt::SolidLine);
     void addThreshold(QChart* chart, double value, const QString& name);
     void addAlarmMarks(QChart* chart, const history::ChartData& data, double y);
     void setTimeAxes();
@@ -108,6 +113,8 @@ private:
     HistorySource source_;
     QComboBox* range_ = nullptr;
     QLabel* status_ = nullptr;
+    QCheckBox* cold_ = nullptr;
+    history::ChartData shown_; // what the charts show, for the check box
     QChart* pressure_ = nullptr;
     QChart* temperature_ = nullptr;
     QValueAxis* pressureY_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "history/HistoryStore.h"
 #include "history/Reducer.h"
+#include "insight/ColdPressure.h"
 #include "protocol/PressureUnits.h"
 
 #include <QDateTime>
@@ -38,7 +39,8 @@ QByteArray csvHeader(int unitIndex) {
         QStringLiteral("pressure_chosen_%1").arg(QLatin1String(pressureUnitName(unitIndex))));
     return "time_utc,wheel,pressure_psi," + chosen +
            ",temperature_c,battery,sensor_flag,link,kind,last_time_utc,pressure_psi_max," +
-           csvField(QString::fromUtf8(chosen) + QStringLiteral("_max")) + ",temperature_c_max\r\n";
+           csvField(QString::fromUtf8(chosen) + QStringLiteral("_max")) +
+           ",temperature_c_max,cold_pressure_psi\r\n";
 }
 
 namespace {
@@ -64,6 +66,13 @@ QByteArray values(std::int32_t pressure, std::int32_t temperature, int unitIndex
     return fields;
 }
 
+// The tyre analysis' cold pressure (at 20 °C) in psi, as the tyre report
+// gives it; empty without both values.
+QByteArray cold(std::int32_t pressure, std::int32_t temperature) {
+    const auto psi = insight::coldPressureOfRaw(pressure, temperature);
+    return psi ? QByteArray::number(*psi, 'f', 2) : QByteArray();
+}
+
 const char* summaryKind(TimeMs level) {
     switch (level) {
     case 600'000:
@@ -81,7 +90,7 @@ QByteArray csvLine(const Reading& r, int unitIndex) {
     return utc(r.time) + ',' + QByteArray::number(r.wheel) + ',' +
            values(r.pressure, r.temperature, unitIndex) + ',' + QByteArray::number(r.battery) +
            ',' + (r.sensorFlag ? "1" : "0") + ',' + (r.link == ReportLink::Usb ? "usb" : "serial") +
-           ",reading,,,,\r\n";
+           ",reading,,,,," + cold(r.pressure, r.temperature) + "\r\n";
 }
 
 QByteArray csvLine(const Summary& s, TimeMs level, int unitIndex) {
@@ -90,7 +99,7 @@ QByteArray csvLine(const Summary& s, TimeMs level, int unitIndex) {
            values(s.pressureMin.value_or(kNone), s.temperatureMin.value_or(kNone), unitIndex) +
            ",,,," + summaryKind(level) + ',' + utc(s.last) + ',' +
            values(s.pressureMax.value_or(kNone), s.temperatureMax.value_or(kNone), unitIndex) +
-           "\r\n";
+           ",\r\n"; // lowest pressure and lowest temperature are no pair: no cold pressure
 }
 
 QString ExportResult::counts() const {

@@ -20,7 +20,8 @@ struct Summary;
 // The columns after `link` serve the summaries that stand in for readings
 // no longer kept: `kind` ("reading", or "minute_min_max" for a minute's
 // lowest values in the reading columns, from its first reading on), then
-// the time of its last reading and its highest values.
+// the time of its last reading and its highest values. The last column is
+// a reading's cold pressure (at 20 °C) in psi, empty for a summary.
 QByteArray csvHeader(int unitIndex);
 QByteArray csvLine(const Reading& reading, int unitIndex);
 QByteArray csvLine(const Summary& summary, TimeMs level, int unitIndex);

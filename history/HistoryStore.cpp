@@ -509,7 +509,7 @@ std::vector<Event> HistoryStore::events(TimeMs from, TimeMs to) {
     while (query.next()) {
         const int kind = query.value(1).toInt();
         if (kind < static_cast<int>(EventKind::AlarmRaised) ||
-            kind > static_cast<int>(EventKind::ProgramEnded))
+            kind > static_cast<int>(EventKind::WarningEnded))
             continue;
         found.push_back({query.value(0).toLongLong(), static_cast<EventKind>(kind),
                          query.value(2).toInt(), query.value(3).toInt()});

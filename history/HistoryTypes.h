@@ -45,7 +45,24 @@ enum class EventKind : int {
     LinkLost = 5,    // detail = ReportLink
     ProgramStarted = 6,
     ProgramEnded = 7,
+    WarningBegun = 8, // wheel, detail = warningDetail(...)
+    WarningEnded = 9, // wheel, detail as for WarningBegun
 };
+
+// A warning's event detail: its kind (0 slow leak, 1 rapid loss, 2 silent)
+// in the low four bits, the 24-hour leak rate in hundredths of psi a day
+// (negative: air lost) above them. Older readers skip kinds they do not know.
+constexpr int warningDetail(int warning, double psiPerDay) {
+    const double clamped = psiPerDay < -1e4 ? -1e4 : psiPerDay > 1e4 ? 1e4 : psiPerDay;
+    const long hundredths = static_cast<long>(clamped * 100 + (clamped < 0 ? -0.5 : 0.5));
+    return warning + static_cast<int>(hundredths) * 16;
+}
+constexpr int warningOfDetail(int detail) {
+    return detail & 15;
+}
+constexpr double rateOfDetail(int detail) {
+    return (detail - (detail & 15)) / 16 / 100.0;
+}
 
 struct Event {
     TimeMs time = 0;

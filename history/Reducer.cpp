@@ -1,6 +1,7 @@
 #include "history/Reducer.h"
 
 #include "history/HistoryStore.h"
+#include "insight/ColdPressure.h"
 
 #include <QDateTime>
 #include <algorithm>
@@ -110,13 +111,19 @@ ChartData loadChart(HistoryStore& store, TimeMs from, TimeMs to, int columns) {
     struct Reducers {
         ColumnReducer pressure;
         ColumnReducer temperature;
+        ColumnReducer cold;
+        void addCold(TimeMs time, double pressure, double temperature) {
+            if (pressure >= 0 && pressure < kNoPressure && temperature >= 0 &&
+                temperature < kNoTemperature)
+                cold.add(time, 2 * insight::coldPressurePsi(pressure / 2, temperature - 40));
+        }
     };
     std::map<int, std::unique_ptr<Reducers>> reducers;
     const auto of = [&](int wheel) -> Reducers& {
         auto& slot = reducers[wheel];
         if (!slot)
-            slot = std::make_unique<Reducers>(
-                Reducers{{from, to, columns, runs}, {from, to, columns, runs}});
+            slot = std::make_unique<Reducers>(Reducers{
+                {from, to, columns, runs}, {from, to, columns, runs}, {from, to, columns, runs}});
         return *slot;
     };
     // Summaries before `split`, readings from it on.
@@ -142,6 +149,9 @@ ChartData loadChart(HistoryStore& store, TimeMs from, TimeMs to, int columns) {
                 r.temperature.add(s.first, *s.temperatureMin - 40);
                 r.temperature.add(s.last, *s.temperatureMax - 40);
             }
+            if (s.pressureMin && s.temperatureMin)
+                r.addCold(s.last, (*s.pressureMin + *s.pressureMax) / 2.0,
+                          (*s.temperatureMin + *s.temperatureMax) / 2.0);
         });
         if (!any)
             data.summariesBefore.reset();
@@ -152,10 +162,11 @@ ChartData loadChart(HistoryStore& store, TimeMs from, TimeMs to, int columns) {
                 of(r.wheel).pressure.add(r.time, r.pressure);
             if (r.temperature < kNoTemperature)
                 of(r.wheel).temperature.add(r.time, r.temperature - 40);
+            of(r.wheel).addCold(r.time, r.pressure, r.temperature);
         });
     }
     for (auto& [wheel, r] : reducers)
-        data.wheels[wheel] = {r->pressure.finish(), r->temperature.finish()};
+        data.wheels[wheel] = {r->pressure.finish(), r->temperature.finish(), r->cold.finish()};
     return data;
 }
 

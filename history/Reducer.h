@@ -75,6 +75,9 @@ private:
 struct WheelLines {
     std::vector<ChartSegment> pressure;
     std::vector<ChartSegment> temperature;
+    // Cold pressure (at 20 °C), in half-psi steps like pressure; over long
+    // ranges from each summary bucket's middle values.
+    std::vector<ChartSegment> cold;
 };
 
 struct ChartData {

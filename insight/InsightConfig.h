@@ -11,6 +11,13 @@ struct InsightConfig {
     double rapidLossPsi = 2.0;
     // A silent sensor: no report for this long while another wheel reports.
     int silentMinutes = 20;
+    // Tests only: a silence this many ms long instead, so a run of the real
+    // program need not wait minutes. Zero: silentMinutes holds.
+    long long silentOverrideMs = 0;
+
+    long long silentMs() const {
+        return silentOverrideMs > 0 ? silentOverrideMs : silentMinutes * 60'000LL;
+    }
 };
 
 } // namespace vorn::insight

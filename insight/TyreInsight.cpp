@@ -73,7 +73,7 @@ void TyreInsight::refit() {
 // and another wheel reported after that time had passed: a unit switched
 // off or out of range quiets every wheel at once and warns of none.
 void TyreInsight::findSilences(TimeMs now) {
-    const TimeMs quiet = static_cast<TimeMs>(config_.silentMinutes) * kMinuteMs;
+    const TimeMs quiet = config_.silentMs();
     // The two latest reports, so each wheel learns the latest of the others.
     int newest = -1;
     TimeMs latest = 0;
@@ -110,7 +110,7 @@ void TyreInsight::say(int wheel, Warning warning, bool begun, TimeMs time) const
         onChange_({wheel, warning, begun, time});
 }
 
-WheelState TyreInsight::wheel(int wheel) {
+WheelState TyreInsight::wheel(int wheel, bool withWeek) {
     WheelState state;
     if (wheel < 0 || wheel >= kWheels)
         return state;
@@ -125,7 +125,8 @@ WheelState TyreInsight::wheel(int wheel) {
         state.temperatureC = w.temperature - 40.0;
     state.coldPressurePsi = coldPressureOfRaw(w.pressure, w.temperature);
     state.rate24h = w.trend.rate24h();
-    state.rate7d = w.trend.rate7d(fit_);
+    if (withWeek)
+        state.rate7d = w.trend.rate7d(fit_);
     state.slowLeak = w.trend.slowLeak();
     state.rapidLoss = w.trend.rapidLoss();
     state.rapidLossFromPsi = w.trend.rapidLossFrom();

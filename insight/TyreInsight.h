@@ -72,7 +72,11 @@ public:
     // history replayed for its end skips the fits it would not show.
     void fitFrom(TimeMs time) { fitFrom_ = time; }
 
-    WheelState wheel(int wheel);
+    // `withWeek` false leaves out the 7-day rate, whose fit a live view
+    // need not pay for.
+    WheelState wheel(int wheel, bool withWeek = true);
+    void setLowThreshold(double psi) { lowThresholdPsi_ = psi; }
+    double lowThreshold() const { return lowThresholdPsi_; }
     const InsightConfig& config() const { return config_; }
 
 private:

@@ -1,7 +1,8 @@
 #include "notify/DesktopNotifier.h"
 
-#include "notify/BusConnector.h"
+#include "insight/LiveInsight.h"
 #include "monitor/MonitorCore.h"
+#include "notify/BusConnector.h"
 #include "protocol/Readout.h"
 #include "protocol/TemperatureUnits.h"
 
@@ -19,6 +20,7 @@ namespace {
 
 const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
+constexpr std::uint8_t kUrgencyNormal = 1;
 constexpr std::uint8_t kUrgencyCritical = 2;
 // A bus that has not answered by then is said to be silent; it may still come.
 constexpr std::chrono::seconds kConnectLimit{10};
@@ -116,6 +118,9 @@ DesktopNotifier::~DesktopNotifier() {
     // A critical notification would outlive the program otherwise.
     if (standing_ && id_ != 0)
         closeNotification(id_);
+    for (const auto& [key, notice] : warnings_)
+        if (notice.id != 0)
+            closeNotification(notice.id);
 }
 
 void DesktopNotifier::connected(const QDBusConnection& bus) {
@@ -128,6 +133,82 @@ void DesktopNotifier::connected(const QDBusConnection& bus) {
     bus_ = bus;
     if (standing_) // raised before the bus was there
         send();
+    for (const auto& [key, notice] : warnings_)
+        if (!notice.waiting && notice.id == 0)
+            sendWarning(key);
+}
+
+void DesktopNotifier::followInsight(insight::LiveInsight& insight) {
+    connect(&insight, &insight::LiveInsight::warningChanged, this,
+            [this](int wheel, insight::Warning warning, bool begun, const QString& text, double) {
+                warningChanged(wheel * 4 + static_cast<int>(warning), begun, text);
+            });
+}
+
+void DesktopNotifier::warningChanged(int key, bool begun, const QString& text) {
+    if (begun) {
+        WarningNotice& notice = warnings_[key];
+        if (notice.waiting || notice.id != 0) {
+            notice.ended = false; // shown, or about to be: it stands again
+            return;
+        }
+        notice.text = text;
+        notice.ended = false;
+        if (bus_)
+            sendWarning(key);
+        return;
+    }
+    const auto it = warnings_.find(key);
+    if (it == warnings_.end())
+        return;
+    if (it->second.waiting) {
+        it->second.ended = true; // closed once the service answers
+        return;
+    }
+    if (it->second.id != 0)
+        closeNotification(it->second.id);
+    warnings_.erase(it);
+}
+
+void DesktopNotifier::sendWarning(int key) {
+    if (!bus_->isConnected()) {
+        sayOnce(QStringLiteral("the D-Bus session has ended"));
+        return;
+    }
+    WarningNotice& notice = warnings_[key];
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
+    const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kUrgencyNormal)},
+                            {QStringLiteral("desktop-entry"), QStringLiteral("vorn")}};
+    // It stays while the warning does; its end withdraws it.
+    constexpr qint32 kNeverExpires = 0;
+    call << QStringLiteral("VORN") << quint32(0) << QStringLiteral("vorn")
+         << QStringLiteral("Tyre warning") << notice.text << QStringList() << hints
+         << kNeverExpires;
+    auto* watcher = new QDBusPendingCallWatcher(bus_->asyncCall(call, kReplyLimitMs), this);
+    notice.waiting = true;
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, key](QDBusPendingCallWatcher* w) { warningReplied(w, key); });
+}
+
+void DesktopNotifier::warningReplied(QDBusPendingCallWatcher* watcher, int key) {
+    watcher->deleteLater();
+    const QDBusPendingReply<quint32> reply = *watcher;
+    const auto it = warnings_.find(key);
+    if (it == warnings_.end())
+        return;
+    if (reply.isError()) {
+        sayOnce(reply.error().message());
+        warnings_.erase(it);
+        return;
+    }
+    if (it->second.ended) {
+        closeNotification(reply.value());
+        warnings_.erase(it);
+        return;
+    }
+    it->second.id = reply.value();
+    it->second.waiting = false;
 }
 
 void DesktopNotifier::raised(int wheel, std::int32_t status) {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 
 class QDBusPendingCallWatcher;
@@ -17,6 +18,9 @@ namespace vorn {
 
 class BusConnector;
 class MonitorCore;
+namespace insight {
+class LiveInsight;
+}
 
 // One wheel's part of the alarm notification, its reading in the units the
 // screen uses: "wheel 2: low pressure, 20.0 psi", "high temperature, 176 °F".
@@ -40,6 +44,10 @@ public:
     ~DesktopNotifier() override;
     // The service's number of the notice on show, once it has answered; 0 otherwise.
     quint32 shownId() const { return standing_ && !waiting_ ? id_ : 0; }
+
+    // Each warning of the analysis that begins is one "Tyre warning" notice
+    // of its own, closed when the warning ends.
+    void followInsight(insight::LiveInsight& insight);
 
 private:
     void connected(const QDBusConnection& bus);
@@ -70,6 +78,18 @@ private:
     std::function<qint64()> clock_;
     qint64 sentAt_ = 0;
     bool unsent_ = false; // a reading changed since the last Notify
+
+    // The warnings' notices, by wheel and kind.
+    struct WarningNotice {
+        QString text;
+        quint32 id = 0;       // once the service has answered
+        bool waiting = false; // its Notify is under way
+        bool ended = false;   // close it once its number is known
+    };
+    void warningChanged(int key, bool begun, const QString& text);
+    void sendWarning(int key);
+    void warningReplied(QDBusPendingCallWatcher* watcher, int key);
+    std::map<int, WarningNotice> warnings_;
 };
 
 } // namespace vorn

@@ -58,7 +58,9 @@ QByteArray wheelStatePayload(const WheelReading& r, PressureUnit unit, qint64 la
                   {QStringLiteral("unit"), symbol(unit)},
                   {QStringLiteral("battery"), r.battery},
                   {QStringLiteral("battery_low"), BatteryLow(r.battery)},
-                  {QStringLiteral("status"), QLatin1String(statusName(r.status))},
+                  {QStringLiteral("status"), r.insight.warning == QLatin1String("silent")
+                                                 ? QLatin1String("silent")
+                                                 : QLatin1String(statusName(r.status))},
                   {QStringLiteral("hot"), (r.status & status::HighTemperature) != 0},
                   {QStringLiteral("last_report"),
                    QDateTime::fromMSecsSinceEpoch(lastReportMs, Qt::UTC).toString(Qt::ISODate)}};
@@ -71,6 +73,13 @@ QByteArray wheelStatePayload(const WheelReading& r, PressureUnit unit, qint64 la
     o.insert(QStringLiteral("temperature_c"), r.temperature < kNoTemperatureFrom
                                                   ? QJsonValue(r.temperature - ZeroCelsius)
                                                   : QJsonValue());
+    const auto number = [](const std::optional<double>& v) {
+        return v ? QJsonValue(*v) : QJsonValue();
+    };
+    o.insert(QStringLiteral("cold_pressure_psi"), number(r.insight.coldPressurePsi));
+    o.insert(QStringLiteral("leak_psi_per_day"), number(r.insight.leakPsiPerDay));
+    o.insert(QStringLiteral("warning"),
+             r.insight.warning.isEmpty() ? QJsonValue() : QJsonValue(r.insight.warning));
     return QJsonDocument(o).toJson(QJsonDocument::Compact);
 }
 
@@ -122,6 +131,19 @@ std::vector<Message> wheelDiscovery(const Settings& s, int wheel) {
         config(QStringLiteral("last report"), QStringLiteral("{{ value_json.last_report }}"),
                {{QStringLiteral("device_class"), QStringLiteral("timestamp")},
                 {QStringLiteral("entity_category"), QStringLiteral("diagnostic")}});
+    const QJsonObject cold = config(
+        QStringLiteral("cold pressure"), QStringLiteral("{{ value_json.cold_pressure_psi }}"),
+        {{QStringLiteral("device_class"), QStringLiteral("pressure")},
+         {QStringLiteral("unit_of_measurement"), QStringLiteral("psi")},
+         {QStringLiteral("state_class"), QStringLiteral("measurement")}});
+    const QJsonObject leak =
+        config(QStringLiteral("leak rate"), QStringLiteral("{{ value_json.leak_psi_per_day }}"),
+               {{QStringLiteral("unit_of_measurement"), QStringLiteral("psi/d")},
+                {QStringLiteral("state_class"), QStringLiteral("measurement")},
+                {QStringLiteral("icon"), QStringLiteral("mdi:tire")}});
+    const QJsonObject warning = config(
+        QStringLiteral("warning"), QStringLiteral("{{ 'ON' if value_json.warning else 'OFF' }}"),
+        {{QStringLiteral("device_class"), QStringLiteral("problem")}});
     const QString sensor = QStringLiteral("sensor");
     const QString binary = QStringLiteral("binary_sensor");
     Message retired = entity(s, sensor, object + QStringLiteral("battery"), {});
@@ -131,6 +153,9 @@ std::vector<Message> wheelDiscovery(const Settings& s, int wheel) {
             entity(s, binary, object + QStringLiteral("battery_low"), battery),
             entity(s, binary, object + QStringLiteral("problem"), problem),
             entity(s, sensor, object + QStringLiteral("last_report"), lastReport),
+            entity(s, sensor, object + QStringLiteral("cold_pressure"), cold),
+            entity(s, sensor, object + QStringLiteral("leak_rate"), leak),
+            entity(s, binary, object + QStringLiteral("warning"), warning),
             retired};
 }
 

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace vorn::mqtt {
@@ -19,13 +20,23 @@ struct Message {
     int qos = 0;
 };
 
-// What one wheel showed at the last refresh, straight from the tyre state table.
+// What the tyre analysis says of a wheel; all empty without one.
+struct WheelInsight {
+    std::optional<double> coldPressurePsi;
+    std::optional<double> leakPsiPerDay;
+    QString warning; // "slow_leak", "rapid_loss" or "silent"; empty: none
+    bool operator==(const WheelInsight&) const = default;
+};
+
+// What one wheel showed at the last refresh, straight from the tyre state
+// table, with the analysis beside it.
 struct WheelReading {
     int wheel = 0;
     std::int32_t pressure = 0;    // half-psi steps; 400 or more: none
     std::int32_t temperature = 0; // degrees Celsius plus 40; 199 or more: none
     std::int32_t status = 0;      // status bits as the evaluation left them
     std::int32_t battery = 0;
+    WheelInsight insight;
     bool operator==(const WheelReading&) const = default;
 };
 
@@ -56,21 +67,23 @@ inline const QByteArray kAcknowledge = QByteArrayLiteral("ACK");
 enum class AlarmCommand { Acknowledge, NotUnderstood, Retained };
 AlarmCommand alarmCommandOf(const void* payload, int length, bool retained);
 
-// "absent", "normal", "low" or "high", from the status bits.
+// "absent", "normal", "low" or "high", from the status bits; see also
+// wheelStatePayload, where a silent sensor reads "silent".
 const char* statusName(std::int32_t status);
 
 // The wheel's state as JSON; `lastReportMs` is milliseconds since the epoch.
 // `pressure_psi` is what discovery reads; `pressure` and `unit` follow the
-// settings panel for other consumers.
+// settings panel for other consumers. `cold_pressure_psi`,
+// `leak_psi_per_day` and `warning` come from the analysis (null without).
 QByteArray wheelStatePayload(const WheelReading& r, PressureUnit unit, qint64 lastReportMs);
 
 // {"state":"ON","wheel":n} while the alarm is raised, {"state":"OFF","wheel":null} after.
 QByteArray alarmPayload(bool raised, int wheel);
 
 // Home Assistant discovery of one wheel: its pressure (always in psi; Home
-// Assistant converts to each user's unit), temperature, low battery, problem
-// and last report, then the empty config that retires the battery sensor
-// of earlier versions.
+// Assistant converts to each user's unit), temperature, low battery, problem,
+// last report, cold pressure, leak rate and warning, then the empty config
+// that retires the battery sensor of earlier versions.
 std::vector<Message> wheelDiscovery(const Settings& s, int wheel);
 // The same topics, each with an empty retained config: Home Assistant then
 // forgets the wheel.

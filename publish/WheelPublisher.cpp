@@ -56,7 +56,7 @@ void WheelPublisher::refreshed(const TyreStateTable& state, std::int32_t unitInd
         if (!w.reported)
             continue;
         const WheelReading now{wheel, state.TyrePressure[i], state.TyreTemperature[i],
-                               state.TyreStatus[i], state.TyreBattery[i]};
+                               state.TyreStatus[i], state.TyreBattery[i], w.insight};
         const qint64 since = nowMs - w.sentAtMs;
         const bool changed = !w.sent || *w.sent != now || unitChanged;
         const bool due = !w.sent || (changed && since >= kMinGapMs) || since >= kHeartbeatMs;
@@ -67,6 +67,11 @@ void WheelPublisher::refreshed(const TyreStateTable& state, std::int32_t unitInd
         w.sent = now;
         w.sentAtMs = nowMs;
     }
+}
+
+void WheelPublisher::setInsight(int wheel, const WheelInsight& insight) {
+    if (wheel >= 0 && wheel < kShownWheels)
+        wheels_[static_cast<std::size_t>(wheel)].insight = insight;
 }
 
 void WheelPublisher::alarmRaised(int wheel) {

@@ -30,6 +30,8 @@ public:
     void readingStored(int wheel, qint64 utcMs);
     // After a display refresh; `nowMs` runs on a monotonic clock.
     void refreshed(const TyreStateTable& state, std::int32_t unitIndex, qint64 nowMs);
+    // What the analysis says of `wheel`; sent with its next state.
+    void setInsight(int wheel, const WheelInsight& insight);
     void alarmRaised(int wheel);
     void alarmEnded();
 
@@ -40,6 +42,7 @@ private:
         qint64 lastReportUtcMs = 0;
         std::optional<WheelReading> sent;
         qint64 sentAtMs = 0;
+        WheelInsight insight;
     };
     void announce(int wheel);
 

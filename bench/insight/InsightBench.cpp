@@ -4,6 +4,7 @@
 // included.
 #include "app/TyreReport.h"
 #include "history/HistoryStore.h"
+#include "insight/LiveInsight.h"
 #include "tests/insight/Synthetic.h"
 
 #include <QCoreApplication>
@@ -35,16 +36,17 @@ struct Replay {
     std::vector<std::pair<std::int32_t, std::int32_t>> raw;
 };
 
-// One reading as the GUI thread will hand it over, each wheel reporting
-// every `every` ms; the half-hourly fits are spread over the readings.
+// One reading as the GUI thread hands it over (the analysis and the glance
+// the outputs read), each wheel reporting every `every` ms; the half-hourly
+// fits are spread over the readings.
 void BM_CostPerReading(benchmark::State& state) {
     const Replay replay(state.range(0));
-    TyreInsight analysis({}, 26);
-    std::size_t i = 0;
     TimeMs t = kStart;
+    LiveInsight live({}, 26, [&t] { return t; });
+    std::size_t i = 0;
     for (auto _ : state) {
         const auto [p, temp] = replay.raw[i];
-        analysis.add(t, static_cast<int>(i % kWheels), p, temp);
+        live.reading(static_cast<int>(i % kWheels), p, temp);
         if (++i == replay.raw.size())
             i = 0;
         if (i % kWheels == 0)

@@ -5,6 +5,7 @@
 #include "history/HistoryStore.h"
 #include "tests/support/TestSupport.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -54,6 +55,7 @@ PreparedHistory prepareHistory(const test::WorkDir& dir) {
         }
     }
     const std::vector<history::Event> events{{kNow - kHour / 2, EventKind::AlarmRaised, 1, 3},
+                                             {kNow - kHour / 4, EventKind::WarningBegun, 1, 0},
                                              {kEnded, EventKind::ProgramEnded, -1, 0},
                                              {kStarted, EventKind::ProgramStarted, -1, 0}};
     history::HistoryStore store;
@@ -155,6 +157,19 @@ TEST(HistoryWindow, ShowsEachWheelInItsColourBrokenWhereNotHeardWithTheThreshold
     ASSERT_NE(alarms, nullptr);
     ASSERT_EQ(alarms->count(), 1);
     EXPECT_EQ(alarms->at(0).x(), kNow - kHour / 2);
+    auto* warnings =
+        qobject_cast<QScatterSeries*>(seriesNamed(window.pressureChart(), "Tyre warning"));
+    ASSERT_NE(warnings, nullptr);
+    ASSERT_EQ(warnings->count(), 1);
+    EXPECT_EQ(warnings->at(0).x(), kNow - kHour / 4);
+    // Cold pressure, dotted beside each piece: at 25 °C the tyre is warmer
+    // than 20 °C, so its cold pressure is lower (2.07 bar reads about 2.02).
+    window.coldPressureBox()->setChecked(true);
+    const std::vector<QLineSeries*> withCold = piecesOf(window.pressureChart(), 0);
+    ASSERT_EQ(withCold.size(), 2 * wheel0.size());
+    EXPECT_EQ(withCold.back()->pen().style(), Qt::DotLine);
+    EXPECT_NEAR(withCold[wheel0.size()]->at(0).y(), 2.018, 0.001);
+    window.coldPressureBox()->setChecked(false);
 
     // Saved on the settings panel meanwhile: kPa and degrees Fahrenheit.
     settings.PressureUnitIndex = 2;

@@ -535,17 +535,17 @@ TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {
         QByteArray line;
     } lines[] = {
         {0, reading(0, 0, 65),
-         "1970-01-01T00:00:00.000Z,0,32.5,32.5,25,0,1,serial,reading,,,,\r\n"},
+         "1970-01-01T00:00:00.000Z,0,32.5,32.5,25,0,1,serial,reading,,,,,31.71\r\n"},
         {1, reading(1'796'606'902'173, 3, 65),
-         "2026-12-07T01:28:22.173Z,3,32.5,2.24,25,0,1,serial,reading,,,,\r\n"},
+         "2026-12-07T01:28:22.173Z,3,32.5,2.24,25,0,1,serial,reading,,,,,31.71\r\n"},
         {2, reading(0, 5, 290, 39),
-         "1970-01-01T00:00:00.000Z,5,145.0,1000,-1,0,1,serial,reading,,,,\r\n"},
-        {3, reading(0, 1, 511, 511), "1970-01-01T00:00:00.000Z,1,,,,0,1,serial,reading,,,,\r\n"},
+         "1970-01-01T00:00:00.000Z,5,145.0,1000,-1,0,1,serial,reading,,,,,157.32\r\n"},
+        {3, reading(0, 1, 511, 511), "1970-01-01T00:00:00.000Z,1,,,,0,1,serial,reading,,,,,\r\n"},
         {1, Summary{2, 0, 59'000, 60, 65, 64, 70},
          "1970-01-01T00:00:00.000Z,2,30.0,2.07,24,,,,minute_min_max,1970-01-01T00:00:59.000Z,"
-         "32.5,2.24,30\r\n"},
+         "32.5,2.24,30,\r\n"},
         {0, Summary{2, 0, 1, {}, {}, 64, 64},
-         "1970-01-01T00:00:00.000Z,2,,,24,,,,minute_min_max,1970-01-01T00:00:00.001Z,,,24\r\n"},
+         "1970-01-01T00:00:00.000Z,2,,,24,,,,minute_min_max,1970-01-01T00:00:00.001Z,,,24,\r\n"},
     };
     for (const auto& l : lines) {
         const QByteArray line = std::holds_alternative<Reading>(l.row)
@@ -557,7 +557,7 @@ TEST(Csv, QuotesFieldsAndWritesTimesAndBothPressureUnits) {
         csvHeader(3),
         "time_utc,wheel,pressure_psi,pressure_chosen_kg/cm2,temperature_c,battery,sensor_flag,"
         "link,kind,last_time_utc,pressure_psi_max,pressure_chosen_kg/"
-        "cm2_max,temperature_c_max\r\n");
+        "cm2_max,temperature_c_max,cold_pressure_psi\r\n");
 }
 
 } // namespace

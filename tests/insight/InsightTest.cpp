@@ -1,13 +1,16 @@
 // The tyre analysis on synthetic series: weeks of weather and driving,
 // leaks, punctures, cold nights and silent sensors.
 #include "insight/InsightSettings.h"
+#include "insight/LiveInsight.h"
 #include "insight/TyreInsight.h"
 #include "insight/WarningText.h"
 #include "tests/insight/Synthetic.h"
 #include "tests/support/TestSupport.h"
 
 #include <QSettings>
+#include <QTest>
 #include <functional>
+#include <future>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -216,6 +219,41 @@ TEST(SilentSensor, WarnedWhileOthersReportNeverWhenAllFallQuiet) {
             EXPECT_LE(run.changes[i].time, c.changes[i].second);
         }
     }
+}
+
+// The warm-up runs off this thread: what stood at the end of the history is
+// said once, when it is handed over, and a reading that came meanwhile counts.
+TEST(LiveInsight, AWarmUpSaysWhatStoodInTheHistoryOnceAndKeepsTheReadingsOfMeanwhile) {
+    const TimeMs now = 10 * kHourMs;
+    LiveInsight live({}, 26, [now] { return now; });
+    std::vector<std::pair<int, bool>> silences;
+    QObject::connect(&live, &LiveInsight::warningChanged,
+                     [&](int wheel, Warning w, bool begun, const QString& text, double) {
+                         EXPECT_EQ(w, Warning::Silent);
+                         EXPECT_EQ(text, begun ? "Wheel 1: no report for 30 minutes" : "");
+                         silences.emplace_back(wheel, begun);
+                     });
+    std::promise<void> gate;
+    live.warmUp([&gate](TyreInsight& analysis, TimeMs at) {
+        // Wheel 1 stopped half an hour before the end; wheel 0 reported on.
+        for (TimeMs t = at - kHourMs; t <= at; t += 30'000) {
+            analysis.add(t, 0, 66, 60);
+            if (t <= at - 30 * kMinuteMs)
+                analysis.add(t, 1, 66, 60);
+        }
+        gate.get_future().wait();
+        return true;
+    });
+    ASSERT_TRUE(live.warming());
+    live.reading(2, 66, 60); // 33 psi at 20 °C
+    gate.set_value();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !live.warming(); }, 10000));
+    EXPECT_EQ(silences, (std::vector<std::pair<int, bool>>{{1, true}}));
+    EXPECT_EQ(live.glance(2).coldPressurePsi, 33.0);
+    EXPECT_EQ(live.glance(1).warning, Warning::Silent);
+    live.reading(1, 66, 60);
+    EXPECT_EQ(silences.back(), std::pair(1, false));
+    EXPECT_FALSE(live.glance(1).warning);
 }
 
 TEST(LeakRate, GivenOnlyFromTwentyReadingsOverTwoHours) {

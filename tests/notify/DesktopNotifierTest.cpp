@@ -4,6 +4,7 @@
 
 #include "notify/BusConnector.h"
 #include "tests/monitor/MonitorFixture.h"
+#include "tests/notify/NotificationBus.h"
 
 #include <QDBusConnection>
 #include <QProcess>
@@ -15,50 +16,7 @@ namespace {
 
 using test::MonitorFixture;
 
-// A private dbus-daemon with this recording notification service on it.
-class NotificationBus : public QObject {
-    Q_OBJECT
-    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
-public:
-    NotificationBus() {
-        daemon_.start(QStringLiteral("dbus-daemon"), {"--session", "--nofork", "--print-address"});
-        for (int tries = 0; !daemon_.canReadLine() && tries < 50; ++tries)
-            daemon_.waitForReadyRead(100);
-        address_ = QString::fromUtf8(daemon_.readLine()).trimmed();
-        QDBusConnection service = QDBusConnection::connectToBus(address_, "service");
-        registered = service.registerObject("/org/freedesktop/Notifications", this,
-                                            QDBusConnection::ExportAllSlots) &&
-                     service.registerService("org.freedesktop.Notifications");
-    }
-    ~NotificationBus() override {
-        QDBusConnection::disconnectFromBus("service");
-        daemon_.terminate();
-        daemon_.waitForFinished();
-    }
-    QString address() const { return address_; }
-
-    struct Notice {
-        uint replacesId;
-        QString summary, body;
-        QVariantMap hints;
-    };
-    std::vector<Notice> notified;
-    std::vector<uint> closed;
-    bool registered = false;
-
-public slots:
-    uint Notify(const QString&, uint replacesId, const QString&, const QString& summary,
-                const QString& body, const QStringList&, const QVariantMap& hints, int) {
-        notified.push_back({replacesId, summary, body, hints});
-        return replacesId != 0 ? replacesId : ++lastId_;
-    }
-    void CloseNotification(uint id) { closed.push_back(id); }
-
-private:
-    uint lastId_ = 100;
-    QProcess daemon_;
-    QString address_;
-};
+using test::NotificationBus;
 
 // Readings stored for `wheels` as the parser stores them, then one refresh.
 void refreshWith(MonitorCore& m, std::initializer_list<std::array<int, 3>> wheels) {
@@ -186,5 +144,3 @@ TEST(DesktopNotifier, TheLineNamesTheStateInTheUnitOfTheScreen) {
 
 } // namespace
 } // namespace vorn
-
-#include "DesktopNotifierTest.moc"

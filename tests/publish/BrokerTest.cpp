@@ -6,6 +6,7 @@
 #include "protocol/MonitorEffects.h"
 #include "publish/MqttLink.h"
 #include "sim/Frames.h"
+#include "tests/notify/NotificationBus.h"
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
 
@@ -15,8 +16,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTest>
 #include <algorithm>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -34,10 +37,12 @@ const std::string kAvailability = "vorn/van/availability";
 class Headless {
 public:
     // `tls`: the TLS port with `ca` and the client certificate; otherwise the
-    // plain port. `viaVorn`: started as `vorn --headless`.
+    // plain port. `viaVorn`: started as `vorn --headless`. `bus`: notifies on
+    // that session bus, with a silent sensor after 3 s, not minutes.
     Headless(const Broker& broker, bool tls, const QString& ca = {},
              const QByteArray& password = Broker::kPassword,
-             QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner, bool viaVorn = false) {
+             QFile::Permissions mode = QFile::ReadOwner | QFile::WriteOwner, bool viaVorn = false,
+             const QString& bus = {}) {
         dir.writeSettings(test::defaultSettings());
         QFile::link(unit.devicePath(), dir.file("COM1"));
         dir.write("password", password + "\n");
@@ -47,8 +52,10 @@ public:
         dir.write("config/VORN/vorn.conf", "[mqtt]\nhost=127.0.0.1\nuser=vorn\nunit=van\n"
                                            "password_file=" +
                                                dir.file("password").toUtf8());
-        QStringList args{"--no-notify", "--history", dir.file("history.sqlite"), "--mqtt-port",
+        QStringList args{"--history", dir.file("history.sqlite"), "--mqtt-port",
                          QString::number(tls ? broker.tlsPort() : broker.plainPort())};
+        if (bus.isEmpty())
+            args.prepend("--no-notify");
         if (tls)
             args << "--mqtt-ca" << ca << "--mqtt-cert" << broker.file("client.crt") << "--mqtt-key"
                  << broker.file("client.key");
@@ -58,6 +65,10 @@ public:
         // instead, the second standing by.
         QDir(dir.path()).mkpath("runtime");
         env.insert("XDG_RUNTIME_DIR", dir.file("runtime"));
+        if (!bus.isEmpty()) {
+            env.insert("DBUS_SESSION_BUS_ADDRESS", bus);
+            env.insert("VORN_TEST_SILENT_SECONDS", "3");
+        }
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir.path());
         test::endsWithTheTest(process);
@@ -87,13 +98,16 @@ public:
         return process.waitForFinished(8000) && process.exitStatus() == QProcess::NormalExit &&
                process.exitCode() == 0;
     }
-    // Alarms the history says the user acknowledged; after the program ended.
-    long acknowledgedAlarms() {
+    // Events the history holds that `match`; after the program ended.
+    long events(const std::function<bool(const history::Event&)>& match) {
         history::HistoryStore store;
         if (!store.open(dir.file("history.sqlite"), history::OpenMode::ReadOnly).usable())
             return -1;
         const std::vector<history::Event> events = store.events(0, INT64_MAX);
-        return std::count_if(events.begin(), events.end(), [](const history::Event& e) {
+        return std::count_if(events.begin(), events.end(), match);
+    }
+    long acknowledgedAlarms() {
+        return events([](const history::Event& e) {
             return e.kind == history::EventKind::AlarmEnded &&
                    e.detail == static_cast<int>(AlarmEnd::Acknowledged);
         });
@@ -131,9 +145,9 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
 
     // A subscriber that comes later gets the discovery, retained.
     Subscriber late(broker.plainPort(), {"homeassistant/#"});
-    // The alarm, its button, and five for each of the vehicle's four wheels,
+    // The alarm, its button, and eight for each of the vehicle's four wheels,
     // reported or not.
-    const std::size_t kEntities = 2 + 4 * 5;
+    const std::size_t kEntities = 2 + 4 * 8;
     late.waitFor("", "", kEntities - 1);
     std::set<QString> ids;
     for (const Received& r : late.all()) {
@@ -154,6 +168,9 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
         {"sensor/vorn_van/wheel1_pressure", "pressure", "psi", "value_json.pressure_psi"},
         {"binary_sensor/vorn_van/wheel1_battery_low", "battery", "", "value_json.battery_low"},
         {"sensor/vorn_van/wheel1_last_report", "timestamp", "", "value_json.last_report"},
+        {"sensor/vorn_van/wheel1_cold_pressure", "pressure", "psi", "value_json.cold_pressure_psi"},
+        {"sensor/vorn_van/wheel1_leak_rate", "", "psi/d", "value_json.leak_psi_per_day"},
+        {"binary_sensor/vorn_van/wheel1_warning", "problem", "", "value_json.warning"},
     };
     for (const auto& e : entities) {
         const QJsonObject config = json(late.waitFor("homeassistant/" + e.topic + "/config"));
@@ -178,6 +195,68 @@ TEST(Broker, TheWheelsTheAlarmAndTheirDiscoveryReachTheBrokerAndAgainAfterItRest
 // whoever may publish there, does nothing and is said on standard error,
 // and without an alarm ACK does nothing either. A bad message published
 // after each case proves the program has handled the case once it is said.
+// Time is driven by the readings: wheels 0 and 1 report on, each change
+// published (at most once a second) before the next, until wheel 2, quiet
+// since the start, is called silent.
+TEST(Broker, AWheelThatFallsSilentWhileOthersReportIsOneWarningOnTheBrokerTheDesktopAndTheHistory) {
+    Broker broker;
+    test::NotificationBus bus;
+    ASSERT_TRUE(bus.registered);
+    Subscriber live(broker.plainPort(), {"vorn/van/wheel/#"});
+    Headless vorn(broker, false, {}, Broker::kPassword, QFile::ReadOwner | QFile::WriteOwner, false,
+                  bus.address());
+    const auto seen = [&](const std::string& topic, const std::string& part, std::size_t from) {
+        const std::vector<Received> got = live.all();
+        for (std::size_t i = from; i < got.size(); ++i)
+            if (got[i].topic.find(topic) != std::string::npos &&
+                got[i].payload.find(part) != std::string::npos)
+                return json(got[i]);
+        return QJsonObject();
+    };
+    vorn.report(2, 64, 65);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !seen("wheel/2/state", "normal", 0).isEmpty(); }, 15000));
+    QJsonObject silent;
+    for (int round = 0; round < 30 && silent.isEmpty(); ++round) {
+        const std::size_t from = live.all().size();
+        const int halfPsi = 64 + round % 2; // a change, so it is published
+        vorn.report(0, halfPsi, 65);
+        vorn.report(1, 64, 65);
+        const std::string psi = round % 2 ? "\"pressure_psi\":32.5" : "\"pressure_psi\":32,";
+        ASSERT_TRUE(
+            QTest::qWaitFor([&] { return !seen("wheel/0/state", psi, from).isEmpty(); }, 15000));
+        silent = seen("wheel/2/state", "\"status\":\"silent\"", 0);
+    }
+    ASSERT_FALSE(silent.isEmpty()) << vorn.waitForError("", 0).toStdString();
+    EXPECT_EQ(silent["warning"].toString(), "silent");
+    EXPECT_EQ(silent["pressure_psi"].toDouble(), 32.0);               // its last reading stays
+    EXPECT_NEAR(silent["cold_pressure_psi"].toDouble(), 31.22, 0.01); // at 20 °C, not 25
+    EXPECT_TRUE(silent["leak_psi_per_day"].isNull());                 // too few readings
+    const QJsonObject other = seen("wheel/1/state", "", 0);
+    EXPECT_EQ(other["status"].toString(), "normal");
+    EXPECT_TRUE(other["warning"].isNull());
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !bus.notified.empty(); }, 15000));
+    EXPECT_EQ(bus.notified[0].summary, "Tyre warning");
+    EXPECT_TRUE(bus.notified[0].body.startsWith("Wheel 2: no report for "))
+        << bus.notified[0].body.toStdString();
+
+    // The sensor comes back: the warning ends, its notice is withdrawn.
+    const std::size_t from = live.all().size();
+    vorn.report(2, 64, 65);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !bus.closed.empty(); }, 15000));
+    EXPECT_EQ(bus.closed[0], 101u);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !seen("wheel/2/state", "\"warning\":null", from).isEmpty(); }, 15000));
+    EXPECT_EQ(bus.notified.size(), 1u);
+    ASSERT_TRUE(vorn.endsCleanlyOn(SIGTERM));
+    for (const auto kind : {history::EventKind::WarningBegun, history::EventKind::WarningEnded})
+        EXPECT_EQ(vorn.events([kind](const history::Event& e) {
+            return e.kind == kind && e.wheel == 2 && history::warningOfDetail(e.detail) == 2;
+        }),
+                  1);
+}
+
 TEST(Broker, OnlyTheExactAckFromTheBrokerAcknowledgesAStandingAlarm) {
     Broker broker;
     Subscriber live(broker.plainPort(), {"vorn/van/#"});

@@ -91,11 +91,13 @@ TEST(WheelPayload, PressureInEveryUnitTemperatureAndStatusFollowTheScreen) {
         QJsonValue temperature;
         const char* status;
     } cases[] = {
-        {{0, 65, 65, 1, 0}, PressureUnit::Psi, 32.5, 25, "normal"},
-        {{0, 65, 30, 1 | 8, 0}, PressureUnit::Bar, 2.24, -10, "normal"},
-        {{0, 290, 65, 1 | 4, 0}, PressureUnit::Kpa, 1000, 25, "high"},
-        {{0, 65, 65, 1 | 2, 0}, PressureUnit::KgCm, 2.27, 25, "low"},
-        {{0, 511, 511, 0, 0}, PressureUnit::Psi, QJsonValue(), QJsonValue(), "absent"},
+        {{0, 65, 65, 1, 0, {}}, PressureUnit::Psi, 32.5, 25, "normal"},
+        {{0, 65, 30, 1 | 8, 0, {}}, PressureUnit::Bar, 2.24, -10, "normal"},
+        {{0, 290, 65, 1 | 4, 0, {}}, PressureUnit::Kpa, 1000, 25, "high"},
+        {{0, 65, 65, 1 | 2, 0, {31.7, -1.1, "slow_leak"}}, PressureUnit::KgCm, 2.27, 25, "low"},
+        {{0, 511, 511, 0, 0, {}}, PressureUnit::Psi, QJsonValue(), QJsonValue(), "absent"},
+        // A silent sensor keeps its last reading; its status says it is silent.
+        {{0, 65, 65, 1, 0, {31.7, {}, "silent"}}, PressureUnit::Psi, 32.5, 25, "silent"},
     };
     for (const auto& c : cases) {
         const QJsonObject o =
@@ -105,6 +107,12 @@ TEST(WheelPayload, PressureInEveryUnitTemperatureAndStatusFollowTheScreen) {
         EXPECT_EQ(o["status"].toString(), c.status);
         EXPECT_EQ(o["hot"].toBool(), (c.reading.status & 8) != 0);
         EXPECT_EQ(o["last_report"].toString(), "1970-01-01T00:00:00Z");
+        const WheelInsight& i = c.reading.insight;
+        EXPECT_EQ(o["cold_pressure_psi"],
+                  i.coldPressurePsi ? QJsonValue(*i.coldPressurePsi) : QJsonValue());
+        EXPECT_EQ(o["leak_psi_per_day"],
+                  i.leakPsiPerDay ? QJsonValue(*i.leakPsiPerDay) : QJsonValue());
+        EXPECT_EQ(o["warning"], i.warning.isEmpty() ? QJsonValue() : QJsonValue(i.warning));
     }
 }
 
