@@ -1,8 +1,6 @@
 #include "app/Headless.h"
 
-#include "notify/BusConnector.h"
 #include "app/CommandLine.h"
-#include "notify/DesktopNotifier.h"
 #include "app/HistoryWiring.h"
 #include "app/InsightWiring.h"
 #include "app/PublishWiring.h"
@@ -10,11 +8,16 @@
 #include "link/HidBackend.h"
 #include "link/TonePlayer.h"
 #include "monitor/MonitorCore.h"
+#include "monitor/MonitorServer.h"
+#include "monitor/RuntimeFolder.h"
 #include "monitor/UserSettings.h"
+#include "notify/BusConnector.h"
+#include "notify/DesktopNotifier.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -105,6 +108,26 @@ QuitOnSignals::~QuitOnSignals() {
 
 namespace {
 
+// Another process of this user owns the unit: wait, without touching the
+// unit, until it ends and the lock is ours. False when told to quit first.
+bool standBy(QCoreApplication& app, OwnerLock& owner, const RuntimeFolder& folder,
+             MessageSink& messages) {
+    constexpr int kTookOver = 77;
+    messages.note(QStringLiteral("vorn: standing by: another VORN of this user owns the unit; "
+                                 "taking it over when that one ends"));
+    QTimer poll;
+    poll.setInterval(100);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (owner.tryTake(folder))
+            QCoreApplication::exit(kTookOver);
+    });
+    poll.start();
+    if (app.exec() != kTookOver)
+        return false;
+    messages.note(QStringLiteral("vorn: the owner ended; this one took the unit over"));
+    return true;
+}
+
 int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnector& sessionBus) {
     StderrMessageSink messages;
     HeadlessApplication app(argc, argv, messages);
@@ -114,8 +137,14 @@ int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnecto
         return 1;
     TonePlayer tones(makeAlsaOutput());
     const std::unique_ptr<HidBackend> hid = makeHidapiBackend();
+    OwnerLock owner;
+    const RuntimeFolder folder = takeOwnership(owner, messages);
+    if (folder.usable() && !owner.held() && !standBy(app, owner, folder, messages))
+        return 0;
+    ToneRouter router(tones);
     try {
-        MonitorCore core({*workDir, &messages, &tones, hid.get()});
+        MonitorCore core({*workDir, &messages, &router, hid.get()});
+        const auto server = serveMonitor(core, messages, owner, folder, &router);
         if (options.notify)
             new DesktopNotifier(core, sessionBus); // owned by the monitor
         installHistory(core, options);

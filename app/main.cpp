@@ -1,6 +1,4 @@
-#include "notify/BusConnector.h"
 #include "app/CommandLine.h"
-#include "notify/DesktopNotifier.h"
 #include "app/Headless.h"
 #include "app/HistoryCommand.h"
 #include "app/HistoryViews.h"
@@ -10,8 +8,11 @@
 #include "app/TyreReportCommand.h"
 #include "app/UserFolder.h"
 #include "app/VornApplication.h"
+#include "app/WindowSession.h"
 #include "monitor/MonitorCore.h"
 #include "monitor/UserSettings.h"
+#include "notify/BusConnector.h"
+#include "notify/DesktopNotifier.h"
 #include "window/DesktopMessageSink.h"
 #include "window/TFmain.h"
 
@@ -33,17 +34,16 @@ int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
     const std::optional<QString> workDir = vorn::chooseWorkFolder(options, messages);
     if (!workDir)
         return 1;
+    vorn::SingleWindow single;
+    if (!single.claim(vorn::monitorRuntimeFolder()))
+        return 0; // the user's window came forward instead
     vorn::TonePlayer tones(vorn::makeAlsaOutput());
     const std::unique_ptr<vorn::HidBackend> hid = vorn::makeHidapiBackend();
     try {
-        vorn::MonitorCore core({*workDir, &messages, &tones, hid.get()});
-        vorn::TFmain window(core, messages);
-        if (options.notify)
-            new vorn::DesktopNotifier(core, sessionBus); // owned by the monitor
-        new vorn::HistoryViews(window, *vorn::installHistory(core, options));
-        const auto publishing = vorn::startPublishing(core, options, *vorn::openUserSettings());
-        vorn::installInsight(core, *vorn::openUserSettings(), publishing.get());
-        window.show();
+        vorn::WindowSession session(options, {*workDir, &messages, &tones, hid.get(), &sessionBus});
+        QObject::connect(&single, &vorn::SingleWindow::raiseRequested, &session,
+                         &vorn::WindowSession::raiseWindow);
+        session.start();
         return app.exec();
     } catch (const vorn::SettingsLineError& e) {
         std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));

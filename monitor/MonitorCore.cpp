@@ -32,7 +32,7 @@ QTimer* makeTimer(QObject* parent) {
 } // namespace
 
 MonitorCore::MonitorCore(MonitorServices services, QObject* parent)
-    : QObject(parent), services_(std::move(services)),
+    : MonitorModel(parent), services_(std::move(services)),
       settingsPath_(
           QDir(services_.workDir).absoluteFilePath(QString::fromLatin1(kSettingsFileName))) {
     Q_ASSERT(services_.messages && services_.tones && services_.hid);

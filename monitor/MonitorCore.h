@@ -8,6 +8,8 @@
 #include "link/rxusbth.h"
 #include "monitor/Alarm.h"
 #include "monitor/MessageSink.h"
+#include "monitor/MonitorModel.h"
+#include "monitor/MonitorPanels.h"
 #include "monitor/SettingsFile.h"
 #include "monitor/StandingAlarm.h"
 #include "monitor/WheelEvaluation.h"
@@ -39,28 +41,13 @@ struct MonitorServices {
 // The device-change broadcast, as the operating system numbers it.
 inline constexpr unsigned kDeviceChangeMessage = 537;
 
-// What the unit's replies, the alarm and the settings show beside the drawn
-// screen, by the panels of the unit's own program that show them.
-struct MonitorPanels {
-    std::string brandCaption = "KESSIDO"; // Panel9, whose tag is the monitor mode
-    PanelColour brandColour = PanelColour::SkyBlue;
-    std::string calibrationCaption; // Panel17
-    PanelColour calibrationColour = PanelColour::ButtonFace;
-    PanelColour factoryColour = PanelColour::ButtonFace; // Panel18
-    std::string frequencyText = "2CAA";                  // Edit4, as the unit last reported it
-    std::string linkText;                                // Panel11
-    std::string autotxCaption = "AUTOTX ON";             // Button4
-    QString pressureCaption;                             // Panel1, 3, 5, 7, 12, 14
-    QString temperatureCaption;                          // Panel2, 4, 6, 8, 13, 15
-};
-
 // The monitor: the settings in use, both links to the unit, the three 100 ms
 // timers, the frame parser and the tyre state table, the evaluation of every
 // wheel, the alarm and its tones, the mode and the panels the unit's replies
 // set, and the commands to the unit. It needs Qt Core only. Views (the
 // window, the headless service, a remote view) read its state, follow its
 // signals and call its commands; nothing here knows of a screen.
-class MonitorCore : public QObject, private MonitorEffects {
+class MonitorCore : public MonitorModel, private MonitorEffects {
     Q_OBJECT
 public:
     // Reads the settings (throws with the failure text when they are missing
@@ -78,79 +65,54 @@ public:
     // One input report from the receive thread, parsed here on this thread.
     void UsbReceive(const QByteArray& report);
 
-    const TyreStateTable& state() const { return state_; }
+    const TyreStateTable& state() const override { return state_; }
     TyreStateTable& state() { return state_; }
-    const MonitorSettings& settings() const { return settings_; }
-    const SettingsRecord& record() const { return record_; }
-    const SettingsText& settingsText() const { return settingsText_; }
-    const MonitorPanels& panels() const { return panels_; }
-    std::int32_t blinkPhase() const { return alarm_.blinkPhase(); }
+    const MonitorSettings& settings() const override { return settings_; }
+    const SettingsRecord& record() const override { return record_; }
+    const SettingsText& settingsText() const override { return settingsText_; }
+    const MonitorPanels& panels() const override { return panels_; }
+    std::int32_t blinkPhase() const override { return alarm_.blinkPhase(); }
     bool usbConnected() const { return UsbConnected; }
     bool serialOpen() const { return serial_.isOpen(); }
     const command::UsbOutReport& usbOutReport() const { return UsbOutReport; }
-    const QString& workDir() const { return services_.workDir; }
+    QString workDir() const override { return services_.workDir; }
     // Which links are up, in words, for "About VORN" and the like.
-    QString linkDescription() const;
+    QString linkDescription() const override;
     QTimer* Timer1 = nullptr;
     QTimer* Timer2 = nullptr;
     QTimer* Timer3 = nullptr;
 
     // Commands; a command goes out on every link that is up, and nothing
     // waits for the unit's answer, which arrives as a frame.
-    void learn();
-    void testMode();
-    void sendWheelCommand(int wheel);
-    void toggleAutoTx();
+    void learn() override;
+    void testMode() override;
+    void sendWheelCommand(int wheel) override;
+    void toggleAutoTx() override;
     // The brand panel's click: during an alarm it only acknowledges it,
     // otherwise it tells the unit to end its mode.
-    void acknowledge();
+    void acknowledge() override;
     // The standing alarm acknowledged as that click does; without an alarm
     // nothing happens, since the click would end the unit's mode.
-    void acknowledgeAlarm() {
+    void acknowledgeAlarm() override {
         if (state_.AlarmActive != 0)
             acknowledge();
     }
     // The radio tuning commands, from the frequency text as typed; an
     // invalid text sends nothing.
-    void setFrequency(const QString& text);
-    void stepFrequency(const QString& text, int stepIndex, bool up);
-    void sendRadioSettings(const QString& text, int rateIndex, int autotxIndex);
+    void setFrequency(const QString& text) override;
+    void stepFrequency(const QString& text, int stepIndex, bool up) override;
+    void sendRadioSettings(const QString& text, int rateIndex, int autotxIndex) override;
     // Starts a calibration, or stops watching the one under way.
-    void autoCalibrate();
-    void factory();
+    void autoCalibrate() override;
+    void factory() override;
 
     // "Save": the thresholds take effect at once, then the record is written
     // to setdata.txt (throws with the failure text when it cannot be), then
     // the units and captions follow it.
-    void saveSettings(const SettingsRecord& record);
+    void saveSettings(const SettingsRecord& record) override;
     // The vehicle's wheels, 4 or 6, kept in the per-user settings.
-    int wheels() const { return settings_.AlarmWheels; }
-    void setWheels(int wheels);
-
-signals:
-    // For what keeps or forwards the readings; all are emitted on this
-    // object's thread after the state table has changed. The alarm signals
-    // follow the alarm as it stands after each refresh: a raise that the
-    // same refresh takes back is never emitted, and an end only for an
-    // alarm that was.
-    void readingStored(int wheel, vorn::ReportLink link);
-    void alarmWasRaised(int wheel, std::int32_t status);
-    void alarmWasEnded(vorn::AlarmEnd how);
-    void modeWasEntered(vorn::MonitorModeValue mode);
-    // After every evaluation: the status words in state() are current.
-    void refreshed();
-    // A link was found or lost: serialOpen() or usbConnected() changed.
-    void linksChanged();
-    // A panel of panels() changed.
-    void brandChanged();
-    void calibrationChanged();
-    void factoryChanged();
-    void frequencyReported();
-    void linkChanged();
-    void autotxChanged();
-    // A save changed the settings in use and the record.
-    void settingsChanged();
-    void wheelsChanged();
+    int wheels() const override { return settings_.AlarmWheels; }
+    void setWheels(int wheels) override;
 
 private:
     // What the unit's replies and the alarm change beside the table.

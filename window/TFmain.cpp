@@ -14,7 +14,7 @@ QString fromLatin1(std::string_view text) {
 
 } // namespace
 
-TFmain::TFmain(MonitorCore& core, MessageSink& messages, QWidget* parent)
+TFmain::TFmain(MonitorModel& core, MessageSink& messages, QWidget* parent)
     : QWidget(parent), core_(core), messages_(messages) {
     setWindowTitle(QStringLiteral("VORN"));
     // Controls with their design texts, then what the monitor holds now.
@@ -65,19 +65,19 @@ void TFmain::connectHandlers() {
 
 // Every change of the monitor shows at once, in the same tick that made it.
 void TFmain::connectCore() {
-    connect(&core_, &MonitorCore::refreshed, this, [this] { guarded(&TFmain::RefreshDisplay); });
-    connect(&core_, &MonitorCore::brandChanged, this, &TFmain::ShowBrand);
-    connect(&core_, &MonitorCore::modeWasEntered, this, &TFmain::SyncModeTag);
-    connect(&core_, &MonitorCore::calibrationChanged, this, &TFmain::ShowCalibration);
-    connect(&core_, &MonitorCore::factoryChanged, this, &TFmain::ShowFactory);
-    connect(&core_, &MonitorCore::frequencyReported, this,
+    connect(&core_, &MonitorModel::refreshed, this, [this] { guarded(&TFmain::RefreshDisplay); });
+    connect(&core_, &MonitorModel::brandChanged, this, &TFmain::ShowBrand);
+    connect(&core_, &MonitorModel::modeWasEntered, this, &TFmain::SyncModeTag);
+    connect(&core_, &MonitorModel::calibrationChanged, this, &TFmain::ShowCalibration);
+    connect(&core_, &MonitorModel::factoryChanged, this, &TFmain::ShowFactory);
+    connect(&core_, &MonitorModel::frequencyReported, this,
             [this] { Edit4->setText(fromLatin1(core_.panels().frequencyText)); });
-    connect(&core_, &MonitorCore::linkChanged, this,
+    connect(&core_, &MonitorModel::linkChanged, this,
             [this] { Panel11->setCaption(fromLatin1(core_.panels().linkText)); });
-    connect(&core_, &MonitorCore::autotxChanged, this,
+    connect(&core_, &MonitorModel::autotxChanged, this,
             [this] { Button4->setText(fromLatin1(core_.panels().autotxCaption)); });
-    connect(&core_, &MonitorCore::settingsChanged, this, &TFmain::ShowSettings);
-    connect(&core_, &MonitorCore::wheelsChanged, this, &TFmain::ShowWheels);
+    connect(&core_, &MonitorModel::settingsChanged, this, &TFmain::ShowSettings);
+    connect(&core_, &MonitorModel::wheelsChanged, this, &TFmain::ShowWheels);
 }
 
 void TFmain::guarded(void (TFmain::*handler)()) noexcept {

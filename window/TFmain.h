@@ -3,7 +3,7 @@
 #include "display/Canvas.h"
 #include "display/MonitorScreen.h"
 #include "monitor/MessageSink.h"
-#include "monitor/MonitorCore.h"
+#include "monitor/MonitorModel.h"
 #include "window/Controls.h"
 #include "window/PendingThresholds.h"
 
@@ -24,7 +24,7 @@ class TFmain : public QWidget {
     Q_OBJECT
 public:
     // `messages` shows what a handler throws; the window carries on.
-    TFmain(MonitorCore& core, MessageSink& messages, QWidget* parent = nullptr);
+    TFmain(MonitorModel& core, MessageSink& messages, QWidget* parent = nullptr);
 
     // Window events.
     void FormShow();
@@ -64,7 +64,7 @@ public:
     void Panel12Click() { SendWheelCommand(4); }
     void Panel14Click() { SendWheelCommand(5); }
 
-    MonitorCore& core() { return core_; }
+    MonitorModel& core() { return core_; }
     const PendingThresholds& pending() const { return pending_; }
     const Canvas& canvas() const { return canvas_; }
 
@@ -169,7 +169,7 @@ private:
         connect(sender, signal, this, [this, handler] { guarded(handler); });
     }
 
-    MonitorCore& core_;
+    MonitorModel& core_;
     MessageSink& messages_;
     PendingThresholds pending_;
     Canvas canvas_;

@@ -61,6 +61,10 @@ public:
                  << broker.file("client.key");
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_CONFIG_HOME", dir.file("config"));
+        // A session of its own: two copies of one session share the unit
+        // instead, the second standing by.
+        QDir(dir.path()).mkpath("runtime");
+        env.insert("XDG_RUNTIME_DIR", dir.file("runtime"));
         if (!bus.isEmpty()) {
             env.insert("DBUS_SESSION_BUS_ADDRESS", bus);
             env.insert("VORN_TEST_SILENT_SECONDS", "3");

@@ -1,0 +1,85 @@
+// A window attached to vornd, the owner of the unit on a pseudo-terminal:
+// it shows the owner's screen, sends its clicks to it, plays its tones, and
+// takes the unit over when the owner ends.
+#include "app/WindowSession.h"
+#include "link/FakeHid.h"
+#include "sim/Frames.h"
+#include "tests/monitor/MonitorFixture.h"
+#include "tests/monitor/OwnerProcess.h"
+#include "window/TFmain.h"
+
+#include <QCoreApplication>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace vorn {
+namespace {
+
+// Runs the event loop until `done`, at most `ms`; true when it came.
+bool within(int ms, const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+QByteArray report(int wheel, int psi, int celsius) {
+    return QByteArray::fromStdString(
+        sim::frame(sim::longReport({wheel, 0, 2 * psi, celsius + 40})));
+}
+
+TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOverWhenTheOwnerEnds) {
+    test::Owner owner(VORND_BINARY);
+    ProgramOptions options;
+    options.notify = false;
+    options.noHistory = true;
+    test::RecordingMessageSink messages;
+    test::RecordingToneSink tones;
+    FakeHid hid;
+    WindowSession session(options, {owner.dir.path(), &messages, &tones, &hid, nullptr});
+    session.start();
+    ASSERT_FALSE(session.owns());
+    TFmain* window = session.window();
+    ASSERT_NE(window, nullptr);
+
+    owner.unit.send(report(1, 20, 25)); // below the low threshold
+    EXPECT_TRUE(within(5000, [&] { return window->Panel9->caption() == "ALARM !"; }));
+    EXPECT_EQ(window->Panel11->caption(), "RS232 CONNECTED");
+    EXPECT_EQ(window->core().state().TyrePressure[1], 40);
+    EXPECT_EQ(window->Panel1->caption(), "Psi");
+    window->Panel5Click();
+    EXPECT_EQ(owner.unit.read(5000), "$W2#");
+    // The owner's alarm tone sounds here, within a blink.
+    EXPECT_TRUE(within(3000, [&] { return !tones.played.empty(); }));
+    EXPECT_EQ(tones.played.front().hz, 2000);
+
+    QElapsedTimer handOver;
+    handOver.start();
+    ::kill(static_cast<pid_t>(owner.process.processId()), SIGTERM);
+    ASSERT_TRUE(within(5000, [&] { return session.owns(); }));
+    EXPECT_LT(handOver.elapsed(), 3000);
+    window = session.window();
+    owner.unit.send(report(0, 33, 30));
+    EXPECT_TRUE(within(5000, [&] { return window->core().state().TyrePressure[0] == 66; }));
+    window->Panel1Click();
+    EXPECT_EQ(owner.unit.read(5000), "$W0#");
+}
+
+TEST(AttachedWindow, ASecondVornComesToTheFirstWindowAndEndsWithZero) {
+    test::Owner owner(VORND_BINARY);
+    QProcess first, second;
+    owner.start(first, VORN_BINARY);
+    const QString meeting = monitorRuntimeFolder().path + "/window.sock";
+    ASSERT_TRUE(within(10000, [&] { return QFile::exists(meeting); }));
+    owner.start(second, VORN_BINARY);
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished(5000);
+}
+
+} // namespace
+} // namespace vorn
