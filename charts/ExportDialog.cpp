@@ -1,7 +1,7 @@
 #include "charts/ExportDialog.h"
 
 #include "history/CsvExport.h"
-#include "history/HandedOver.h"
+#include "protocol/HandedOver.h"
 
 #include <QCoreApplication>
 #include <QFileDialog>

@@ -1,6 +1,6 @@
 #include "charts/HistoryWindow.h"
 
-#include "history/HandedOver.h"
+#include "protocol/HandedOver.h"
 #include "history/HistoryStore.h"
 #include "protocol/PressureUnits.h"
 #include "protocol/TemperatureUnits.h"

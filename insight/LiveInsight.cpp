@@ -1,6 +1,7 @@
 #include "insight/LiveInsight.h"
 
 #include "insight/WarningText.h"
+#include "protocol/HandedOver.h"
 
 #include <QTimer>
 #include <cmath>
@@ -66,11 +67,11 @@ void LiveInsight::warmUp(Replay replay) {
             analysis.reset(); // a history that cannot be read: start cold
         QMetaObject::invokeMethod(
             this,
-            [this, analysis] {
+            handedOver([this, analysis] {
                 warmer_.join();
                 warmedUp(analysis ? std::make_unique<TyreInsight>(std::move(*analysis))
                                   : make());
-            },
+            }),
             Qt::QueuedConnection);
     });
 }

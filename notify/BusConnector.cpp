@@ -1,5 +1,7 @@
 #include "notify/BusConnector.h"
 
+#include "protocol/HandedOver.h"
+
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QObject>
@@ -19,7 +21,8 @@ struct BusConnector::Attempt {
         const std::scoped_lock lock(self->mutex);
         if (self->receiver)
             QMetaObject::invokeMethod(
-                self->receiver, [self, bus] { self->deliver(bus); }, Qt::QueuedConnection);
+                self->receiver, handedOver([self, bus] { self->deliver(bus); }),
+                Qt::QueuedConnection);
     }
 
     // On the receiver's thread: forget() may have come since the post.

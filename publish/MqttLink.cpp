@@ -1,5 +1,6 @@
 #include "publish/MqttLink.h"
 
+#include "protocol/HandedOver.h"
 #include "publish/Session.h"
 
 #include <mosquitto.h>
@@ -26,12 +27,13 @@ MqttLink::MqttLink(Settings settings, QObject* parent, RetryTiming timing) : QOb
         std::move(settings), timing,
         [this](bool connected, const QString& text) {
             QMetaObject::invokeMethod(
-                this, [this, connected, text] { emit connectionChanged(connected, text); },
+                this,
+                handedOver([this, connected, text] { emit connectionChanged(connected, text); }),
                 Qt::QueuedConnection);
         },
         [this] {
             QMetaObject::invokeMethod(
-                this, [this] { emit acknowledgeRequested(); }, Qt::QueuedConnection);
+                this, handedOver([this] { emit acknowledgeRequested(); }), Qt::QueuedConnection);
         });
     std::promise<void> done;
     finished_ = done.get_future();
