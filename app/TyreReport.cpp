@@ -2,6 +2,7 @@
 
 #include "history/Decimator.h"
 #include "history/HistoryStore.h"
+#include "insight/LiveInsight.h"
 #include "insight/WarningText.h"
 
 #include <QDateTime>
@@ -25,18 +26,6 @@ using insight::Warning;
 constexpr TimeMs kFitHistory = 7 * insight::kDayMs;
 // A week for the fits and a day beside it.
 constexpr TimeMs kReplay = 8 * insight::kDayMs;
-
-const char* warningName(Warning warning) {
-    switch (warning) {
-    case Warning::SlowLeak:
-        return "slow_leak";
-    case Warning::RapidLoss:
-        return "rapid_loss";
-    case Warning::Silent:
-        return "silent";
-    }
-    return "";
-}
 
 // To 1/`per` of its unit; the division keeps 31.07 from printing as 31.070000000000004.
 QJsonValue rounded(const std::optional<double>& value, double per) {

@@ -1,11 +1,10 @@
 #include "app/CommandLine.h"
+#include "app/OneShotCommands.h"
 #include "app/Headless.h"
-#include "app/HistoryCommand.h"
 #include "app/HistoryViews.h"
 #include "app/HistoryWiring.h"
 #include "app/InsightWiring.h"
 #include "app/PublishWiring.h"
-#include "app/TyreReportCommand.h"
 #include "app/UserFolder.h"
 #include "app/VornApplication.h"
 #include "app/WindowSession.h"
@@ -17,7 +16,6 @@
 #include "window/TFmain.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -63,20 +61,8 @@ int main(int argc, char** argv) {
     // The command line is read before Qt starts, so --help and --version
     // work without a display.
     const vorn::CommandLine command = vorn::parseCommandLine(vorn::argumentList(argc, argv));
-    if (command.action == vorn::CommandLine::Action::Exit) {
-        std::fputs(qUtf8Printable(command.output), stdout);
-        std::fputs(qUtf8Printable(command.error), stderr);
-        return command.exitCode;
-    }
-    if (!command.options.exportCsv.isEmpty()) {
-        // The export needs neither a display nor a link.
-        const QCoreApplication core(argc, argv);
-        return vorn::runCsvExportCommand(command.options, QDir::currentPath());
-    }
-    if (command.options.tyreReport) {
-        const QCoreApplication core(argc, argv);
-        return vorn::runTyreReportCommand(command.options, QDir::currentPath());
-    }
+    if (const auto status = vorn::runOneShotCommand(command, argc, argv))
+        return *status;
     if (command.options.headless)
         return vorn::startHeadless(argc, argv, command.options);
     vorn::BusConnector sessionBus;
