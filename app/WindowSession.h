@@ -16,6 +16,7 @@
 namespace vorn {
 
 class BusConnector;
+class Outputs;
 class TFmain;
 
 // The user's one window: a later `vorn` asks it to come forward and ends.
@@ -72,7 +73,7 @@ private:
     std::unique_ptr<MonitorClient> client_;
     std::unique_ptr<MonitorCore> core_;
     std::unique_ptr<MonitorServer> server_;
-    std::unique_ptr<QObject> publishing_;
+    std::unique_ptr<Outputs> outputs_;
     std::unique_ptr<TFmain> window_; // goes first, before what it draws from
 };
 
