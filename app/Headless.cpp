@@ -141,7 +141,7 @@ int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnecto
     try {
         MonitorCore core({*workDir, &messages, &router, hid.get()});
         const auto server = serveMonitor(core, messages, owner, folder, &router);
-        const Outputs outputs(core, options, sessionBus);
+        Outputs outputs(core, options, sessionBus);
         return app.exec();
     } catch (const SettingsLineError& e) {
         std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));

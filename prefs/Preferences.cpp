@@ -104,10 +104,6 @@ QMap<QString, QString> Preferences::section(const QString& name) const {
 
 QMap<QString, QString> Preferences::check(const QString& hostName) const {
     QMap<QString, QString> refused;
-    const QString wheels = text(field::Wheels);
-    if (!wheels.isEmpty() && wheels != QLatin1String("4") && wheels != QLatin1String("6"))
-        refused.insert(field::Wheels,
-                       QStringLiteral("wheels: '%1' is neither 4 nor 6").arg(wheels));
     QMap<QString, QString> broker = section(QStringLiteral("mqtt"));
     // Without a broker nothing is used, but what is kept for later is
     // checked all the same, so it never fails only once a host is named.

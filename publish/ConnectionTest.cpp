@@ -56,8 +56,9 @@ QString lowered(const char* text) {
 // One CONNECT with `protocol`, until the broker answers, the connection
 // fails, the time is up or the try is dropped. Empty text: ask again with
 // MQTT 3.1.1.
-QString tryOnce(const Settings& s, int protocol, std::chrono::steady_clock::time_point deadline,
-                const std::atomic<bool>& dropped, bool& connected) {
+QString tryOnce(const Settings& s, int protocol, int timeLimitMs,
+                std::chrono::steady_clock::time_point deadline, const std::atomic<bool>& dropped,
+                bool& connected) {
     const QString where = QStringLiteral("%1:%2").arg(s.host).arg(s.port);
     const std::unique_ptr<mosquitto, MosquittoDelete> m(
         mosquitto_new(s.clientId.toUtf8().constData(), true, nullptr));
@@ -90,9 +91,7 @@ QString tryOnce(const Settings& s, int protocol, std::chrono::steady_clock::time
                  lowered(protocol == MQTT_PROTOCOL_V5 ? mosquitto_reason_string(*answer.code)
                                                       : mosquitto_connack_string(*answer.code)));
     if (rc == MOSQ_ERR_SUCCESS)
-        return QStringLiteral("No answer from %1 within %2 s")
-            .arg(where)
-            .arg(ConnectionTest::kTimeLimitMs / 1000);
+        return QStringLiteral("No answer from %1 within %2 s").arg(where).arg(timeLimitMs / 1000.0);
     return QStringLiteral("Cannot reach %1: %2")
         .arg(where, lowered(rc == MOSQ_ERR_ERRNO ? std::strerror(error) : mosquitto_strerror(rc)));
 }
@@ -100,9 +99,9 @@ QString tryOnce(const Settings& s, int protocol, std::chrono::steady_clock::time
 void run(const Settings& s, int timeLimitMs, ConnectionTest::Shared& shared) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeLimitMs);
     bool connected = false;
-    QString text = tryOnce(s, MQTT_PROTOCOL_V5, deadline, shared.dropped, connected);
+    QString text = tryOnce(s, MQTT_PROTOCOL_V5, timeLimitMs, deadline, shared.dropped, connected);
     if (text.isEmpty()) // an older broker
-        text = tryOnce(s, MQTT_PROTOCOL_V311, deadline, shared.dropped, connected);
+        text = tryOnce(s, MQTT_PROTOCOL_V311, timeLimitMs, deadline, shared.dropped, connected);
     shared.report(connected, text);
 }
 

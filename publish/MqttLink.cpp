@@ -42,8 +42,8 @@ MqttLink::MqttLink(Settings settings, QObject* parent, RetryTiming timing) : QOb
 
 void MqttLink::close() {
     session_->requestStop();
-    if (closing_.isActive())
-        return;
+    if (closingTicks_ >= 0)
+        return; // asked already
     closingTicks_ = 0;
     closing_.setInterval(kClosingTickMs);
     connect(&closing_, &QTimer::timeout, this, [this] {

@@ -51,7 +51,7 @@ private:
     std::future<void> finished_;
     std::thread thread_;
     QTimer closing_;
-    int closingTicks_ = 0;
+    int closingTicks_ = -1; // -1 until close()
 };
 
 } // namespace vorn::mqtt
