@@ -9,8 +9,6 @@
 #include "notify/DesktopNotifier.h"
 #include "window/TFmain.h"
 
-#include <QLocalSocket>
-
 namespace vorn {
 
 namespace {
@@ -23,21 +21,17 @@ bool SingleWindow::claim(const RuntimeFolder& folder) {
         return true; // nowhere to meet: every window stands alone
     const QString path = folder.path + QStringLiteral("/window.sock");
     if (!lock_.tryTake(folder, QStringLiteral("window.lock"))) {
-        QLocalSocket other;
-        other.connectToServer(path);
-        if (other.waitForConnected(2000)) {
-            other.write("raise\n");
-            other.waitForBytesWritten(2000);
+        LocalSocket other;
+        if (other.connectTo(path)) {
+            other.write("raise\n"); // a few bytes on a fresh socket: sent at once
             return false;
         }
         return true; // the window there is does not answer: open one anyway
     }
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(path);
+    server_ = new LocalListener(this);
     server_->listen(path);
-    connect(server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* s = server_->nextPendingConnection()) {
+    connect(server_, &LocalListener::newConnection, this, [this] {
+        while (LocalSocket* s = server_->nextPendingConnection()) {
             s->deleteLater();
             emit raiseRequested();
         }

@@ -2,13 +2,13 @@
 
 #include "app/CommandLine.h"
 #include "link/HidBackend.h"
+#include "monitor/LocalSocket.h"
 #include "monitor/MonitorClient.h"
 #include "monitor/MonitorCore.h"
 #include "monitor/MonitorServer.h"
 #include "monitor/RuntimeFolder.h"
 #include "monitor/ToneRouter.h"
 
-#include <QLocalServer>
 #include <QObject>
 #include <QTimer>
 #include <memory>
@@ -31,7 +31,7 @@ signals:
 
 private:
     OwnerLock lock_;
-    QLocalServer* server_ = nullptr; // owned through its parent, this
+    LocalListener* server_ = nullptr; // owned through its parent, this
 };
 
 // The window and what it shows: the monitor itself when this process owns

@@ -1,11 +1,11 @@
 #include "monitor/MonitorClient.h"
 
+#include "monitor/LocalSocket.h"
 #include "monitor/MonitorProtocol.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLocalSocket>
 
 namespace vorn {
 
@@ -32,9 +32,9 @@ void update(MonitorClient* self, T& field, T value, Signal signal) {
 } // namespace
 
 MonitorClient::MonitorClient(MessageSink& messages, ToneSink& tones, QObject* parent)
-    : MonitorModel(parent), messages_(messages), tones_(tones), socket_(new QLocalSocket(this)) {
-    connect(socket_, &QLocalSocket::readyRead, this, &MonitorClient::readLines);
-    connect(socket_, &QLocalSocket::disconnected, this, &MonitorClient::ownerGone);
+    : MonitorModel(parent), messages_(messages), tones_(tones), socket_(new LocalSocket(this)) {
+    connect(socket_, &LocalSocket::readyRead, this, &MonitorClient::readLines);
+    connect(socket_, &LocalSocket::disconnected, this, &MonitorClient::ownerGone);
 }
 
 MonitorClient::~MonitorClient() {
@@ -44,11 +44,9 @@ MonitorClient::~MonitorClient() {
 bool MonitorClient::attach(const QString& socketPath, int ms) {
     QElapsedTimer clock;
     clock.start();
-    socket_->connectToServer(socketPath);
-    if (!socket_->waitForConnected(ms))
+    if (!socket_->connectTo(socketPath))
         return false;
-    while (!settingsSeen_ && socket_->state() == QLocalSocket::ConnectedState &&
-           clock.elapsed() < ms) {
+    while (!settingsSeen_ && socket_->isOpen() && clock.elapsed() < ms) {
         socket_->waitForReadyRead(static_cast<int>(std::max<qint64>(1, ms - clock.elapsed())));
         readLines();
     }
@@ -62,8 +60,6 @@ bool MonitorClient::attach(const QString& socketPath, int ms) {
 
 void MonitorClient::send(const QJsonObject& message) {
     socket_->write(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n');
-    socket_->flush(); // out now, not at the next turn of the event loop; never waits
-
 }
 
 void MonitorClient::setFrequency(const QString& text) {

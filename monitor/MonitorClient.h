@@ -7,9 +7,9 @@
 
 #include <QJsonObject>
 
-class QLocalSocket;
-
 namespace vorn {
+
+class LocalSocket;
 
 // The monitor of another process, mirrored over the owner's socket: the
 // state as the owner tells it, and every command sent to the owner. It
@@ -62,7 +62,7 @@ private:
 
     MessageSink& messages_;
     ToneSink& tones_;
-    QLocalSocket* socket_ = nullptr; // owned through its parent, this
+    LocalSocket* socket_ = nullptr; // owned through its parent, this
     LineReader reader_;
     bool settingsSeen_ = false;
     TyreStateTable state_;
