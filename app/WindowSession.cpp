@@ -9,7 +9,19 @@
 #include "notify/DesktopNotifier.h"
 #include "window/TFmain.h"
 
+#include <QCoreApplication>
+#include <cstdio>
+
 namespace vorn {
+
+QString failureText(const std::exception& e) {
+    const QString text = QString::fromUtf8(e.what());
+    if (const auto* line = dynamic_cast<const SettingsLineError*>(&e)) {
+        std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(line->where()));
+        return text + QStringLiteral("\nin ") + line->place();
+    }
+    return text;
+}
 
 namespace {
 // How often a window whose owner ended looks for the unit again.
@@ -84,9 +96,17 @@ void WindowSession::lookForOwner() {
         services_.messages->note(
             QStringLiteral("vorn: the owner ended; this window took the unit over"));
         std::unique_ptr<MonitorClient> before = std::move(client_);
-        own();
         if (before)
             before.release()->deleteLater();
+        try {
+            own();
+        } catch (const std::exception& e) {
+            // As a start that fails: the reason shown, the program ended
+            // with a failure, rather than an exception out of the event loop.
+            services_.messages->show(failureText(e), kExceptionCaption);
+            owner_.release();
+            QCoreApplication::exit(1);
+        }
         return;
     }
     if (attach())

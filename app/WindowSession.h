@@ -11,12 +11,17 @@
 
 #include <QObject>
 #include <QTimer>
+#include <exception>
 #include <memory>
 
 namespace vorn {
 
 class BusConnector;
 class TFmain;
+
+// What a failed start shows the user: the reason, with the settings file
+// and line when a line was at fault (also said on standard error).
+QString failureText(const std::exception& e);
 
 // The user's one window: a later `vorn` asks it to come forward and ends.
 class SingleWindow : public QObject {

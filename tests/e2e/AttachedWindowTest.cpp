@@ -82,6 +82,25 @@ TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOver
     EXPECT_TRUE(within(5000, [&] { return QFile::exists(options.historyFile); }));
 }
 
+TEST(AttachedWindow, ATakeOverOnABrokenSettingsFileShowsTheLineAndEndsTheProgram) {
+    test::Owner owner(VORND_BINARY);
+    ProgramOptions options;
+    options.notify = false;
+    options.noHistory = true;
+    test::RecordingMessageSink messages;
+    test::RecordingToneSink tones;
+    FakeHid hid;
+    WindowSession session(options, {owner.dir.path(), &messages, &tones, &hid, nullptr});
+    session.start();
+    ASSERT_FALSE(session.owns());
+    owner.dir.write("setdata.txt", "26\r\nforty\r\n");
+    ::kill(static_cast<pid_t>(owner.process.processId()), SIGTERM);
+    ASSERT_TRUE(within(5000, [&] { return !messages.shown.empty(); }));
+    EXPECT_TRUE(messages.shown.front().text.endsWith("setdata.txt, line 2"))
+        << qPrintable(messages.shown.front().text);
+    EXPECT_FALSE(session.owns());
+}
+
 TEST(AttachedWindow, ASecondVornComesToTheFirstWindowAndEndsWithZero) {
     test::Owner owner(VORND_BINARY);
     QProcess first, second;
