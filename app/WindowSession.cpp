@@ -26,6 +26,8 @@ QString failureText(const std::exception& e) {
 namespace {
 // How often a window whose owner ended looks for the unit again.
 constexpr int kHandOverTickMs = 100;
+// How long a new owner may take to send its whole state.
+constexpr int kAttachMs = 3000;
 } // namespace
 
 bool SingleWindow::claim(const RuntimeFolder& folder) {
@@ -78,6 +80,11 @@ bool WindowSession::attach() {
     auto client = std::make_unique<MonitorClient>(*services_.messages, *services_.tones);
     if (!client->attach(folder_.socketPath()))
         return false;
+    mirror(std::move(client));
+    return true;
+}
+
+void WindowSession::mirror(std::unique_ptr<MonitorClient> client) {
     connect(client.get(), &MonitorClient::ownerGone, this, [this] { handOver_.start(); });
     // The old mirror lives until the window that draws from it has gone; it
     // may be the one telling us of its end this very moment.
@@ -85,7 +92,6 @@ bool WindowSession::attach() {
     show(*client_);
     if (before)
         before.release()->deleteLater();
-    return true;
 }
 
 // The owner ended: take the unit when its lock is free, or attach to
@@ -93,6 +99,7 @@ bool WindowSession::attach() {
 void WindowSession::lookForOwner() {
     if (owner_.tryTake(folder_)) {
         handOver_.stop();
+        pending_.reset();
         services_.messages->note(
             QStringLiteral("vorn: the owner ended; this window took the unit over"));
         std::unique_ptr<MonitorClient> before = std::move(client_);
@@ -109,8 +116,21 @@ void WindowSession::lookForOwner() {
         }
         return;
     }
-    if (attach())
+    // Another process took the unit: attach to it without waiting here, the
+    // window stays live; its whole state is looked for on the next ticks.
+    if (!pending_) {
+        pending_ = std::make_unique<MonitorClient>(*services_.messages, *services_.tones);
+        if (!pending_->connectTo(folder_.socketPath()))
+            pending_.reset();
+        pendingSince_.start();
+        return;
+    }
+    if (pending_->hasState()) {
         handOver_.stop();
+        mirror(std::move(pending_));
+    } else if (!pending_->connected() || pendingSince_.elapsed() > kAttachMs) {
+        pending_.release()->deleteLater(); // it may be the one emitting
+    }
 }
 
 void WindowSession::own() {

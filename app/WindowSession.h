@@ -9,6 +9,7 @@
 #include "monitor/RuntimeFolder.h"
 #include "monitor/ToneRouter.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <exception>
@@ -65,6 +66,7 @@ public:
 private:
     void own();
     bool attach();
+    void mirror(std::unique_ptr<MonitorClient> client);
     void lookForOwner();
     void show(MonitorModel& model);
 
@@ -75,6 +77,8 @@ private:
     ToneRouter router_;
     QTimer handOver_;
     std::unique_ptr<MonitorClient> client_;
+    std::unique_ptr<MonitorClient> pending_; // attaching to a new owner
+    QElapsedTimer pendingSince_;
     std::unique_ptr<MonitorCore> core_;
     std::unique_ptr<MonitorServer> server_;
     std::unique_ptr<QObject> publishing_;

@@ -41,10 +41,14 @@ MonitorClient::~MonitorClient() {
     socket_->disconnect(this);
 }
 
+bool MonitorClient::connectTo(const QString& socketPath) {
+    return socket_->connectTo(socketPath);
+}
+
 bool MonitorClient::attach(const QString& socketPath, int ms) {
     QElapsedTimer clock;
     clock.start();
-    if (!socket_->connectTo(socketPath))
+    if (!connectTo(socketPath))
         return false;
     while (!settingsSeen_ && socket_->isOpen() && clock.elapsed() < ms) {
         socket_->waitForReadyRead(static_cast<int>(std::max<qint64>(1, ms - clock.elapsed())));
@@ -54,8 +58,11 @@ bool MonitorClient::attach(const QString& socketPath, int ms) {
         socket_->abort();
         return false;
     }
-    send({{"type", "playTones"}});
     return true;
+}
+
+bool MonitorClient::connected() const {
+    return socket_->isOpen();
 }
 
 void MonitorClient::send(const QJsonObject& message) {
@@ -192,7 +199,11 @@ void MonitorClient::takeSettings(const QJsonObject& m) {
     const int wheels = number(m, "wheels", 4) == 6 ? 6 : 4;
     const bool wheelsChanged = settingsSeen_ && wheels != settings_.AlarmWheels;
     settings_.AlarmWheels = wheels;
-    settingsSeen_ = true;
+    if (!settingsSeen_) {
+        // The whole state is here: from now on the owner's tones are ours to play.
+        settingsSeen_ = true;
+        send({{"type", "playTones"}});
+    }
     emit settingsChanged();
     if (wheelsChanged)
         emit MonitorModel::wheelsChanged();

@@ -23,6 +23,11 @@ public:
     // Connects and takes the whole state, waiting at most `ms`; false when
     // no owner answers.
     bool attach(const QString& socketPath, int ms = 3000);
+    // Connects without waiting; the state follows through the event loop,
+    // and hasState() tells when it is whole.
+    bool connectTo(const QString& socketPath);
+    bool hasState() const { return settingsSeen_; }
+    bool connected() const;
 
     const TyreStateTable& state() const override { return state_; }
     const MonitorSettings& settings() const override { return settings_; }

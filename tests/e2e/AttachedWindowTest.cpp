@@ -82,6 +82,38 @@ TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOver
     EXPECT_TRUE(within(5000, [&] { return QFile::exists(options.historyFile); }));
 }
 
+TEST(AttachedWindow, WhenAnotherVorndTakesTheUnitOverTheWindowAttachesToIt) {
+    test::Owner owner(VORND_BINARY);
+    ProgramOptions options;
+    options.notify = false;
+    options.noHistory = true;
+    test::RecordingMessageSink messages;
+    test::RecordingToneSink tones;
+    FakeHid hid;
+    WindowSession session(options, {owner.dir.path(), &messages, &tones, &hid, nullptr});
+    session.start();
+    ASSERT_FALSE(session.owns());
+    // The window's loop stands still until the second vornd holds the unit
+    // and listens, so the window finds an owner when it looks.
+    QProcess second;
+    owner.start(second, VORND_BINARY);
+    ::kill(static_cast<pid_t>(owner.process.processId()), SIGTERM);
+    ASSERT_TRUE(owner.process.waitForFinished(5000));
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFile::exists(test::socketPath()) && clock.elapsed() < 5000)
+        QThread::msleep(10);
+    ASSERT_TRUE(QFile::exists(test::socketPath()));
+    owner.unit.send(report(2, 33, 30));
+    ASSERT_TRUE(
+        within(5000, [&] { return session.window()->core().state().TyrePressure[2] == 66; }));
+    EXPECT_FALSE(session.owns());
+    session.window()->Panel5Click();
+    EXPECT_EQ(owner.unit.read(5000), "$W2#");
+    second.kill();
+    second.waitForFinished(5000);
+}
+
 TEST(AttachedWindow, ATakeOverOnABrokenSettingsFileShowsTheLineAndEndsTheProgram) {
     test::Owner owner(VORND_BINARY);
     ProgramOptions options;
