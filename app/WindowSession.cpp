@@ -4,13 +4,25 @@
 #include "app/Outputs.h"
 #include "window/TFmain.h"
 
-#include <QLocalSocket>
+#include <QCoreApplication>
+#include <cstdio>
 
 namespace vorn {
+
+QString failureText(const std::exception& e) {
+    const QString text = QString::fromUtf8(e.what());
+    if (const auto* line = dynamic_cast<const SettingsLineError*>(&e)) {
+        std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(line->where()));
+        return text + QStringLiteral("\nin ") + line->place();
+    }
+    return text;
+}
 
 namespace {
 // How often a window whose owner ended looks for the unit again.
 constexpr int kHandOverTickMs = 100;
+// How long a new owner may take to send its whole state.
+constexpr int kAttachMs = 3000;
 } // namespace
 
 bool SingleWindow::claim(const RuntimeFolder& folder) {
@@ -18,21 +30,17 @@ bool SingleWindow::claim(const RuntimeFolder& folder) {
         return true; // nowhere to meet: every window stands alone
     const QString path = folder.path + QStringLiteral("/window.sock");
     if (!lock_.tryTake(folder, QStringLiteral("window.lock"))) {
-        QLocalSocket other;
-        other.connectToServer(path);
-        if (other.waitForConnected(2000)) {
-            other.write("raise\n");
-            other.waitForBytesWritten(2000);
+        LocalSocket other;
+        if (other.connectTo(path)) {
+            other.write("raise\n"); // a few bytes on a fresh socket: sent at once
             return false;
         }
         return true; // the window there is does not answer: open one anyway
     }
-    server_ = new QLocalServer(this);
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(path);
+    server_ = new LocalListener(this);
     server_->listen(path);
-    connect(server_, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* s = server_->nextPendingConnection()) {
+    connect(server_, &LocalListener::newConnection, this, [this] {
+        while (LocalSocket* s = server_->nextPendingConnection()) {
             s->deleteLater();
             emit raiseRequested();
         }
@@ -67,6 +75,11 @@ bool WindowSession::attach() {
     auto client = std::make_unique<MonitorClient>(*services_.messages, *services_.tones);
     if (!client->attach(folder_.socketPath()))
         return false;
+    mirror(std::move(client));
+    return true;
+}
+
+void WindowSession::mirror(std::unique_ptr<MonitorClient> client) {
     connect(client.get(), &MonitorClient::ownerGone, this, [this] { handOver_.start(); });
     // The old mirror lives until the window that draws from it has gone; it
     // may be the one telling us of its end this very moment.
@@ -74,7 +87,6 @@ bool WindowSession::attach() {
     show(*client_);
     if (before)
         before.release()->deleteLater();
-    return true;
 }
 
 // The owner ended: take the unit when its lock is free, or attach to
@@ -82,16 +94,38 @@ bool WindowSession::attach() {
 void WindowSession::lookForOwner() {
     if (owner_.tryTake(folder_)) {
         handOver_.stop();
+        pending_.reset();
         services_.messages->note(
             QStringLiteral("vorn: the owner ended; this window took the unit over"));
         std::unique_ptr<MonitorClient> before = std::move(client_);
-        own();
         if (before)
             before.release()->deleteLater();
+        try {
+            own();
+        } catch (const std::exception& e) {
+            // As a start that fails: the reason shown, the program ended
+            // with a failure, rather than an exception out of the event loop.
+            services_.messages->show(failureText(e), kExceptionCaption);
+            owner_.release();
+            QCoreApplication::exit(1);
+        }
         return;
     }
-    if (attach())
+    // Another process took the unit: attach to it without waiting here, the
+    // window stays live; its whole state is looked for on the next ticks.
+    if (!pending_) {
+        pending_ = std::make_unique<MonitorClient>(*services_.messages, *services_.tones);
+        if (!pending_->connectTo(folder_.socketPath()))
+            pending_.reset();
+        pendingSince_.start();
+        return;
+    }
+    if (pending_->hasState()) {
         handOver_.stop();
+        mirror(std::move(pending_));
+    } else if (!pending_->connected() || pendingSince_.elapsed() > kAttachMs) {
+        pending_.release()->deleteLater(); // it may be the one emitting
+    }
 }
 
 void WindowSession::own() {

@@ -2,15 +2,17 @@
 
 #include "app/CommandLine.h"
 #include "link/HidBackend.h"
+#include "monitor/LocalSocket.h"
 #include "monitor/MonitorClient.h"
 #include "monitor/MonitorCore.h"
 #include "monitor/MonitorServer.h"
 #include "monitor/RuntimeFolder.h"
 #include "monitor/ToneRouter.h"
 
-#include <QLocalServer>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
+#include <exception>
 #include <memory>
 
 namespace vorn {
@@ -18,6 +20,10 @@ namespace vorn {
 class BusConnector;
 class Outputs;
 class TFmain;
+
+// What a failed start shows the user: the reason, with the settings file
+// and line when a line was at fault (also said on standard error).
+QString failureText(const std::exception& e);
 
 // The user's one window: a later `vorn` asks it to come forward and ends.
 class SingleWindow : public QObject {
@@ -32,7 +38,7 @@ signals:
 
 private:
     OwnerLock lock_;
-    QLocalServer* server_ = nullptr; // owned through its parent, this
+    LocalListener* server_ = nullptr; // owned through its parent, this
 };
 
 // The window and what it shows: the monitor itself when this process owns
@@ -61,6 +67,7 @@ public:
 private:
     void own();
     bool attach();
+    void mirror(std::unique_ptr<MonitorClient> client);
     void lookForOwner();
     void show(MonitorModel& model);
 
@@ -71,6 +78,8 @@ private:
     ToneRouter router_;
     QTimer handOver_;
     std::unique_ptr<MonitorClient> client_;
+    std::unique_ptr<MonitorClient> pending_; // attaching to a new owner
+    QElapsedTimer pendingSince_;
     std::unique_ptr<MonitorCore> core_;
     std::unique_ptr<MonitorServer> server_;
     std::unique_ptr<Outputs> outputs_;

@@ -43,14 +43,9 @@ int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
                          &vorn::WindowSession::raiseWindow);
         session.start();
         return app.exec();
-    } catch (const vorn::SettingsLineError& e) {
-        std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));
-        messages.show(QString::fromUtf8(e.what()) + QStringLiteral("\nin ") + e.place(),
-                      vorn::kExceptionCaption);
-        return 1;
     } catch (const std::exception& e) {
         // A failed start is shown, and reported to the caller as a failure.
-        messages.show(QString::fromUtf8(e.what()), vorn::kExceptionCaption);
+        messages.show(vorn::failureText(e), vorn::kExceptionCaption);
         return 1;
     }
 }

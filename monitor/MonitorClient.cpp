@@ -1,11 +1,11 @@
 #include "monitor/MonitorClient.h"
 
+#include "monitor/LocalSocket.h"
 #include "monitor/MonitorProtocol.h"
 
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QLocalSocket>
 
 namespace vorn {
 
@@ -32,23 +32,25 @@ void update(MonitorClient* self, T& field, T value, Signal signal) {
 } // namespace
 
 MonitorClient::MonitorClient(MessageSink& messages, ToneSink& tones, QObject* parent)
-    : MonitorModel(parent), messages_(messages), tones_(tones), socket_(new QLocalSocket(this)) {
-    connect(socket_, &QLocalSocket::readyRead, this, &MonitorClient::readLines);
-    connect(socket_, &QLocalSocket::disconnected, this, &MonitorClient::ownerGone);
+    : MonitorModel(parent), messages_(messages), tones_(tones), socket_(new LocalSocket(this)) {
+    connect(socket_, &LocalSocket::readyRead, this, &MonitorClient::readLines);
+    connect(socket_, &LocalSocket::disconnected, this, &MonitorClient::ownerGone);
 }
 
 MonitorClient::~MonitorClient() {
     socket_->disconnect(this);
 }
 
+bool MonitorClient::connectTo(const QString& socketPath) {
+    return socket_->connectTo(socketPath);
+}
+
 bool MonitorClient::attach(const QString& socketPath, int ms) {
     QElapsedTimer clock;
     clock.start();
-    socket_->connectToServer(socketPath);
-    if (!socket_->waitForConnected(ms))
+    if (!connectTo(socketPath))
         return false;
-    while (!settingsSeen_ && socket_->state() == QLocalSocket::ConnectedState &&
-           clock.elapsed() < ms) {
+    while (!settingsSeen_ && socket_->isOpen() && clock.elapsed() < ms) {
         socket_->waitForReadyRead(static_cast<int>(std::max<qint64>(1, ms - clock.elapsed())));
         readLines();
     }
@@ -56,14 +58,15 @@ bool MonitorClient::attach(const QString& socketPath, int ms) {
         socket_->abort();
         return false;
     }
-    send({{"type", "playTones"}});
     return true;
+}
+
+bool MonitorClient::connected() const {
+    return socket_->isOpen();
 }
 
 void MonitorClient::send(const QJsonObject& message) {
     socket_->write(QJsonDocument(message).toJson(QJsonDocument::Compact) + '\n');
-    socket_->flush(); // out now, not at the next turn of the event loop; never waits
-
 }
 
 void MonitorClient::setFrequency(const QString& text) {
@@ -196,7 +199,11 @@ void MonitorClient::takeSettings(const QJsonObject& m) {
     const int wheels = number(m, "wheels", 4) == 6 ? 6 : 4;
     const bool wheelsChanged = settingsSeen_ && wheels != settings_.AlarmWheels;
     settings_.AlarmWheels = wheels;
-    settingsSeen_ = true;
+    if (!settingsSeen_) {
+        // The whole state is here: from now on the owner's tones are ours to play.
+        settingsSeen_ = true;
+        send({{"type", "playTones"}});
+    }
     emit settingsChanged();
     if (wheelsChanged)
         emit MonitorModel::wheelsChanged();

@@ -7,9 +7,9 @@
 
 #include <QJsonObject>
 
-class QLocalSocket;
-
 namespace vorn {
+
+class LocalSocket;
 
 // The monitor of another process, mirrored over the owner's socket: the
 // state as the owner tells it, and every command sent to the owner. It
@@ -23,6 +23,11 @@ public:
     // Connects and takes the whole state, waiting at most `ms`; false when
     // no owner answers.
     bool attach(const QString& socketPath, int ms = 3000);
+    // Connects without waiting; the state follows through the event loop,
+    // and hasState() tells when it is whole.
+    bool connectTo(const QString& socketPath);
+    bool hasState() const { return settingsSeen_; }
+    bool connected() const;
 
     const TyreStateTable& state() const override { return state_; }
     const MonitorSettings& settings() const override { return settings_; }
@@ -63,7 +68,7 @@ private:
 
     MessageSink& messages_;
     ToneSink& tones_;
-    QLocalSocket* socket_ = nullptr; // owned through its parent, this
+    LocalSocket* socket_ = nullptr; // owned through its parent, this
     LineReader reader_;
     bool settingsSeen_ = false;
     TyreStateTable state_;

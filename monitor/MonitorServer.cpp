@@ -2,8 +2,6 @@
 
 #include "monitor/MonitorProtocol.h"
 
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <algorithm>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -54,7 +52,7 @@ void apply(MonitorCore& core, const wire::ClientMessage& m) {
 
 MonitorServer::MonitorServer(MonitorCore& core, MessageSink& messages, ToneRouter* tones,
                              QObject* parent)
-    : QObject(parent), core_(core), messages_(messages), server_(new QLocalServer(this)),
+    : QObject(parent), core_(core), messages_(messages), server_(new LocalListener(this)),
       tones_(tones) {
     if (tones_)
         tones_->setRemote([this](int hz, int ms) {
@@ -66,8 +64,7 @@ MonitorServer::MonitorServer(MonitorCore& core, MessageSink& messages, ToneRoute
                 }
             return taken;
         });
-    server_->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(server_, &QLocalServer::newConnection, this, &MonitorServer::accept);
+    connect(server_, &LocalListener::newConnection, this, &MonitorServer::accept);
     connectCore();
 }
 
@@ -82,7 +79,6 @@ MonitorServer::~MonitorServer() {
 }
 
 bool MonitorServer::listen(const QString& path) {
-    QLocalServer::removeServer(path);
     if (server_->listen(path))
         return true;
     messages_.note(QStringLiteral("vorn: cannot serve the monitor on %1: %2")
@@ -134,16 +130,16 @@ QByteArray MonitorServer::wholeState() const {
 }
 
 // Only this user's own processes: the kernel tells who connected.
-bool MonitorServer::samePeer(QLocalSocket& socket) const {
+bool MonitorServer::samePeer(LocalSocket& socket) const {
     ucred peer{};
     socklen_t size = sizeof peer;
-    const auto fd = static_cast<int>(socket.socketDescriptor());
+    const int fd = socket.descriptor();
     return fd >= 0 && ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
            size == sizeof peer && peer.uid == ::geteuid();
 }
 
 void MonitorServer::accept() {
-    while (QLocalSocket* socket = server_->nextPendingConnection()) {
+    while (LocalSocket* socket = server_->nextPendingConnection()) {
         if (!samePeer(*socket)) {
             messages_.note(QStringLiteral("vorn: refused a connection from another user"));
             socket->abort();
@@ -153,15 +149,15 @@ void MonitorServer::accept() {
         auto client = std::make_unique<Client>(Client{socket, {}});
         Client* c = client.get();
         clients_.push_back(std::move(client));
-        connect(socket, &QLocalSocket::readyRead, this, [this, c] { read(*c); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] { drop(socket, {}); });
+        connect(socket, &LocalSocket::readyRead, this, [this, c] { read(*c); });
+        connect(socket, &LocalSocket::disconnected, this, [this, socket] { drop(socket, {}); });
         send(*c, wholeState());
         emit clientsChanged();
     }
 }
 
 void MonitorServer::read(Client& client) {
-    QLocalSocket* socket = client.socket;
+    LocalSocket* socket = client.socket;
     // A reply or what a command changed may drop this very client.
     const auto alive = [this, socket] {
         return std::any_of(clients_.begin(), clients_.end(),
@@ -208,7 +204,7 @@ void MonitorServer::broadcast(const QByteArray& line) {
         send(*c, line);
 }
 
-void MonitorServer::drop(QLocalSocket* socket, const QString& why) {
+void MonitorServer::drop(LocalSocket* socket, const QString& why) {
     const auto it = std::find_if(clients_.begin(), clients_.end(),
                                  [socket](const auto& c) { return c->socket == socket; });
     if (it == clients_.end())

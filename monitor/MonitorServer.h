@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/LineReader.h"
+#include "monitor/LocalSocket.h"
 #include "monitor/MonitorCore.h"
 #include "monitor/ToneRouter.h"
 
@@ -8,9 +9,6 @@
 #include <QObject>
 #include <memory>
 #include <vector>
-
-class QLocalServer;
-class QLocalSocket;
 
 namespace vorn {
 
@@ -44,15 +42,15 @@ signals:
 
 private:
     struct Client {
-        QLocalSocket* socket; // owned through its parent, the server
+        LocalSocket* socket; // owned through its parent, the server
         LineReader reader;
         bool playsTones = false;
     };
     void accept();
-    bool samePeer(QLocalSocket& socket) const;
+    bool samePeer(LocalSocket& socket) const;
     void read(Client& client);
     void send(Client& client, const QByteArray& line);
-    void drop(QLocalSocket* socket, const QString& why);
+    void drop(LocalSocket* socket, const QString& why);
     QByteArray wholeState() const;
     void connectCore();
     // Sends a section again only when it changed since it was last sent.
@@ -60,7 +58,7 @@ private:
 
     MonitorCore& core_;
     MessageSink& messages_;
-    QLocalServer* server_ = nullptr; // owned through its parent, this
+    LocalListener* server_ = nullptr; // owned through its parent, this
     std::vector<std::unique_ptr<Client>> clients_;
     QByteArray lastTable_;
     QByteArray lastPanels_;

@@ -11,6 +11,12 @@ WheelPublisher::WheelPublisher(Settings settings, Send send, int wheels)
         send_(acknowledgeDiscovery(settings_));
     }
     setWheelCount(wheels);
+    // The broker may still keep the configs of wheels an earlier run had
+    // and this vehicle has not; Home Assistant would show them for good.
+    if (settings_.discovery)
+        for (int wheel = std::clamp(wheels, 0, kShownWheels); wheel < kShownWheels; ++wheel)
+            for (const Message& m : wheelRemoval(settings_, wheel))
+                send_(m);
     alarmEnded();
 }
 
@@ -55,8 +61,12 @@ void WheelPublisher::refreshed(const TyreStateTable& state, std::int32_t unitInd
         Wheel& w = wheels_[i];
         if (!w.reported)
             continue;
-        const WheelReading now{wheel, state.TyrePressure[i], state.TyreTemperature[i],
-                               state.TyreStatus[i], state.TyreBattery[i], w.insight};
+        const WheelReading now{wheel,
+                               state.TyrePressure[i],
+                               state.TyreTemperature[i],
+                               state.TyreStatus[i],
+                               state.TyreBattery[i],
+                               w.insight};
         const qint64 since = nowMs - w.sentAtMs;
         const bool changed = !w.sent || *w.sent != now || unitChanged;
         const bool due = !w.sent || (changed && since >= kMinGapMs) || since >= kHeartbeatMs;

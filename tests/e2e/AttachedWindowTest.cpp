@@ -1,11 +1,13 @@
 // A window attached to vornd, the owner of the unit on a pseudo-terminal:
 // it shows the owner's screen, sends its clicks to it, plays its tones, and
-// takes the unit over when the owner ends.
+// takes the unit over when the owner ends. Only the owner keeps the history
+// and publishes: the window does both only once it holds the unit.
 #include "app/WindowSession.h"
 #include "link/FakeHid.h"
 #include "sim/Frames.h"
 #include "tests/monitor/MonitorFixture.h"
 #include "tests/monitor/OwnerProcess.h"
+#include "tests/publish/Broker.h"
 #include "window/TFmain.h"
 
 #include <QCoreApplication>
@@ -31,9 +33,16 @@ QByteArray report(int wheel, int psi, int celsius) {
 
 TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOverWhenTheOwnerEnds) {
     test::Owner owner(VORND_BINARY);
+    test::Broker broker;
+    owner.dir.write("password", QByteArray(test::Broker::kPassword) + "\n");
+    QFile::setPermissions(owner.dir.file("password"), QFile::ReadOwner | QFile::WriteOwner);
     ProgramOptions options;
     options.notify = false;
-    options.noHistory = true;
+    options.historyFile = owner.dir.file("window-history.sqlite");
+    options.mqtt = {{"host", "127.0.0.1"},
+                    {"port", QString::number(broker.plainPort())},
+                    {"user", test::Broker::kUser},
+                    {"password_file", owner.dir.file("password")}};
     test::RecordingMessageSink messages;
     test::RecordingToneSink tones;
     FakeHid hid;
@@ -53,6 +62,10 @@ TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOver
     // The owner's alarm tone sounds here, within a blink.
     EXPECT_TRUE(within(3000, [&] { return !tones.played.empty(); }));
     EXPECT_EQ(tones.played.front().hz, 2000);
+    EXPECT_FALSE(QFile::exists(options.historyFile));
+    QFile brokerLog(broker.file("broker.log"));
+    ASSERT_TRUE(brokerLog.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(brokerLog.readAll().contains("New client connected"));
 
     QElapsedTimer handOver;
     handOver.start();
@@ -64,6 +77,60 @@ TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOver
     EXPECT_TRUE(within(5000, [&] { return window->core().state().TyrePressure[0] == 66; }));
     window->Panel1Click();
     EXPECT_EQ(owner.unit.read(5000), "$W0#");
+    // Now the owner, the window keeps the history and publishes.
+    EXPECT_TRUE(broker.waitForLog("New client connected").contains("New client connected"));
+    EXPECT_TRUE(within(5000, [&] { return QFile::exists(options.historyFile); }));
+}
+
+TEST(AttachedWindow, WhenAnotherVorndTakesTheUnitOverTheWindowAttachesToIt) {
+    test::Owner owner(VORND_BINARY);
+    ProgramOptions options;
+    options.notify = false;
+    options.noHistory = true;
+    test::RecordingMessageSink messages;
+    test::RecordingToneSink tones;
+    FakeHid hid;
+    WindowSession session(options, {owner.dir.path(), &messages, &tones, &hid, nullptr});
+    session.start();
+    ASSERT_FALSE(session.owns());
+    // The window's loop stands still until the second vornd holds the unit
+    // and listens, so the window finds an owner when it looks.
+    QProcess second;
+    owner.start(second, VORND_BINARY);
+    ::kill(static_cast<pid_t>(owner.process.processId()), SIGTERM);
+    ASSERT_TRUE(owner.process.waitForFinished(5000));
+    QElapsedTimer clock;
+    clock.start();
+    while (!QFile::exists(test::socketPath()) && clock.elapsed() < 5000)
+        QThread::msleep(10);
+    ASSERT_TRUE(QFile::exists(test::socketPath()));
+    owner.unit.send(report(2, 33, 30));
+    ASSERT_TRUE(
+        within(5000, [&] { return session.window()->core().state().TyrePressure[2] == 66; }));
+    EXPECT_FALSE(session.owns());
+    session.window()->Panel5Click();
+    EXPECT_EQ(owner.unit.read(5000), "$W2#");
+    second.kill();
+    second.waitForFinished(5000);
+}
+
+TEST(AttachedWindow, ATakeOverOnABrokenSettingsFileShowsTheLineAndEndsTheProgram) {
+    test::Owner owner(VORND_BINARY);
+    ProgramOptions options;
+    options.notify = false;
+    options.noHistory = true;
+    test::RecordingMessageSink messages;
+    test::RecordingToneSink tones;
+    FakeHid hid;
+    WindowSession session(options, {owner.dir.path(), &messages, &tones, &hid, nullptr});
+    session.start();
+    ASSERT_FALSE(session.owns());
+    owner.dir.write("setdata.txt", "26\r\nforty\r\n");
+    ::kill(static_cast<pid_t>(owner.process.processId()), SIGTERM);
+    ASSERT_TRUE(within(5000, [&] { return !messages.shown.empty(); }));
+    EXPECT_TRUE(messages.shown.front().text.endsWith("setdata.txt, line 2"))
+        << qPrintable(messages.shown.front().text);
+    EXPECT_FALSE(session.owns());
 }
 
 TEST(AttachedWindow, ASecondVornComesToTheFirstWindowAndEndsWithZero) {

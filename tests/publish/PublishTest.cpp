@@ -147,15 +147,19 @@ TEST(WheelPublisher, DiscoveryAnnouncesTheVehiclesWheelsInPsiWhateverTheUnitAndF
         int wheels, laterWheels;
         int reporting; // -1: none
         std::set<int> announced;
+        std::set<int> keptFromBefore; // configs the broker holds from an earlier run
     } cases[] = {
-        {0, 4, 4, -1, {0, 1, 2, 3}},   {1, 6, 6, -1, {0, 1, 2, 3, 4, 5}},
-        {2, 6, 4, -1, {0, 1, 2, 3}},   // the count fell: wheels 4 and 5 removed
-        {3, 4, 4, 5, {0, 1, 2, 3, 5}}, // a wheel beyond the count that reports
-        {0, 6, 4, 5, {0, 1, 2, 3, 5}}, // stays when the count falls
+        {0, 4, 4, -1, {0, 1, 2, 3}, {4, 5}}, // a six-wheel run before
+        {1, 6, 6, -1, {0, 1, 2, 3, 4, 5}, {}},
+        {2, 6, 4, -1, {0, 1, 2, 3}, {}},   // the count fell: wheels 4 and 5 removed
+        {3, 4, 4, 5, {0, 1, 2, 3, 5}, {}}, // a wheel beyond the count that reports
+        {0, 6, 4, 5, {0, 1, 2, 3, 5}, {}}, // stays when the count falls
     };
     const QString config = "homeassistant/sensor/vorn_van/wheel%1_pressure/config";
     for (const auto& c : cases) {
         std::map<QString, QByteArray> retained; // as the broker keeps them
+        for (const int wheel : c.keptFromBefore)
+            retained[config.arg(wheel)] = "{}";
         Settings settings;
         settings.unit = "van";
         WheelPublisher publisher(
