@@ -18,9 +18,11 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTcpServer>
 #include <QTest>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace vorn {
 namespace {
@@ -58,11 +60,15 @@ bool published(Subscriber& s, const std::string& topic, const std::string& paylo
     return false;
 }
 
-// A loopback port nobody listens on.
+// A loopback port nobody listens on: one the kernel just gave out and took back.
 int closedPort() {
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost);
-    return server.serverPort();
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    ::close(fd);
+    return ntohs(a.sin_port);
 }
 
 TEST(Preferences, ABadValueIsRefusedWithTheCommandLinesMessageAndAGoodSetIsWrittenAndReadBack) {
