@@ -1,6 +1,6 @@
 #include "app/CommandLine.h"
 
-#include "history/HistoryTypes.h"
+#include "history/HistorySettings.h"
 #include "monitor/BuildInfo.h"
 
 #include <QCommandLineParser>
@@ -71,20 +71,17 @@ struct HistoryOptions {
     QCommandLineOption file, off, days, rawDays, exportCsv, since, until, tyreReport, json;
 };
 
-// A whole number of days from `least` to a hundred years, or why not.
+// A whole number of days from `least` to a hundred years, or why not: the
+// check vorn.conf's [history] days get too.
 std::optional<QString> readDays(const QCommandLineParser& parser, const QCommandLineOption& option,
                                 int least, std::optional<int>& days) {
     if (!parser.isSet(option))
         return std::nullopt;
-    bool ok = false;
-    days = parser.value(option).toInt(&ok);
-    if (ok && *days >= least && *days <= history::kMostDays)
-        return std::nullopt;
-    return QStringLiteral("--%1 takes a whole number from %2 to %3, not '%4'.")
-        .arg(option.names().first())
-        .arg(least)
-        .arg(history::kMostDays)
-        .arg(parser.value(option));
+    const QString text = parser.value(option);
+    if (const QString why = history::daysRefusal(text, least); !why.isEmpty())
+        return QStringLiteral("--%1: %2.").arg(option.names().first(), why);
+    days = text.trimmed().toInt();
+    return std::nullopt;
 }
 
 CommandLine readOptions(const QCommandLineParser& parser, const HistoryOptions& o,
@@ -125,6 +122,30 @@ CommandLine readOptions(const QCommandLineParser& parser, const HistoryOptions& 
 }
 
 } // namespace
+
+QMap<QString, QString> commandLineNotes(const ProgramOptions& options) {
+    QMap<QString, QString> notes;
+    for (const MqttOption& o : kMqttOptions)
+        if (const QString key = QString::fromLatin1(o.key); options.mqtt.contains(key))
+            notes.insert(QStringLiteral("mqtt/") + key,
+                         QStringLiteral("--%1 %2").arg(o.name, options.mqtt.value(key)));
+    const QString file = QStringLiteral("--history ") + options.historyFile;
+    if (options.noHistory)
+        notes.insert(QStringLiteral("history/enabled"), QStringLiteral("--no-history"));
+    else if (!options.historyFile.isEmpty())
+        notes.insert(QStringLiteral("history/enabled"), file);
+    if (!options.historyFile.isEmpty())
+        notes.insert(QStringLiteral("history/file"), file);
+    if (options.historyDays)
+        notes.insert(QStringLiteral("history/days"),
+                     QStringLiteral("--history-days %1").arg(*options.historyDays));
+    if (options.historyRawDays)
+        notes.insert(QStringLiteral("history/raw_days"),
+                     QStringLiteral("--history-raw-days %1").arg(*options.historyRawDays));
+    if (!options.notify)
+        notes.insert(QStringLiteral("notify/enabled"), QStringLiteral("--no-notify"));
+    return notes;
+}
 
 QStringList argumentList(int argc, char** argv) {
     QStringList list;

@@ -47,6 +47,10 @@ struct CommandLine {
 // -style, ...) are left for Qt and do not count as unknown.
 CommandLine parseCommandLine(const QStringList& arguments);
 
+// Each setting of vorn.conf ("section/key") that the options set for this
+// run, with the option as given: "mqtt/port" -> "--mqtt-port 1884".
+QMap<QString, QString> commandLineNotes(const ProgramOptions& options);
+
 // The arguments of main() as text, for parseCommandLine and for Qt.
 QStringList argumentList(int argc, char** argv);
 

@@ -1,18 +1,14 @@
 #include "app/Headless.h"
 
 #include "app/CommandLine.h"
-#include "app/HistoryWiring.h"
-#include "app/InsightWiring.h"
-#include "app/PublishWiring.h"
+#include "app/Outputs.h"
 #include "app/UserFolder.h"
 #include "link/HidBackend.h"
 #include "link/TonePlayer.h"
 #include "monitor/MonitorCore.h"
 #include "monitor/MonitorServer.h"
 #include "monitor/RuntimeFolder.h"
-#include "monitor/UserSettings.h"
 #include "notify/BusConnector.h"
-#include "notify/DesktopNotifier.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -145,11 +141,7 @@ int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnecto
     try {
         MonitorCore core({*workDir, &messages, &router, hid.get()});
         const auto server = serveMonitor(core, messages, owner, folder, &router);
-        if (options.notify)
-            new DesktopNotifier(core, sessionBus); // owned by the monitor
-        installHistory(core, options);
-        const auto publishing = startPublishing(core, options, *openUserSettings());
-        installInsight(core, *openUserSettings(), publishing.get());
+        Outputs outputs(core, options, sessionBus);
         return app.exec();
     } catch (const SettingsLineError& e) {
         std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));

@@ -5,6 +5,7 @@
 #include "history/HistorySettings.h"
 #include "monitor/SettingsFile.h"
 #include "monitor/UserSettings.h"
+#include "prefs/Preferences.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -18,10 +19,19 @@ QString defaultHistoryPath() {
     return folder.isEmpty() ? QString() : folder + QStringLiteral("/history.sqlite");
 }
 
+QString historyFileFor(const ProgramOptions& options) {
+    if (!options.historyFile.isEmpty())
+        return options.historyFile;
+    const QString chosen = prefs::historyFile(*openUserSettings());
+    return chosen.isEmpty() ? defaultHistoryPath() : chosen;
+}
+
 QString historyPathFor(const ProgramOptions& options) {
     if (options.noHistory)
         return {};
-    return options.historyFile.isEmpty() ? defaultHistoryPath() : options.historyFile;
+    if (options.historyFile.isEmpty() && !prefs::historyWanted(*openUserSettings()))
+        return {};
+    return historyFileFor(options);
 }
 
 history::Retention historyRetentionFor(const ProgramOptions& options) {
@@ -87,7 +97,7 @@ int runCsvExportCommand(const ProgramOptions& options, const QString& workDir) {
         return failWith(
             QStringLiteral("--since %1 is after --until %2.").arg(options.since, options.until));
     const history::ExportResult result = history::exportCsv(
-        historyPathFor(options), options.exportCsv, from, to, chosenPressureUnit(workDir));
+        historyFileFor(options), options.exportCsv, from, to, chosenPressureUnit(workDir));
     if (!result.ok)
         return failWith(result.error);
     const bool toStdout = options.exportCsv == QLatin1String("-");

@@ -10,7 +10,11 @@ namespace vorn {
 
 // history.sqlite in the user's data folder (~/.local/share/VORN on Linux).
 QString defaultHistoryPath();
-// The history file the options name; empty when history is off.
+// The history file: the command line's, else the one vorn.conf's [history]
+// file names, else the default.
+QString historyFileFor(const ProgramOptions& options);
+// The history file to keep; empty when the command line or vorn.conf's
+// [history] enabled turns history off (--history turns it on).
 QString historyPathFor(const ProgramOptions& options);
 // How long the history keeps what: the command line over the [history]
 // section of vorn.conf over the defaults. A value in the file that cannot

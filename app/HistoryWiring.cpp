@@ -29,19 +29,39 @@ QString agoText(TimeMs ms) {
 
 HistoryFeature::HistoryFeature(MonitorCore& core, HistoryConfig config)
     : QObject(&core), core_(core), config_(std::move(config)) {
-    if (!config_.path.isEmpty()) {
-        history::WriterConfig writer;
-        writer.path = config_.path;
-        writer.retention = config_.retention;
-        writer.clock = config_.clock;
-        writer_ = std::make_unique<history::HistoryWriter>(std::move(writer));
-        record(EventKind::ProgramStarted);
-    }
+    open();
     connectCore();
 }
 
 HistoryFeature::~HistoryFeature() {
     record(EventKind::ProgramEnded);
+    writer_.reset();
+    for (std::thread& t : closing_)
+        t.join();
+}
+
+void HistoryFeature::open() {
+    if (config_.path.isEmpty())
+        return;
+    history::WriterConfig writer;
+    writer.path = config_.path;
+    writer.retention = config_.retention;
+    writer.clock = config_.clock;
+    writer_ = std::make_unique<history::HistoryWriter>(std::move(writer));
+    record(EventKind::ProgramStarted);
+}
+
+void HistoryFeature::reopen(HistoryConfig config) {
+    const history::Retention& was = config_.retention;
+    if (config.path == config_.path && config.retention.days == was.days &&
+        config.retention.rawDays == was.rawDays)
+        return;
+    record(EventKind::ProgramEnded);
+    if (writer_)
+        closing_.emplace_back([old = std::move(writer_)]() mutable { old.reset(); });
+    config.clock = config_.clock;
+    config_ = std::move(config);
+    open();
 }
 
 TimeMs HistoryFeature::now() const {
@@ -104,7 +124,7 @@ void HistoryFeature::followInsight(insight::LiveInsight& insight) {
 
 QString HistoryFeature::problem() const {
     if (!writer_)
-        return QStringLiteral("history is turned off (--no-history)");
+        return QStringLiteral("history is turned off (Preferences or --no-history)");
     const history::HistoryWriter::Status status = writer_->status();
     QString text;
     if (status.state == history::HistoryWriter::State::Failed)

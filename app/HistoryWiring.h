@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
+#include <vector>
 
 namespace vorn {
 
@@ -34,6 +36,10 @@ public:
 
     history::HistoryWriter* writer() { return writer_.get(); }
     const HistoryConfig& config() const { return config_; }
+    // Goes on in `config`'s file with its retention when either changed:
+    // the old file is told of the end and written out on a thread of its
+    // own, so this never waits for the disk.
+    void reopen(HistoryConfig config);
     // Why there is no history, in words; empty when it works.
     QString problem() const;
     // "last report 14:32:05, 3 min ago" or "never reported", for wheel 0 to 5.
@@ -48,10 +54,12 @@ private:
     void record(history::EventKind kind, int wheel = -1, int detail = 0);
     void storeReading(int wheel, ReportLink link);
     void watchLinks();
+    void open();
 
     MonitorCore& core_;
     HistoryConfig config_;
     std::unique_ptr<history::HistoryWriter> writer_;
+    std::vector<std::thread> closing_; // each ends an old writer
     std::array<std::optional<history::TimeMs>, 6> lastReport_{};
     bool serialUp_ = false;
     bool usbUp_ = false;

@@ -25,7 +25,7 @@ void say(const QString& text) {
 class Publishing : public QObject {
 public:
     Publishing(MonitorCore& core, const mqtt::Settings& settings)
-        : link_(settings, this),
+        : core_(core), link_(settings, this),
           wheels_(
               settings, [this](const mqtt::Message& m) { link_.publish(m); }, core.wheels()) {
         clock_.start();
@@ -50,6 +50,14 @@ public:
                 &MonitorCore::acknowledgeAlarm);
     }
 
+    // Stops feeding the link and lets it say "offline" and go; `done` runs
+    // once it has.
+    void close(const std::function<void()>& done) {
+        disconnect(&core_, nullptr, this, nullptr);
+        connect(&link_, &mqtt::MqttLink::closed, this, done);
+        link_.close();
+    }
+
     void follow(insight::LiveInsight& insight) {
         connect(&insight, &insight::LiveInsight::glanceChanged, this, [this, &insight](int wheel) {
             const insight::WheelGlance& g = insight.glance(wheel);
@@ -61,6 +69,7 @@ public:
     }
 
 private:
+    MonitorCore& core_;
     mqtt::MqttLink link_;
     mqtt::WheelPublisher wheels_;
     QElapsedTimer clock_;
@@ -70,6 +79,10 @@ private:
 
 void publishInsight(QObject& publishing, insight::LiveInsight& insight) {
     static_cast<Publishing&>(publishing).follow(insight);
+}
+
+void closePublishing(QObject& publishing, const std::function<void()>& done) {
+    static_cast<Publishing&>(publishing).close(done);
 }
 
 std::unique_ptr<QObject> startPublishing(MonitorCore& core, const ProgramOptions& options,

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QSettings>
+#include <functional>
 #include <memory>
 
 namespace vorn {
@@ -25,5 +26,9 @@ std::unique_ptr<QObject> startPublishing(MonitorCore& core, const ProgramOptions
 // Each wheel's state then carries what `insight` says of it; `publishing`
 // is what startPublishing returned.
 void publishInsight(QObject& publishing, insight::LiveInsight& insight);
+
+// Says "offline" and disconnects without waiting; `done` runs on this thread
+// once that is over (bounded), and `publishing` may then go at no cost.
+void closePublishing(QObject& publishing, const std::function<void()>& done);
 
 } // namespace vorn

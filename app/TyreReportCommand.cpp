@@ -45,7 +45,7 @@ int runTyreReportCommand(const ProgramOptions& options, const QString& workDir) 
     }
     const insight::InsightConfig config = insight::loadInsightSettings(*openUserSettings());
     const TyreReportResult result =
-        analyseHistory(historyPathFor(options), until, config, lowThresholdPsi(workDir));
+        analyseHistory(historyFileFor(options), until, config, lowThresholdPsi(workDir));
     if (!result.report)
         return failWith(result.error);
     const QByteArray out =

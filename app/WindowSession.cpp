@@ -1,12 +1,7 @@
 #include "app/WindowSession.h"
 
 #include "app/HistoryViews.h"
-#include "app/HistoryWiring.h"
-#include "app/InsightWiring.h"
-#include "app/PublishWiring.h"
-#include "monitor/UserSettings.h"
-#include "notify/BusConnector.h"
-#include "notify/DesktopNotifier.h"
+#include "app/Outputs.h"
 #include "window/TFmain.h"
 
 #include <QCoreApplication>
@@ -62,7 +57,7 @@ WindowSession::WindowSession(const ProgramOptions& options, Services services)
 
 WindowSession::~WindowSession() {
     window_.reset();
-    publishing_.reset();
+    outputs_.reset();
     server_.reset();
 }
 
@@ -137,18 +132,17 @@ void WindowSession::own() {
     core_ = std::make_unique<MonitorCore>(
         MonitorServices{services_.workDir, services_.messages, &router_, services_.hid});
     server_ = serveMonitor(*core_, *services_.messages, owner_, folder_, &router_);
-    if (options_.notify)
-        new DesktopNotifier(*core_, *services_.sessionBus); // owned by the monitor
-    HistoryFeature* history = installHistory(*core_, options_);
-    publishing_ = startPublishing(*core_, options_, *openUserSettings());
-    installInsight(*core_, *openUserSettings(), publishing_.get());
+    outputs_ = std::make_unique<Outputs>(*core_, options_, *services_.sessionBus);
     show(*core_);
-    new HistoryViews(*window_, *history);
+    new HistoryViews(*window_, outputs_->history());
 }
 
 void WindowSession::show(MonitorModel& model) {
     std::unique_ptr<TFmain> before = std::move(window_);
     window_ = std::make_unique<TFmain>(model, *services_.messages);
+    // The command line wins only where it is this process that owns the unit.
+    if (owns())
+        window_->setCommandLineNotes(commandLineNotes(options_));
     if (before) {
         window_->move(before->pos());
         window_->show();

@@ -18,6 +18,7 @@
 namespace vorn {
 
 class BusConnector;
+class Outputs;
 class TFmain;
 
 // What a failed start shows the user: the reason, with the settings file
@@ -81,7 +82,7 @@ private:
     QElapsedTimer pendingSince_;
     std::unique_ptr<MonitorCore> core_;
     std::unique_ptr<MonitorServer> server_;
-    std::unique_ptr<QObject> publishing_;
+    std::unique_ptr<Outputs> outputs_;
     std::unique_ptr<TFmain> window_; // goes first, before what it draws from
 };
 

@@ -17,10 +17,10 @@ QString text(QSettings& file, const QString& key) {
 
 class Reader {
 public:
-    explicit Reader(QSettings& file) : file_(file) {}
+    explicit Reader(const QMap<QString, QString>& values) : values_(values) {}
 
     void onOff(const QString& key, bool& value) {
-        const QString t = text(file_, key).toLower();
+        const QString t = values_.value(key).trimmed().toLower();
         if (t.isEmpty())
             return;
         if (t == QLatin1String("true") || t == QLatin1String("on") || t == QLatin1String("1"))
@@ -33,7 +33,7 @@ public:
     }
 
     void number(const QString& key, double low, double high, double& value) {
-        const QString t = text(file_, key);
+        const QString t = values_.value(key).trimmed();
         if (t.isEmpty())
             return;
         bool ok = false;
@@ -46,7 +46,7 @@ public:
     }
 
     void whole(const QString& key, int low, int high, int& value) {
-        const QString t = text(file_, key);
+        const QString t = values_.value(key).trimmed();
         if (t.isEmpty())
             return;
         bool ok = false;
@@ -59,25 +59,36 @@ public:
     }
 
     QStringList problems;
+    QMap<QString, QString> refused;
 
 private:
     void bad(const QString& key, const QString& t, const QString& why, const QString& used) {
-        problems << QStringLiteral("%1: '%2' %3; using %4").arg(key, t, why, used);
+        const QString refusal = QStringLiteral("%1: '%2' %3").arg(key, t, why);
+        refused.insert(key, refusal);
+        problems << QStringLiteral("%1; using %2").arg(refusal, used);
     }
 
-    QSettings& file_;
+    const QMap<QString, QString>& values_;
 };
 
 } // namespace
 
 InsightSettings readInsightSettings(QSettings& file) {
+    QMap<QString, QString> values;
+    for (const QString& k : {key::Enabled, key::SlowLeak, key::RapidLoss, key::Silent})
+        values.insert(k, text(file, k));
+    return checkInsightSettings(values);
+}
+
+InsightSettings checkInsightSettings(const QMap<QString, QString>& values) {
     InsightSettings s;
-    Reader in(file);
+    Reader in(values);
     in.onOff(key::Enabled, s.config.enabled);
     in.number(key::SlowLeak, 0.05, 20, s.config.slowLeakPsiPerDay);
     in.number(key::RapidLoss, 0.5, 50, s.config.rapidLossPsi);
     in.whole(key::Silent, 1, 24 * 60, s.config.silentMinutes);
     s.problems = in.problems;
+    s.refused = in.refused;
     return s;
 }
 

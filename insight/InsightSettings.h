@@ -20,10 +20,14 @@ struct InsightSettings {
     // One line per value that could not be used, naming its key; the
     // default stands in for it.
     QStringList problems;
+    // The same, without what is used instead: key -> "<key>: '<text>' <why>".
+    QMap<QString, QString> refused;
 };
 
 // Reads the [insight] section; a missing key takes its default.
 InsightSettings readInsightSettings(QSettings& file);
+// The same checks on the section's values alone (key -> text).
+InsightSettings checkInsightSettings(const QMap<QString, QString>& values);
 
 // As readInsightSettings, with each problem said on standard error.
 InsightConfig loadInsightSettings(QSettings& file);

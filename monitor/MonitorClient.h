@@ -52,6 +52,7 @@ public:
     void factory() override { send({{"type", "factory"}}); }
     void saveSettings(const SettingsRecord& record) override;
     void setWheels(int wheels) override { send({{"type", "setWheels"}, {"wheels", wheels}}); }
+    void reloadPreferences() override { send({{"type", "reloadPreferences"}}); }
 
 signals:
     // The owner ended or let this client go.

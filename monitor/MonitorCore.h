@@ -113,6 +113,7 @@ public:
     // The vehicle's wheels, 4 or 6, kept in the per-user settings.
     int wheels() const override { return settings_.AlarmWheels; }
     void setWheels(int wheels) override;
+    void reloadPreferences() override { emit preferencesReloadWanted(); }
 
 private:
     // What the unit's replies and the alarm change beside the table.

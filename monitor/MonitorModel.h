@@ -46,6 +46,9 @@ public:
     virtual void factory() = 0;
     virtual void saveSettings(const SettingsRecord& record) = 0;
     virtual void setWheels(int wheels) = 0;
+    // vorn.conf changed: the owner of the unit reads it again and rebuilds
+    // its outputs (publishing, history, warnings, notifications).
+    virtual void reloadPreferences() = 0;
 
 signals:
     // For what keeps or forwards the readings; all are emitted on this
@@ -71,6 +74,8 @@ signals:
     // A save changed the settings in use and the record.
     void settingsChanged();
     void wheelsChanged();
+    // Asked for by reloadPreferences(), in the owner of the unit.
+    void preferencesReloadWanted();
 };
 
 } // namespace vorn

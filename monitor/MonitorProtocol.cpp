@@ -75,6 +75,7 @@ constexpr std::array kKnown{
     KnownMessage{"saveSettings", Kind::SaveSettings, Fields::Record},
     KnownMessage{"setWheels", Kind::Wheels, Fields::Wheels},
     KnownMessage{"playTones", Kind::PlayTones, Fields::None},
+    KnownMessage{"reloadPreferences", Kind::ReloadPreferences, Fields::None},
 };
 
 // The frequency text is four hexadecimal characters; a little room is left

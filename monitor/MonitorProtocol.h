@@ -49,7 +49,8 @@ struct ClientMessage {
         Factory,
         SaveSettings,
         Wheels,
-        PlayTones, // the client plays the tones from now on; nothing reaches the unit
+        PlayTones,         // the client plays the tones from now on; nothing reaches the unit
+        ReloadPreferences, // vorn.conf changed: the owner rebuilds its outputs
     };
     Kind kind = Kind::Learn;
     int number = 0; // the wheel, or the vehicle's wheels

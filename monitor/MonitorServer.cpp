@@ -41,6 +41,8 @@ void apply(MonitorCore& core, const wire::ClientMessage& m) {
         return core.saveSettings(m.record);
     case Kind::Wheels:
         return core.setWheels(m.number);
+    case Kind::ReloadPreferences:
+        return core.reloadPreferences();
     case Kind::PlayTones:
         return; // taken by the server itself
     }

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 namespace vorn {
 
@@ -145,7 +146,21 @@ void DesktopNotifier::followInsight(insight::LiveInsight& insight) {
             });
 }
 
+void DesktopNotifier::setEnabled(bool on) {
+    enabled_ = on;
+    if (on)
+        return;
+    ended();
+    std::vector<int> shown;
+    for (const auto& [key, notice] : warnings_)
+        shown.push_back(key);
+    for (const int key : shown)
+        warningChanged(key, false, {});
+}
+
 void DesktopNotifier::warningChanged(int key, bool begun, const QString& text) {
+    if (begun && !enabled_)
+        return;
     if (begun) {
         WarningNotice& notice = warnings_[key];
         if (notice.waiting || notice.id != 0) {
@@ -212,7 +227,7 @@ void DesktopNotifier::warningReplied(QDBusPendingCallWatcher* watcher, int key) 
 }
 
 void DesktopNotifier::raised(int wheel, std::int32_t status) {
-    if (wheel < 0 || wheel >= kWheelSlots)
+    if (!enabled_ || wheel < 0 || wheel >= kWheelSlots)
         return;
     if (!standing_) {
         standing_ = true;

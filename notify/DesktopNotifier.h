@@ -48,6 +48,8 @@ public:
     // Each warning of the analysis that begins is one "Tyre warning" notice
     // of its own, closed when the warning ends.
     void followInsight(insight::LiveInsight& insight);
+    // Off: what is shown is withdrawn and nothing new is shown until on again.
+    void setEnabled(bool on);
 
 private:
     void connected(const QDBusConnection& bus);
@@ -78,6 +80,7 @@ private:
     std::function<qint64()> clock_;
     qint64 sentAt_ = 0;
     bool unsent_ = false; // a reading changed since the last Notify
+    bool enabled_ = true;
 
     // The warnings' notices, by wheel and kind.
     struct WarningNotice {

@@ -5,6 +5,7 @@
 #include "publish/Payloads.h"
 
 #include <QObject>
+#include <QTimer>
 #include <future>
 #include <memory>
 #include <thread>
@@ -28,6 +29,9 @@ public:
     MqttLink(const MqttLink&) = delete;
     MqttLink& operator=(const MqttLink&) = delete;
 
+    // Says "offline" and disconnects without waiting here; closed() follows
+    // once that is done, or once the thread has had its bounded time.
+    void close();
     void publish(const Message& message);
     // Topics held for sending or resending; bounded.
     std::size_t keptTopics() const;
@@ -39,11 +43,15 @@ signals:
     // Home Assistant asked to acknowledge the alarm (the payload ACK on
     // <prefix>/<unit>/alarm/set); on the caller's thread.
     void acknowledgeRequested();
+    // After close(): the connection is gone; destroying this costs no wait.
+    void closed();
 
 private:
     std::shared_ptr<Session> session_;
     std::future<void> finished_;
     std::thread thread_;
+    QTimer closing_;
+    int closingTicks_ = -1; // -1 until close()
 };
 
 } // namespace vorn::mqtt

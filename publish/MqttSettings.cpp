@@ -16,23 +16,22 @@ constexpr int kMaxTopicLevel = 64;
 
 // A setting that cannot be used; its text names the key.
 struct BadValue : std::runtime_error {
-    BadValue(const QString& key, const QString& reason)
-        : std::runtime_error((key + QStringLiteral(": ") + reason).toStdString()) {}
+    BadValue(const QString& name, const QString& reason)
+        : std::runtime_error((name + QStringLiteral(": ") + reason).toStdString()), key(name) {}
+    QString key;
 };
 
+// A key missing from `values` takes its fallback; one given, even empty, is used.
 class Source {
 public:
-    Source(QSettings& file, const QMap<QString, QString>& overrides)
-        : file_(file), overrides_(overrides) {}
+    explicit Source(const QMap<QString, QString>& values) : values_(values) {}
     QString text(const QString& key, const QString& fallback = {}) const {
-        if (overrides_.contains(key))
-            return overrides_.value(key).trimmed();
-        return file_.value(QStringLiteral("mqtt/") + key, fallback).toString().trimmed();
+        const auto it = values_.find(key);
+        return (it == values_.end() ? fallback : *it).trimmed();
     }
 
 private:
-    QSettings& file_;
-    const QMap<QString, QString>& overrides_;
+    const QMap<QString, QString>& values_;
 };
 
 // Topics starting with '$' belong to the broker (it would drop ours), and a
@@ -185,9 +184,23 @@ Settings read(const Source& in, const QString& hostName) {
 
 } // namespace
 
+QMap<QString, QString> sectionValues(QSettings& file) {
+    QMap<QString, QString> values;
+    for (const QString& k : kAllKeys)
+        if (const QString name = QStringLiteral("mqtt/") + k; file.contains(name))
+            values.insert(k, file.value(name).toString());
+    return values;
+}
+
 LoadResult loadSettings(QSettings& file, const QMap<QString, QString>& overrides,
                         const QString& hostName) {
-    const Source in(file, overrides);
+    QMap<QString, QString> values = sectionValues(file);
+    values.insert(overrides);
+    return checkSettings(values, hostName);
+}
+
+LoadResult checkSettings(const QMap<QString, QString>& values, const QString& hostName) {
+    const Source in(values);
     LoadResult result;
     if (in.text(key::Host).isEmpty())
         return result; // publishing is off unless a broker is named
@@ -195,6 +208,7 @@ LoadResult loadSettings(QSettings& file, const QMap<QString, QString>& overrides
         result.settings = read(in, hostName);
     } catch (const BadValue& e) {
         result.error = QString::fromStdString(e.what());
+        result.errorKey = e.key;
         return result;
     }
     if (!result.settings->password.isEmpty() && !result.settings->tls())

@@ -42,12 +42,16 @@ inline const QString KeyFile = QStringLiteral("key_file");
 inline const QString Discovery = QStringLiteral("discovery");
 inline const QString DiscoveryPrefix = QStringLiteral("discovery_prefix");
 } // namespace key
+inline const QStringList kAllKeys{
+    key::Host, key::Port,   key::ClientId, key::User,    key::PasswordFile, key::Prefix,
+    key::Unit, key::CaFile, key::CertFile, key::KeyFile, key::Discovery,    key::DiscoveryPrefix};
 
 // The outcome of reading the settings: nothing to do (no host), settings
 // to run with, or the reason they cannot be used. Warnings go with either.
 struct LoadResult {
     std::optional<Settings> settings;
-    QString error; // "<key>: <reason>"; empty when none
+    QString error;    // "<key>: <reason>"; empty when none
+    QString errorKey; // the <key> of `error`
     QStringList warnings;
 };
 
@@ -55,5 +59,10 @@ struct LoadResult {
 // the command line) taking the place of the file's values.
 LoadResult loadSettings(QSettings& file, const QMap<QString, QString>& overrides,
                         const QString& hostName);
+// The same checks on the [mqtt] values alone (key -> text); a key left out
+// takes its default.
+LoadResult checkSettings(const QMap<QString, QString>& values, const QString& hostName);
+// The [mqtt] section of `file` as written, key -> text.
+QMap<QString, QString> sectionValues(QSettings& file);
 
 } // namespace vorn::mqtt

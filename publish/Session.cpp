@@ -6,6 +6,7 @@
 #include <memory>
 #include <mosquitto.h>
 #include <mqtt_protocol.h>
+#include <mutex>
 
 namespace vorn::mqtt {
 
@@ -26,14 +27,6 @@ Session& sessionOf(void* user) {
 
 QByteArray utf8(const QString& text) {
     return text.toUtf8();
-}
-
-// libmosquitto's texts end with a full stop; ours go on after them.
-QString sentence(const char* text) {
-    QString s = QString::fromUtf8(text);
-    if (s.endsWith(QLatin1Char('.')))
-        s.chop(1);
-    return s;
 }
 
 const char* orNull(const QByteArray& text) {
@@ -110,17 +103,20 @@ QString Session::where() const {
     return QStringLiteral("%1:%2").arg(settings_.host).arg(settings_.port);
 }
 
-bool Session::configure(mosquitto* m) {
-    const QByteArray user = utf8(settings_.user);
-    const QByteArray will = utf8(Topics(settings_).availability());
-    int rc = mosquitto_will_set(m, will.constData(), static_cast<int>(kOffline.size()),
-                                kOffline.constData(), 1, true);
-    if (rc == MOSQ_ERR_SUCCESS && !user.isEmpty())
-        rc = mosquitto_username_pw_set(m, user.constData(), orNull(settings_.password));
-    if (rc == MOSQ_ERR_SUCCESS && settings_.tls()) {
-        const QByteArray ca = utf8(settings_.caFile);
-        const QByteArray cert = utf8(settings_.certFile);
-        const QByteArray key = utf8(settings_.keyFile);
+void initialiseLibrary() {
+    static std::once_flag once;
+    std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+int setUpClient(mosquitto* m, const Settings& settings) {
+    const QByteArray user = utf8(settings.user);
+    int rc = MOSQ_ERR_SUCCESS;
+    if (!user.isEmpty())
+        rc = mosquitto_username_pw_set(m, user.constData(), orNull(settings.password));
+    if (rc == MOSQ_ERR_SUCCESS && settings.tls()) {
+        const QByteArray ca = utf8(settings.caFile);
+        const QByteArray cert = utf8(settings.certFile);
+        const QByteArray key = utf8(settings.keyFile);
         rc = mosquitto_tls_set(m, ca.constData(), nullptr, orNull(cert), orNull(key), nullptr);
         // The server's certificate and name are always checked.
         if (rc == MOSQ_ERR_SUCCESS)
@@ -128,6 +124,22 @@ bool Session::configure(mosquitto* m) {
         if (rc == MOSQ_ERR_SUCCESS)
             rc = mosquitto_tls_insecure_set(m, false);
     }
+    return rc;
+}
+
+QString sentence(const char* text) {
+    QString s = QString::fromUtf8(text);
+    if (s.endsWith(QLatin1Char('.')))
+        s.chop(1);
+    return s;
+}
+
+bool Session::configure(mosquitto* m) {
+    const QByteArray will = utf8(Topics(settings_).availability());
+    int rc = mosquitto_will_set(m, will.constData(), static_cast<int>(kOffline.size()),
+                                kOffline.constData(), 1, true);
+    if (rc == MOSQ_ERR_SUCCESS)
+        rc = setUpClient(m, settings_);
     if (rc != MOSQ_ERR_SUCCESS)
         tell(false, QStringLiteral("cannot set up the connection to %1: %2")
                         .arg(where(), sentence(mosquitto_strerror(rc))));

@@ -18,6 +18,14 @@ struct mosquitto_message;
 
 namespace vorn::mqtt {
 
+// The user, the password and TLS of `settings` on a client; libmosquitto's
+// result (MOSQ_ERR_SUCCESS when all was taken).
+int setUpClient(mosquitto* m, const Settings& settings);
+// libmosquitto's own start, once in the process.
+void initialiseLibrary();
+// libmosquitto's texts end with a full stop; ours go on after them.
+QString sentence(const char* text);
+
 // What the network thread and its owner share: the latest message per
 // topic, and the request to stop. The libmosquitto handle itself lives on
 // the network thread only. After every (re)connection it listens on the

@@ -11,10 +11,13 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
 
 namespace vorn {
+
+class PreferencesDialog;
 
 // The main window, a view of the monitor: the drawn monitor screen, its
 // panels and the settings panel laid over it. It draws what the monitor
@@ -73,6 +76,11 @@ public:
     QMenu& contextMenu() { return *contextMenu_; }
     // Wheels 4 and 5 shown below the unit's own screen: a six-wheel vehicle.
     bool sixWheelView() const { return sixWheels_->isChecked(); }
+    // The Preferences dialog, opened or brought forward ("Preferences…").
+    PreferencesDialog* showPreferences();
+    // What the command line sets for this run ("mqtt/port" -> "--mqtt-port
+    // 1884"), for the dialog to say so beside those settings.
+    void setCommandLineNotes(QMap<QString, QString> notes) { notes_ = std::move(notes); }
     void setSixWheelView(bool on) { sixWheels_->setChecked(on); }
 
     // Controls, by their design names. The window owns them through Qt's
@@ -176,6 +184,8 @@ private:
     MonitorScreen screen_{canvas_, core_.state(), core_.settings()};
     QMenu* contextMenu_ = nullptr; // owned through its parent, the window
     QAction* sixWheels_ = nullptr; // owned by the menu
+    QPointer<PreferencesDialog> preferences_;
+    QMap<QString, QString> notes_;
     bool centred_ = false;
 };
 

@@ -1,6 +1,7 @@
 // The window's context menu: the place for what the program offers beside
 // the replica of the unit. The replica's own controls never change for it.
 #include "monitor/BuildInfo.h"
+#include "window/PreferencesDialog.h"
 #include "window/TFmain.h"
 
 #include <QContextMenuEvent>
@@ -19,6 +20,7 @@ void TFmain::createContextMenu() {
     sixWheels_->setCheckable(true);
     // The vehicle's wheel count: the monitor keeps it, the window follows.
     connect(sixWheels_, &QAction::toggled, this, [this](bool on) { core_.setWheels(on ? 6 : 4); });
+    contextMenu_->addAction(QStringLiteral("Preferences…"), this, [this] { showPreferences(); });
     contextMenu_->addAction(QStringLiteral("About VORN"), this, [this] { showAbout(); });
     // The Menu key and Shift+F10 open it where the keyboard user is: the
     // middle of the drawn screen.
@@ -28,6 +30,15 @@ void TFmain::createContextMenu() {
         connect(shortcut, &QShortcut::activated, this,
                 [this] { contextMenu_->popup(mapToGlobal(rect().center())); });
     }
+}
+
+PreferencesDialog* TFmain::showPreferences() {
+    if (!preferences_)
+        preferences_ = new PreferencesDialog(core_, notes_, this);
+    preferences_->show();
+    preferences_->raise();
+    preferences_->activateWindow();
+    return preferences_;
 }
 
 void TFmain::ShowWheels() {

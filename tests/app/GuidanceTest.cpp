@@ -25,9 +25,12 @@ TEST(CommandLine, HelpVersionAndMistakesNeedNoDisplayNorSettings) {
         {{"--version"}, 0, "vorn " VORN_VERSION, ""},
         {{"--no-such-option"}, 2, "", "Unknown option 'no-such-option'"},
         {{"stray"}, 2, "", "Unexpected argument 'stray'"},
-        {{"--history-days", "soon"}, 2, "", "--history-days takes a whole number"},
+        {{"--history-days", "soon"}, 2, "", "--history-days: 'soon' is not a whole number"},
         {{"--history-days"}, 2, "", "Missing value after '--history-days'"},
-        {{"--history-raw-days", "7"}, 2, "", "--history-raw-days takes a whole number from 8"},
+        {{"--history-raw-days", "7"},
+         2,
+         "",
+         "--history-raw-days: '7' is not a whole number from 8"},
     };
     test::WorkDir empty; // no setdata.txt
     for (const auto& c : cases) {

@@ -118,6 +118,7 @@ TEST(MonitorSocket, AClientGetsTheWholeStateThenEachChangeAndItsCommandsReachThe
         {R"({"type":"radioSettings","text":"2CAA","rate":3,"autotx":1})", "$IST31AB#"},
         {R"({"type":"calibrate"})", "$CAL#"},
         {R"({"type":"factory"})", "$FAC#"},
+        {R"({"type":"reloadPreferences"})", ""},
     };
     for (const auto& c : commands) {
         client.send(c.line);
