@@ -7,9 +7,11 @@
 #include "monitor/UserSettings.h"
 #include "notify/BusConnector.h"
 #include "notify/DesktopNotifier.h"
+#include "tray/TrayIcon.h"
 #include "window/TFmain.h"
 
 #include <QLocalSocket>
+#include <QSystemTrayIcon>
 
 namespace vorn {
 
@@ -53,12 +55,17 @@ WindowSession::WindowSession(const ProgramOptions& options, Services services)
 }
 
 WindowSession::~WindowSession() {
+    tray_.reset();
     window_.reset();
     publishing_.reset();
     server_.reset();
 }
 
 void WindowSession::start() {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        tray_ = std::make_unique<TrayIcon>(*services_.messages);
+        connect(tray_.get(), &TrayIcon::showRequested, this, &WindowSession::raiseWindow);
+    }
     if (!folder_.usable()) {
         services_.messages->note(
             QStringLiteral("vorn: the monitor is not served: %1").arg(folder_.error));
@@ -107,22 +114,30 @@ void WindowSession::own() {
         new DesktopNotifier(*core_, *services_.sessionBus); // owned by the monitor
     HistoryFeature* history = installHistory(*core_, options_);
     publishing_ = startPublishing(*core_, options_, *openUserSettings());
-    installInsight(*core_, *openUserSettings(), publishing_.get());
+    insight_ = installInsight(*core_, *openUserSettings(), publishing_.get());
     show(*core_);
     new HistoryViews(*window_, *history);
 }
 
+// A window made anew for a new model is shown as the one before it was: in
+// its place, or left hidden in the tray.
 void WindowSession::show(MonitorModel& model) {
     std::unique_ptr<TFmain> before = std::move(window_);
     window_ = std::make_unique<TFmain>(model, *services_.messages);
+    if (tray_)
+        tray_->follow(model, core_ ? insight_ : nullptr);
     if (before) {
         window_->move(before->pos());
-        window_->show();
+        if (before->isVisible())
+            window_->show();
         before->hide();
         before.reset();
         return;
     }
-    window_->show();
+    if (!options_.minimized)
+        window_->show();
+    else if (!tray_)
+        window_->showMinimized();
 }
 
 void WindowSession::raiseWindow() {

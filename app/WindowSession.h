@@ -17,6 +17,10 @@ namespace vorn {
 
 class BusConnector;
 class TFmain;
+class TrayIcon;
+namespace insight {
+class LiveInsight;
+}
 
 // The user's one window: a later `vorn` asks it to come forward and ends.
 class SingleWindow : public QObject {
@@ -56,6 +60,8 @@ public:
     void raiseWindow();
     bool owns() const { return core_ != nullptr; }
     TFmain* window() const { return window_.get(); }
+    // The icon in the desktop's tray; null when the desktop has none.
+    TrayIcon* tray() const { return tray_.get(); }
 
 private:
     void own();
@@ -73,7 +79,9 @@ private:
     std::unique_ptr<MonitorCore> core_;
     std::unique_ptr<MonitorServer> server_;
     std::unique_ptr<QObject> publishing_;
-    std::unique_ptr<TFmain> window_; // goes first, before what it draws from
+    insight::LiveInsight* insight_ = nullptr; // owned by core_
+    std::unique_ptr<TFmain> window_;          // goes first, before what it draws from
+    std::unique_ptr<TrayIcon> tray_;          // follows what window_ draws from; goes before it
 };
 
 } // namespace vorn
