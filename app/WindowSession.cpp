@@ -114,7 +114,7 @@ void WindowSession::own() {
         new DesktopNotifier(*core_, *services_.sessionBus); // owned by the monitor
     HistoryFeature* history = installHistory(*core_, options_);
     publishing_ = startPublishing(*core_, options_, *openUserSettings());
-    insight_ = installInsight(*core_, *openUserSettings(), publishing_.get());
+    installInsight(*core_, *openUserSettings(), publishing_.get());
     show(*core_);
     new HistoryViews(*window_, *history);
 }
@@ -125,7 +125,7 @@ void WindowSession::show(MonitorModel& model) {
     std::unique_ptr<TFmain> before = std::move(window_);
     window_ = std::make_unique<TFmain>(model, *services_.messages);
     if (tray_)
-        tray_->follow(model, core_ ? insight_ : nullptr);
+        tray_->follow(model);
     if (before) {
         window_->move(before->pos());
         if (before->isVisible())

@@ -18,9 +18,6 @@ namespace vorn {
 class BusConnector;
 class TFmain;
 class TrayIcon;
-namespace insight {
-class LiveInsight;
-}
 
 // The user's one window: a later `vorn` asks it to come forward and ends.
 class SingleWindow : public QObject {
@@ -79,9 +76,8 @@ private:
     std::unique_ptr<MonitorCore> core_;
     std::unique_ptr<MonitorServer> server_;
     std::unique_ptr<QObject> publishing_;
-    insight::LiveInsight* insight_ = nullptr; // owned by core_
-    std::unique_ptr<TFmain> window_;          // goes first, before what it draws from
-    std::unique_ptr<TrayIcon> tray_;          // follows what window_ draws from; goes before it
+    std::unique_ptr<TFmain> window_; // goes first, before what it draws from
+    std::unique_ptr<TrayIcon> tray_; // follows what window_ draws from; goes before it
 };
 
 } // namespace vorn

@@ -110,10 +110,9 @@ void TrayIcon::createMenu() {
     menu_.addAction(QStringLiteral("Quit"), this, [] { QCoreApplication::quit(); });
 }
 
-void TrayIcon::follow(MonitorModel& model, const insight::LiveInsight* insight) {
+void TrayIcon::follow(MonitorModel& model) {
     letGo();
     model_ = &model;
-    insight_ = insight;
     following_ = std::make_unique<QObject>();
     // After each evaluation, when the status words are current (a reading
     // just stored is not evaluated yet), and at once when the alarm is
@@ -128,24 +127,25 @@ void TrayIcon::follow(MonitorModel& model, const insight::LiveInsight* insight) 
 void TrayIcon::letGo() {
     following_.reset();
     model_ = nullptr;
-    insight_ = nullptr;
 }
 
 void TrayIcon::update() {
     if (!model_)
         return;
-    const Level level = worstLevel();
+    const auto* analysis =
+        model_->findChild<insight::LiveInsight*>(QString(), Qt::FindDirectChildrenOnly);
+    const Level level = worstLevel(analysis);
     if (!levelShown_ || level != level_) {
         level_ = level;
         levelShown_ = true;
         icon_.setIcon(icons_[static_cast<std::size_t>(level)]);
     }
-    if (const QString text = wheelsText(); text != icon_.toolTip())
+    if (const QString text = wheelsText(analysis); text != icon_.toolTip())
         icon_.setToolTip(text);
     acknowledge_->setVisible(model_->state().AlarmActive != 0);
 }
 
-TrayIcon::Level TrayIcon::worstLevel() const {
+TrayIcon::Level TrayIcon::worstLevel(const insight::LiveInsight* analysis) const {
     const TyreStateTable& state = model_->state();
     if (state.AlarmActive != 0)
         return Level::Alarm;
@@ -153,8 +153,8 @@ TrayIcon::Level TrayIcon::worstLevel() const {
     for (int w = 0; w < wheels; ++w)
         if (RaisesAlarm(state.TyreStatus[static_cast<std::size_t>(w)]))
             return Level::Alarm;
-    for (int w = 0; insight_ && w < wheels; ++w)
-        if (insight_->glance(w).warning)
+    for (int w = 0; analysis && w < wheels; ++w)
+        if (analysis->glance(w).warning)
             return Level::Warning;
     return Level::Normal;
 }
@@ -162,7 +162,7 @@ TrayIcon::Level TrayIcon::worstLevel() const {
 // "Wheel 1: 20.0 psi, 25 °C, low pressure", one line for each of the
 // vehicle's wheels, and a standing tyre warning below its wheel. A wheel
 // whose sensor is not present (the screen's absent tyre) has no reading.
-QString TrayIcon::wheelsText() const {
+QString TrayIcon::wheelsText(const insight::LiveInsight* analysis) const {
     static const std::array<QString, 3> kHeadings{QStringLiteral("VORN"),
                                                   QStringLiteral("VORN: tyre warning"),
                                                   QStringLiteral("VORN: alarm")};
@@ -180,8 +180,8 @@ QString TrayIcon::wheelsText() const {
             parts.clear();
         parts << (parts.isEmpty() ? QStringLiteral("no reading") : limitWords(state.TyreStatus[i]));
         lines << QStringLiteral("Wheel %1: %2").arg(w).arg(parts.join(QStringLiteral(", ")));
-        if (insight_ && insight_->glance(w).warning)
-            lines << wrappedTip(insight_->standingText(w));
+        if (analysis && analysis->glance(w).warning)
+            lines << wrappedTip(analysis->standingText(w));
     }
     return lines.join(u'\n');
 }

@@ -32,10 +32,11 @@ public:
     explicit TrayIcon(MessageSink& messages, QObject* parent = nullptr);
     ~TrayIcon() override;
 
-    // Shows `model` from now on, with the warnings of `insight` when this
-    // process runs the analysis (may be null); the model followed before is
-    // let go. Shows the icon.
-    void follow(MonitorModel& model, const insight::LiveInsight* insight);
+    // Shows `model` from now on, with the tyre warnings of its analysis
+    // when this process runs one (a child of the monitor that owns the
+    // unit, looked up each time, so one made anew is followed too); the
+    // model followed before is let go. Shows the icon.
+    void follow(MonitorModel& model);
 
     Level level() const { return level_; }
     static QColor levelColour(Level level);
@@ -56,8 +57,8 @@ private:
     void createMenu();
     void letGo();
     void update();
-    Level worstLevel() const;
-    QString wheelsText() const;
+    Level worstLevel(const insight::LiveInsight* analysis) const;
+    QString wheelsText(const insight::LiveInsight* analysis) const;
     void setStartAtLogin(bool on);
     void showPreferencesEntry();
 
@@ -70,7 +71,6 @@ private:
     QAction* preferences_ = nullptr;
     QAction* startAtLogin_ = nullptr;
     QPointer<MonitorModel> model_;
-    QPointer<const insight::LiveInsight> insight_;
     // The connections to what is followed; replaced to drop them all.
     std::unique_ptr<QObject> following_;
     Level level_ = Level::Normal;

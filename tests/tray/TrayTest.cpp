@@ -3,6 +3,7 @@
 // closes into it while the monitor reads on, and Start at login writes the
 // desktop's autostart entry.
 #include "app/WindowSession.h"
+#include "insight/LiveInsight.h"
 #include "monitor/UserSettings.h"
 #include "tests/monitor/MonitorFixture.h"
 #include "tests/tray/TrayHost.h"
@@ -139,6 +140,37 @@ TEST(Tray, ClosingTheWindowHidesItWhileTheMonitorReadsOnAndQuitEndsTheProgram) {
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_TRUE(quitting) << "the program ended with the window";
     EXPECT_FALSE(window->isVisible());
+}
+
+// The analysis is the monitor's child, made anew when vorn.conf is read
+// again: the tray finds the one there is.
+TEST(Tray, IsAmberWhileTheAnalysisOfTheOwnerWarnsOfATyre) {
+    test::MonitorFixture f;
+    MonitorCore& core = f.start();
+    test::RecordingMessageSink messages;
+    TrayIcon tray(messages);
+    tray.follow(core);
+    f.receive(test::sensorFrame(0, 33, 20));
+    EXPECT_EQ(tray.level(), Level::Normal);
+
+    using insight::kMinuteMs;
+    constexpr insight::TimeMs kNow = 10 * insight::kHourMs;
+    auto* live = new insight::LiveInsight(
+        {}, 26, [] { return kNow; }, &core);
+    // Wheel 1 fell silent half an hour ago while wheel 0 reported on.
+    live->warmUp([](insight::TyreInsight& analysis, insight::TimeMs at) {
+        for (insight::TimeMs t = at - 60 * kMinuteMs; t <= at; t += 30'000) {
+            analysis.add(t, 0, 66, 60);
+            if (t <= at - 30 * kMinuteMs)
+                analysis.add(t, 1, 66, 60);
+        }
+        return true;
+    });
+    ASSERT_TRUE(within(10000, [&] { return !live->warming(); }));
+    core.Timer1Timer();
+    EXPECT_EQ(tray.level(), Level::Warning);
+    EXPECT_TRUE(tray.icon().toolTip().contains("Wheel 1: no report for 30 minutes"))
+        << tray.icon().toolTip().toStdString();
 }
 
 TEST(Tray, StartAtLoginWritesAndRemovesTheAutostartEntryAndSaysWhyWhenItCannot) {
