@@ -180,9 +180,15 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         QStringLiteral("headless"),
         QStringLiteral("Run without a window (as a service): runs vornd, the monitor without Qt "
                        "Gui; messages go to standard error."));
-    if (daemon) // what vornd always is; still taken, from vorn --headless
+    QCommandLineOption minimized(
+        QStringLiteral("minimized"),
+        QStringLiteral("Start with the window hidden in the desktop's tray (minimized when "
+                       "there is no tray); the monitoring goes on."));
+    if (daemon) { // what vornd always is; still taken, from vorn --headless
         headless.setFlags(QCommandLineOption::HiddenFromHelp);
-    parser.addOptions({help, version, userFolder, noNotify, headless});
+        minimized.setFlags(QCommandLineOption::HiddenFromHelp); // it has no window
+    }
+    parser.addOptions({help, version, userFolder, noNotify, headless, minimized});
     for (const MqttOption& o : kMqttOptions)
         parser.addOption(QCommandLineOption(QString::fromLatin1(o.name),
                                             QString::fromLatin1(o.help),
@@ -253,6 +259,7 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     run.options.userFolder = parser.isSet(userFolder);
     run.options.notify = !parser.isSet(noNotify);
     run.options.headless = daemon || parser.isSet(headless);
+    run.options.minimized = parser.isSet(minimized);
     for (const MqttOption& o : kMqttOptions)
         if (parser.isSet(QString::fromLatin1(o.name)))
             run.options.mqtt.insert(QString::fromLatin1(o.key),

@@ -12,6 +12,7 @@ struct ProgramOptions {
     bool userFolder = false;     // work in the per-user data folder, made when missing
     bool notify = true;          // desktop notifications for alarms
     bool headless = false;       // no window, messages on standard error
+    bool minimized = false;      // the window starts hidden in the tray, or minimized
     QMap<QString, QString> mqtt; // [mqtt] settings given on the command line
     // Reading history: the file (empty: the default in the user's data
     // folder), whether to keep one at all, and how many days it keeps its

@@ -2,9 +2,11 @@
 
 #include "app/HistoryViews.h"
 #include "app/Outputs.h"
+#include "tray/TrayIcon.h"
 #include "window/TFmain.h"
 
 #include <QCoreApplication>
+#include <QSystemTrayIcon>
 #include <cstdio>
 
 namespace vorn {
@@ -56,12 +58,22 @@ WindowSession::WindowSession(const ProgramOptions& options, Services services)
 }
 
 WindowSession::~WindowSession() {
+    tray_.reset();
     window_.reset();
     outputs_.reset();
     server_.reset();
 }
 
 void WindowSession::start() {
+    if (QSystemTrayIcon::isSystemTrayAvailable()) {
+        tray_ = std::make_unique<TrayIcon>(*services_.messages);
+        connect(tray_.get(), &TrayIcon::showRequested, this, &WindowSession::raiseWindow);
+        connect(tray_.get(), &TrayIcon::preferencesRequested, this, [this] {
+            raiseWindow();
+            if (window_)
+                window_->showPreferences();
+        });
+    }
     if (!folder_.usable()) {
         services_.messages->note(
             QStringLiteral("vorn: the monitor is not served: %1").arg(folder_.error));
@@ -137,20 +149,28 @@ void WindowSession::own() {
     new HistoryViews(*window_, outputs_->history());
 }
 
+// A window made anew for a new model is shown as the one before it was: in
+// its place, or left hidden in the tray.
 void WindowSession::show(MonitorModel& model) {
     std::unique_ptr<TFmain> before = std::move(window_);
     window_ = std::make_unique<TFmain>(model, *services_.messages);
     // The command line wins only where it is this process that owns the unit.
     if (owns())
         window_->setCommandLineNotes(commandLineNotes(options_));
+    if (tray_)
+        tray_->follow(model);
     if (before) {
         window_->move(before->pos());
-        window_->show();
+        if (before->isVisible())
+            window_->show();
         before->hide();
         before.reset();
         return;
     }
-    window_->show();
+    if (!options_.minimized)
+        window_->show();
+    else if (!tray_)
+        window_->showMinimized();
 }
 
 void WindowSession::raiseWindow() {

@@ -20,6 +20,7 @@ namespace vorn {
 class BusConnector;
 class Outputs;
 class TFmain;
+class TrayIcon;
 
 // What a failed start shows the user: the reason, with the settings file
 // and line when a line was at fault (also said on standard error).
@@ -63,6 +64,8 @@ public:
     void raiseWindow();
     bool owns() const { return core_ != nullptr; }
     TFmain* window() const { return window_.get(); }
+    // The icon in the desktop's tray; null when the desktop has none.
+    TrayIcon* tray() const { return tray_.get(); }
 
 private:
     void own();
@@ -84,6 +87,7 @@ private:
     std::unique_ptr<MonitorServer> server_;
     std::unique_ptr<Outputs> outputs_;
     std::unique_ptr<TFmain> window_; // goes first, before what it draws from
+    std::unique_ptr<TrayIcon> tray_; // follows what window_ draws from; goes before it
 };
 
 } // namespace vorn

@@ -2,9 +2,8 @@
 
 #include "insight/LiveInsight.h"
 #include "monitor/MonitorCore.h"
+#include "monitor/ReadingText.h"
 #include "notify/BusConnector.h"
-#include "protocol/Readout.h"
-#include "protocol/TemperatureUnits.h"
 
 #include <QDBusError>
 #include <QDBusMessage>
@@ -37,33 +36,6 @@ qint64 steadyMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-// The digits as the screen shows them, without the zeros that only fill its
-// cells: "05.0" reads "5.0".
-QString rowText(const RowGlyphs& row) {
-    QString text = QString::fromStdString(RowText(row)).remove(u' ');
-    while (text.size() > 1 && text[0] == u'0' && text[1].isDigit())
-        text.remove(0, 1);
-    return text;
-}
-
-QString pressureText(std::int32_t raw, std::int32_t unitIndex) {
-    static const std::array<QString, 4> kUnits{QStringLiteral("psi"), QStringLiteral("bar"),
-                                               QStringLiteral("kPa"), QStringLiteral("kg/cm²")};
-    const std::optional<RowGlyphs> row = PressureGlyphs(raw, unitIndex);
-    if (!row || unitIndex < 0 || unitIndex >= static_cast<std::int32_t>(kUnits.size()))
-        return {};
-    return rowText(*row) + u' ' + kUnits[static_cast<std::size_t>(unitIndex)];
-}
-
-// Whole degrees, as the digits show them in the chosen unit.
-QString temperatureText(std::int32_t raw, TemperatureUnit unit) {
-    if (!TemperatureGlyphs(raw)) // dashes: no reading
-        return {};
-    const std::string_view symbol = TemperatureUnitSymbol(unit);
-    return QString::number(TemperatureInUnit(raw - ZeroCelsius, unit)) + u' ' +
-           QString::fromUtf8(symbol.data(), static_cast<qsizetype>(symbol.size()));
 }
 
 QString withReading(const QString& what, const QString& reading) {

@@ -1,16 +1,14 @@
 // What each control of the window does, for the pointer to show. The texts
 // never reach the drawn screen.
+#include "window/Tooltips.h"
+
 #include "window/TFmain.h"
 
 #include <utility>
 
 namespace vorn {
 
-namespace {
-
-// Qt shows a plain tooltip on one line however long it is (the panel's
-// would be 870 pixels wide); about 60 characters a line reads well.
-QString wrapped(const QString& text, qsizetype width = 60) {
+QString wrappedTip(const QString& text, qsizetype width) {
     QStringList lines;
     QString line;
     for (const QString& word : text.split(u' ', Qt::SkipEmptyParts)) {
@@ -21,8 +19,6 @@ QString wrapped(const QString& text, qsizetype width = 60) {
     lines << line;
     return lines.join(u'\n');
 }
-
-} // namespace
 
 void TFmain::setToolTips() {
     const QString wheelTip = QStringLiteral(
@@ -84,7 +80,7 @@ void TFmain::setToolTips() {
                        "the Save beside the thresholds stores them."));
 
     for (QWidget* w : findChildren<QWidget*>())
-        w->setToolTip(wrapped(w->toolTip()));
+        w->setToolTip(wrappedTip(w->toolTip()));
 }
 
 } // namespace vorn

@@ -1,12 +1,18 @@
 #include <QDir>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstring>
 #include <gmock/gmock.h>
+#include <optional>
 #ifdef VORN_TEST_CORE
 #include <QCoreApplication>
 using TestApplication = QCoreApplication;
 #else
 #include <QApplication>
 using TestApplication = QApplication;
+#endif
+#ifdef VORN_TEST_DESKTOP
+#include "tests/support/PrivateDesktop.h"
 #endif
 
 int main(int argc, char** argv) {
@@ -25,6 +31,13 @@ int main(int argc, char** argv) {
     qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
     qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
     qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());
+#ifdef VORN_TEST_DESKTOP
+    // A desktop of this process's own; listing the tests needs none.
+    std::optional<vorn::test::PrivateDesktop> desktop;
+    if (std::none_of(argv, argv + argc,
+                     [](const char* a) { return std::strcmp(a, "--gtest_list_tests") == 0; }))
+        desktop.emplace();
+#endif
     TestApplication app(argc, argv);
     testing::InitGoogleMock(&argc, argv);
     return RUN_ALL_TESTS();
