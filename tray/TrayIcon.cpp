@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
-#include <QMetaMethod>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <algorithm>
