@@ -240,17 +240,12 @@ TEST(HistoryExport, WritesTheChosenRangeOrFailsWithAClearMessage) {
         QFile::remove(out);
         if (c.error == "cannot read")
             dir.write("out.csv", "not a database, but text");
-        QProcess run;
-        run.setWorkingDirectory(dir.path());
-        if (c.asNobody)
-            test::runAsNobody(run);
-        run.start(QStringLiteral(VORN_BINARY), c.arguments);
-        run.waitForFinished(10000);
+        const test::Ran run = test::runToEnd(VORN_BINARY, c.arguments, dir.path(),
+                                             c.asNobody ? test::runAsNobody : nullptr);
         const std::string what = c.arguments.join(' ').toStdString();
-        EXPECT_EQ(run.exitCode(), c.exitCode) << what;
-        EXPECT_TRUE(run.readAllStandardError().contains(c.error.toUtf8())) << what;
-        const QByteArray csv =
-            c.arguments.contains("-") ? run.readAllStandardOutput() : dir.read("out.csv");
+        EXPECT_EQ(run.exitCode, c.exitCode) << what;
+        EXPECT_TRUE(run.err.contains(c.error.toUtf8())) << what;
+        const QByteArray csv = c.arguments.contains("-") ? run.out : dir.read("out.csv");
         EXPECT_EQ(csv.count("\r\n"), c.lines) << what;
         EXPECT_FALSE(QFile::exists(dir.file("-"))) << what;
     }

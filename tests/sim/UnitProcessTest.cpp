@@ -28,13 +28,9 @@ TEST(UnitSimProgram, HelpAndVersionEndWithZeroAndABadArgumentWithTwoAndTheReason
         {{"--verbose=yes"}, 2, "--verbose takes no value"},
         {{"--wheels"}, 2, "--wheels needs a value"}};
     for (const auto& [args, exitCode, message] : cases) {
-        QProcess p;
-        p.start(QStringLiteral(VORN_UNIT_SIM), args);
-        EXPECT_TRUE(p.waitForFinished(5000)) << message;
-        EXPECT_EQ(p.exitCode(), exitCode) << message;
-        const QByteArray said =
-            exitCode == 0 ? p.readAllStandardOutput() : p.readAllStandardError();
-        EXPECT_TRUE(said.contains(message)) << said.toStdString();
+        const vorn::test::Ran ran = vorn::test::runToEnd(VORN_UNIT_SIM, args, {});
+        EXPECT_EQ(ran.exitCode, exitCode) << message;
+        EXPECT_TRUE((exitCode == 0 ? ran.out : ran.err).contains(message)) << ran.err.toStdString();
     }
 }
 
