@@ -63,26 +63,6 @@ TEST(SevenSegment, SegmentsOfCellZeroLandOnTheirPixelsAndUnlitOnesTurnGrey) {
     EXPECT_EQ(at(canvas, {23, 27}), colour::MediumGrey); // A outline
 }
 
-TEST(SevenSegment, DrawsOnlyWhatChanged) {
-    Canvas canvas;
-    SevenSegmentRenderer digits(canvas);
-    auto opsFor = [&](std::int32_t code, QRgb colour) { // an outline and a fill per segment
-        const auto before = canvas.paintCount();
-        digits.DrawDigitCell(code, 7, colour);
-        return canvas.paintCount() - before;
-    };
-    EXPECT_EQ(opsFor(0x00, colour::Lime), 0u); // blank into a fresh cell
-    EXPECT_EQ(opsFor(One, colour::Lime), 4u);
-    EXPECT_EQ(opsFor(One, colour::Lime), 0u);
-    EXPECT_EQ(opsFor(One, colour::Red), 4u);
-    EXPECT_EQ(opsFor(Eight, colour::Red), 10u);
-    digits.setDecimalPointRequest(2);
-    EXPECT_EQ(opsFor(Eight, colour::Red), 0u);
-    digits.setDecimalPointRequest(1);
-    EXPECT_EQ(opsFor(Eight, colour::Red), 2u);
-    EXPECT_EQ(test::readRow(canvas, 1, 0), " 8.  R");
-}
-
 // Cells outside 0 to 35, a colour of 0, bits outside 0 to 7 and far origins.
 TEST(SevenSegment, OutOfRangeCallsDrawNothing) {
     Canvas canvas;
@@ -157,6 +137,7 @@ TEST(WheelDrawing, DigitsAndTyreIconFollowTheReadingAndTheStatusWord) {
         {1, 64, 140, SensorFlag | HighTemperature, "2.20 L", "100 R", "LWRR"},
         {0, 19, 25, SensorFlag | LowPressure, "09.5 R", "-15 L", "RWWK"},
         {0, 51, 111, SensorFlag | LowPressure | HighTemperature, "25.5 R", " 71 R", "RWWR"},
+        {0, 51, 111, SensorFlag, "25.5 L", " 71 L", "LWKK"}, // the same digits, lit anew
         {3, 289, 40, SensorFlag | HighPressure, "10.1 R", " 00 L", "RKKK"},
         {0, 201, 111, SensorFlag | HighPressure | HighTemperature, "100 R", " 71 R", "RRRR"},
         {2, 400, 199, 0, "--- N", "--- N", "K"}, // absent: black, hatched inside
