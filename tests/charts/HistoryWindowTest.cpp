@@ -12,7 +12,6 @@
 #include <QProcess>
 #include <QScatterSeries>
 #include <QTest>
-#include <QValueAxis>
 #include <gtest/gtest.h>
 #include <set>
 
@@ -101,11 +100,10 @@ TEST(HistoryWindow, ShowsEachWheelInItsColourBrokenWhereNotHeardWithTheThreshold
     ASSERT_TRUE(showLastHour());
     ASSERT_GE(window.shownColumns(), 360) << "a column a row: nothing is reduced";
 
-    const auto legendEntries = [&] {
-        return std::ranges::count_if(window.pressureChart()->legend()->markers(),
-                                     [](QLegendMarker* m) { return m->isVisible(); });
-    };
-    ASSERT_TRUE(QTest::qWaitFor([&] { return legendEntries() > 0; })) << "the legend is laid out";
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return std::ranges::any_of(window.pressureChart()->legend()->markers(),
+                                   [](QLegendMarker* m) { return m->isVisible(); });
+    })) << "the legend is laid out";
     // A piece for each run of rows 10 s apart, its last value held a minute,
     // but not past the program's end or now: its first and last second
     // before now and its points. The first reading of each wheel, in bar.
@@ -124,13 +122,13 @@ TEST(HistoryWindow, ShowsEachWheelInItsColourBrokenWhereNotHeardWithTheThreshold
         EXPECT_DOUBLE_EQ(pieces[0]->at(0).y(), firstBar[wheel]) << wheel;
         int named = 0;
         for (std::size_t i = 0; i < pieces.size(); ++i) {
+            SCOPED_TRACE(testing::Message() << "wheel " << wheel << ", piece " << i);
             const QList<QPointF> points = pieces[i]->points();
-            EXPECT_EQ(points.size(), want[i].points) << wheel << " piece " << i;
-            EXPECT_EQ(points.front().x(), kNow + want[i].first * 1000) << wheel << " piece " << i;
-            EXPECT_EQ(points.back().x(), kNow + want[i].last * 1000) << wheel << " piece " << i;
-            EXPECT_TRUE(i + 1 == pieces.size() || points.back().y() == points.rbegin()[1].y())
-                << "the last value held, wheel " << wheel;
-            EXPECT_EQ(pieces[i]->pen().color(), pieces[0]->pen().color()) << wheel;
+            EXPECT_EQ(points.size(), want[i].points);
+            EXPECT_EQ(points.front().x(), kNow + want[i].first * 1000);
+            EXPECT_EQ(points.back().x(), kNow + want[i].last * 1000);
+            EXPECT_TRUE(i + 1 == pieces.size() || points.back().y() == points.rbegin()[1].y());
+            EXPECT_EQ(pieces[i]->pen().color(), pieces[0]->pen().color());
             for (QLegendMarker* marker : window.pressureChart()->legend()->markers(pieces[i]))
                 named += marker->isVisible() ? 1 : 0;
         }
@@ -153,15 +151,12 @@ TEST(HistoryWindow, ShowsEachWheelInItsColourBrokenWhereNotHeardWithTheThreshold
         EXPECT_EQ(line->pen().style(), Qt::DashLine);
         EXPECT_DOUBLE_EQ(line->at(0).y(), t.value);
     }
-    auto* alarms = qobject_cast<QScatterSeries*>(seriesNamed(window.pressureChart(), "Alarm"));
-    ASSERT_NE(alarms, nullptr);
-    ASSERT_EQ(alarms->count(), 1);
-    EXPECT_EQ(alarms->at(0).x(), kNow - kHour / 2);
-    auto* warnings =
-        qobject_cast<QScatterSeries*>(seriesNamed(window.pressureChart(), "Tyre warning"));
-    ASSERT_NE(warnings, nullptr);
-    ASSERT_EQ(warnings->count(), 1);
-    EXPECT_EQ(warnings->at(0).x(), kNow - kHour / 4);
+    for (const auto& [name, at] :
+         {std::pair{"Alarm", kNow - kHour / 2}, {"Tyre warning", kNow - kHour / 4}}) {
+        auto* marks = qobject_cast<QScatterSeries*>(seriesNamed(window.pressureChart(), name));
+        ASSERT_TRUE(marks && marks->count() == 1) << name;
+        EXPECT_EQ(marks->at(0).x(), at) << name;
+    }
     // Cold pressure, dotted beside each piece: at 25 °C the tyre is warmer
     // than 20 °C, so its cold pressure is lower (2.07 bar reads about 2.02).
     window.coldPressureBox()->setChecked(true);
@@ -245,17 +240,12 @@ TEST(HistoryExport, WritesTheChosenRangeOrFailsWithAClearMessage) {
         QFile::remove(out);
         if (c.error == "cannot read")
             dir.write("out.csv", "not a database, but text");
-        QProcess run;
-        run.setWorkingDirectory(dir.path());
-        if (c.asNobody)
-            test::runAsNobody(run);
-        run.start(QStringLiteral(VORN_BINARY), c.arguments);
-        run.waitForFinished(10000);
+        const test::Ran run = test::runToEnd(VORN_BINARY, c.arguments, dir.path(),
+                                             c.asNobody ? test::runAsNobody : nullptr);
         const std::string what = c.arguments.join(' ').toStdString();
-        EXPECT_EQ(run.exitCode(), c.exitCode) << what;
-        EXPECT_TRUE(run.readAllStandardError().contains(c.error.toUtf8())) << what;
-        const QByteArray csv =
-            c.arguments.contains("-") ? run.readAllStandardOutput() : dir.read("out.csv");
+        EXPECT_EQ(run.exitCode, c.exitCode) << what;
+        EXPECT_TRUE(run.err.contains(c.error.toUtf8())) << what;
+        const QByteArray csv = c.arguments.contains("-") ? run.out : dir.read("out.csv");
         EXPECT_EQ(csv.count("\r\n"), c.lines) << what;
         EXPECT_FALSE(QFile::exists(dir.file("-"))) << what;
     }

@@ -106,12 +106,11 @@ struct ScreenRig {
     MonitorScreen screen{canvas, state, settings};
 
     // `wheel` reads `p` and `t` with status word `word`; then a refresh.
-    void show(int wheel, std::int32_t p, std::int32_t t, std::int32_t word,
-              std::int32_t blinkPhase = 0) {
+    void show(int wheel, std::int32_t p, std::int32_t t, std::int32_t word) {
         state.TyrePressure[wheel] = p;
         state.TyreTemperature[wheel] = t;
         state.TyreStatus[wheel] = word;
-        screen.RefreshDisplay(blinkPhase);
+        screen.RefreshDisplay(0);
     }
 };
 

@@ -6,10 +6,11 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QtCore/qtestsupport_core.h>
 #include <atomic>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -85,18 +86,6 @@ struct ManualWriter {
     std::vector<QString> reports;
     std::unique_ptr<HistoryWriter> writer;
 };
-
-// Polls `condition` until it holds, for at most 10 s.
-bool eventually(const std::function<bool()>& condition) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.hasExpired(10'000))
-            return false;
-        std::this_thread::sleep_for(milliseconds{5});
-    }
-    return true;
-}
 
 int modeOf(const QString& path) {
     struct stat info {};
@@ -194,7 +183,7 @@ TEST(HistoryWriter, AnEventOrAFullBatchIsWrittenAtOnceTheRestByTheEnd) {
                 w.writer->addReading(reading(static_cast<TimeMs>(i), 0, 60 + static_cast<int>(i)));
             if (readings < 500)
                 w.writer->addEvent({10, EventKind::AlarmRaised, 0, 3});
-            EXPECT_TRUE(eventually([&] { return readAll(path).size() == readings; }));
+            EXPECT_TRUE(QTest::qWaitFor([&] { return readAll(path).size() == readings; }, 10'000));
             w.writer->addReading(reading(1000, 1, 70));
         }
         EXPECT_EQ(readAll(path).size(), readings + 1) << "the last one by the end";
@@ -214,13 +203,11 @@ TEST(HistoryWriter, KeepsReadingsRawDaysAndSummariesDaysCountedFromTheNewestRowA
         {{400, 30}, 0, 3, 4, 0},
         {{100, 30}, 0, 3, 3, 0},
         {{400, 10}, 0, 2, 4, 0},
-        {{400, 30},
-         401 * kMsPerDay,
-         3,
-         4,
-         0},                              // a clock far ahead keeps what is before the newest row
-        {{1, 8}, kMsPerDay, 1, 1, 0},     // and one a day ahead keeps that row's day
-        {{400, 30}, -2 * kHour, 3, 4, 1}, // a clock behind the newest row is said
+        // A clock far ahead keeps what is before the newest row, one a day
+        // ahead keeps that row's day, and one behind the newest row is said.
+        {{400, 30}, 401 * kMsPerDay, 3, 4, 0},
+        {{1, 8}, kMsPerDay, 1, 1, 0},
+        {{400, 30}, -2 * kHour, 3, 4, 1},
     };
     for (const auto& c : cases) {
         const test::WorkDir dir;
@@ -233,18 +220,16 @@ TEST(HistoryWriter, KeepsReadingsRawDaysAndSummariesDaysCountedFromTheNewestRowA
                 w.writer->addReading(reading(now - age, 0, ++pressure));
             w.writer->addEvent({now - 500 * kMsPerDay, EventKind::ProgramStarted, -1, 0});
         }
+        SCOPED_TRACE(testing::Message()
+                     << c.keep.days << "/" << c.keep.rawDays << " days, clock " << c.clockAhead);
         ManualWriter w(path, 1000, c.keep, now + c.clockAhead);
         ASSERT_TRUE(w.writer->flush(milliseconds{5000})); // the removal runs just after the open
-        const auto what = [&] {
-            return std::to_string(c.keep.days) + "/" + std::to_string(c.keep.rawDays) +
-                   " days, clock " + std::to_string(c.clockAhead);
-        };
-        EXPECT_EQ(readAll(path).size(), c.readings) << what();
+        EXPECT_EQ(readAll(path).size(), c.readings);
         HistoryStore store;
         store.open(path, OpenMode::ReadOnly);
         std::size_t summaries = 0;
         store.forEachSummary(60'000, 0, now, [&](const Summary&) { ++summaries; });
-        EXPECT_EQ(summaries, c.summaries) << what();
+        EXPECT_EQ(summaries, c.summaries);
         EXPECT_EQ(w.said("is behind the newest stored reading"), c.clockBehindSaid);
         EXPECT_TRUE(store.events(0, now).empty());
     }
@@ -384,8 +369,8 @@ TEST(HistoryWriter, KeepsItsBatchWhileTheFileIsLockedOrTheDiskIsFull) {
         for (int i = 0; i < 3; ++i, ++pressure)
             w.writer->addReading(reading(1000 + pressure, 0, pressure));
         EXPECT_FALSE(w.writer->flush(milliseconds{0}));
-        const bool waited =
-            eventually([&] { return w.writer->status().state == HistoryWriter::State::Waiting; });
+        const bool waited = QTest::qWaitFor(
+            [&] { return w.writer->status().state == HistoryWriter::State::Waiting; }, 10'000);
         f.end();
         ASSERT_TRUE(waited) << f.fault;
         ASSERT_TRUE(w.writer->flush(milliseconds{10000})) << f.fault;
@@ -433,6 +418,43 @@ TEST(HistoryWriter, AFileThatCannotBeWrittenIsReadButLeftAsItIs) {
         QFile::setPermissions(folder, QFile::Permissions(0x7700)); // removable again
         EXPECT_EQ(dir.read(QString(c.name) + "/history.sqlite"), bytes) << c.name;
     }
+}
+
+// The killed writer's rows are all there and the file is sound; the next
+// writer summarises what it had left open (its readings ran ahead of the
+// clock, which that writer would say).
+TEST(HistoryKill, AKilledWriterLeavesASoundFileWithEveryCommittedBatch) {
+    const test::WorkDir dir;
+    const QString path = dir.file("history.sqlite");
+    QProcess writer;
+    writer.start(VORN_KILL_HELPER, {path});
+    ASSERT_TRUE(writer.waitForStarted());
+    qulonglong committed = 0;
+    const auto readCommitted = [&] {
+        for (QByteArray line; writer.canReadLine();)
+            if ((line = writer.readLine().trimmed()).startsWith("committed "))
+                committed = line.mid(10).toULongLong();
+    };
+    // Heavy writing for a while: tens of thousands of rows in many batches.
+    while (committed < 30'000 && writer.waitForReadyRead(5000))
+        readCommitted();
+    writer.kill(); // SIGKILL, in the middle of a batch more often than not
+    ASSERT_TRUE(writer.waitForFinished(5000));
+    readCommitted();
+    ASSERT_GE(committed, 30'000u);
+    EXPECT_EQ(RawConnection(path).value("PRAGMA integrity_check"), "ok");
+    EXPECT_GE(RawConnection(path).value("SELECT COUNT(*) FROM readings").toULongLong(), committed);
+    HistoryWriter({.path = path, .report = [](const QString&) {}})
+        .waitUntilOpen(milliseconds{10'000});
+    HistoryStore store;
+    ASSERT_TRUE(store.open(path, OpenMode::ReadOnly).usable());
+    const auto span = store.readingSpan();
+    ASSERT_TRUE(span);
+    TimeMs summarisedUntil = 0;
+    store.forEachSummary(60'000, span->first, span->second, [&](const Summary& s) {
+        summarisedUntil = std::max(summarisedUntil, s.last);
+    });
+    EXPECT_EQ(summarisedUntil, span->second);
 }
 
 TEST(Reducer, KeepsEachColumnsExtremesInTimeOrderAndBreaksWhereTheWheelWasNotHeard) {

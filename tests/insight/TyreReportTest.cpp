@@ -8,7 +8,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
@@ -60,17 +59,8 @@ QString prepareHistory(const test::WorkDir& dir) {
     return path;
 }
 
-struct Outcome {
-    int exitCode = -1;
-    QByteArray out, err;
-};
-
-Outcome report(const test::WorkDir& dir, const QStringList& arguments) {
-    QProcess vorn;
-    vorn.setWorkingDirectory(dir.path());
-    vorn.start(QStringLiteral(VORN_BINARY), arguments);
-    EXPECT_TRUE(vorn.waitForFinished(30'000));
-    return {vorn.exitCode(), vorn.readAllStandardOutput(), vorn.readAllStandardError()};
+test::Ran report(const test::WorkDir& dir, const QStringList& arguments) {
+    return test::runToEnd(VORN_BINARY, arguments, dir.path());
 }
 
 TEST(TyreReport, NamesEachWheelsWarningAsJsonAndAsATable) {
@@ -78,7 +68,7 @@ TEST(TyreReport, NamesEachWheelsWarningAsJsonAndAsATable) {
     const QString history = prepareHistory(dir);
     const QStringList args{"--tyre-report", "--history", history};
 
-    const Outcome json = report(dir, args + QStringList{"--json"});
+    const test::Ran json = report(dir, args + QStringList{"--json"});
     ASSERT_EQ(json.exitCode, 0) << json.err.toStdString();
     const QJsonObject root = QJsonDocument::fromJson(json.out).object();
     EXPECT_EQ(root["at"].toString(), iso(kEnd));
@@ -104,7 +94,7 @@ TEST(TyreReport, NamesEachWheelsWarningAsJsonAndAsATable) {
     EXPECT_NEAR(wheels[4]["cold_pressure_psi"].toDouble(), 32, 0.4);
 
     // An hour after the start nothing can be said of leaks yet.
-    const Outcome early =
+    const test::Ran early =
         report(dir, args + QStringList{"--json", "--until", iso(kStart + kHourMs)});
     const QJsonObject then = QJsonDocument::fromJson(early.out).object();
     EXPECT_EQ(then["at"].toString(), iso(kStart + kHourMs));
@@ -122,8 +112,7 @@ TEST(TyreReport, NamesEachWheelsWarningAsJsonAndAsATable) {
     ASSERT_TRUE(conf.open(QIODevice::WriteOnly));
     conf.write("[insight]\nsilent_minutes=soon\n");
     conf.close();
-    const Outcome text = report(dir, args);
-    fprintf(stderr, "%s\n%s\n", text.out.constData(), json.out.constData());
+    const test::Ran text = report(dir, args);
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_TRUE(text.err.contains("vorn: insight: silent_minutes: 'soon'"))
         << text.err.toStdString();
@@ -150,7 +139,7 @@ TEST(TyreReport, FailsClearlyOnABadFileOrTime) {
         {{"--since", "2026-12-01", "--tyre-report"}, 2, "--since goes with --export-csv"},
     };
     for (const auto& c : cases) {
-        const Outcome o = report(dir, c.arguments);
+        const test::Ran o = report(dir, c.arguments);
         EXPECT_EQ(o.exitCode, c.exitCode) << c.arguments.join(' ').toStdString();
         EXPECT_TRUE(o.err.contains(c.error)) << o.err.toStdString();
         EXPECT_TRUE(o.out.isEmpty());

@@ -1,29 +1,18 @@
 // The owner's socket between real processes: vornd owns the unit on a
 // pseudo-terminal, the test attaches as a client over the socket.
 #include "monitor/LineReader.h"
-#include "monitor/RuntimeFolder.h"
 #include "sim/Frames.h"
 #include "tests/monitor/OwnerProcess.h"
-#include "tests/support/PseudoTerminal.h"
-#include "tests/support/TestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocalSocket>
-#include <QProcess>
-#include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace vorn {
 namespace {
@@ -43,31 +32,26 @@ public:
     }
     // The first message that `match` accepts, waiting up to `ms` for it.
     QJsonObject waitFor(const std::function<bool(const QJsonObject&)>& match, int ms = 5000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (true) {
-            while (socket.canReadLine()) {
-                const QJsonObject o = QJsonDocument::fromJson(socket.readLine()).object();
-                seen.push_back(o);
-                if (match(o))
-                    return o;
-            }
-            if (clock.elapsed() > ms || socket.state() != QLocalSocket::ConnectedState)
-                return {};
-            socket.waitForReadyRead(100);
-        }
+        QJsonObject found;
+        (void)QTest::qWaitFor(
+            [&] {
+                while (found.isEmpty() && socket.canReadLine()) {
+                    seen.push_back(QJsonDocument::fromJson(socket.readLine()).object());
+                    found = match(seen.back()) ? seen.back() : found;
+                }
+                return !found.isEmpty() || socket.state() != QLocalSocket::ConnectedState;
+            },
+            ms);
+        return found;
     }
     QJsonObject waitForType(const QString& type) {
         return waitFor([&](const QJsonObject& o) { return o["type"] == type; });
     }
-    bool waitForDisconnect(int ms = 5000) {
-        QElapsedTimer clock;
-        clock.start();
-        while (socket.state() == QLocalSocket::ConnectedState && clock.elapsed() < ms) {
+    bool waitForDisconnect() {
+        return QTest::qWaitFor([&] {
             socket.readAll();
-            socket.waitForReadyRead(100);
-        }
-        return socket.state() != QLocalSocket::ConnectedState;
+            return socket.state() != QLocalSocket::ConnectedState;
+        });
     }
 
     QLocalSocket socket;
@@ -220,31 +204,25 @@ TEST(MonitorSocket, ASecondVorndStandsByAndTakesTheUnitOverWithin3sWhenTheOwnerE
     owner.start(standby, VORND_BINARY);
     ASSERT_TRUE(standby.waitForStarted(10000));
     QByteArray said;
-    QElapsedTimer clock;
-    clock.start();
-    while (!said.contains("standing by") && clock.elapsed() < 10000 &&
-           standby.state() == QProcess::Running) {
-        standby.waitForReadyRead(100);
-        said += standby.readAllStandardError();
-    }
-    ASSERT_TRUE(said.contains("standing by")) << said.constData();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (said += standby.readAllStandardError()).contains("standing by"); }, 10000))
+        << said.constData();
 
     Client attached, another; // the owner lets its clients go as it ends, and ends cleanly
     attached.waitForType("settings");
     another.waitForType("settings");
-    clock.restart();
+    QElapsedTimer clock;
+    clock.start();
     owner.process.terminate();
     ASSERT_TRUE(owner.process.waitForFinished(5000)); // so no client reaches the old owner
     EXPECT_EQ(owner.process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(owner.process.exitCode(), 0);
     EXPECT_TRUE(attached.waitForDisconnect());
     std::unique_ptr<Client> client;
-    while (clock.elapsed() < 5000) {
+    ASSERT_TRUE(QTest::qWaitFor([&] {
         client = std::make_unique<Client>();
-        if (client->waitForType("hello")["type"] == "hello")
-            break;
-        QThread::msleep(20);
-    }
+        return client->waitForType("hello")["type"] == "hello";
+    }));
     EXPECT_LT(clock.elapsed(), 3000);
     owner.unit.send(QByteArray::fromStdString(sim::frame(sim::longReport({2, 0, 70, 65}))));
     EXPECT_EQ(client->waitFor([](const QJsonObject& o) {

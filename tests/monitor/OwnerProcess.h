@@ -4,10 +4,9 @@
 #include "tests/support/PseudoTerminal.h"
 #include "tests/support/TestSupport.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
-#include <QThread>
+#include <QtCore/qtestsupport_core.h>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -52,17 +51,13 @@ public:
         dir.writeSettings(test::defaultSettings());
         QFile::link(unit.devicePath(), dir.file("COM1"));
         start(process, binary);
-        QElapsedTimer clock;
-        clock.start();
         // Until the owner listens; a connection closes again at once.
-        while (clock.elapsed() < 10000) {
-            const int fd = rawConnect(socketPath());
-            if (fd >= 0) {
-                ::close(fd);
-                break;
-            }
-            QThread::msleep(20);
-        }
+        (void)QTest::qWaitFor(
+            [] {
+                const int fd = rawConnect(socketPath());
+                return fd >= 0 && ::close(fd) == 0;
+            },
+            10000);
     }
     ~Owner() { process.kill(), process.waitForFinished(5000); }
     // `binary` in the owner's folder, as the same user in the same session.

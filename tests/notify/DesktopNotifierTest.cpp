@@ -15,7 +15,6 @@ namespace vorn {
 namespace {
 
 using test::MonitorFixture;
-
 using test::NotificationBus;
 
 // Readings stored for `wheels` as the parser stores them, then one refresh.
@@ -135,9 +134,7 @@ TEST(DesktopNotifier, TheLineNamesTheStateInTheUnitOfTheScreen) {
         TyreStateTable state;
         state.TyrePressure[1] = c.pressure;
         state.TyreTemperature[1] = c.temperature;
-        MonitorSettings settings;
-        settings.PressureUnitIndex = c.unit;
-        settings.TemperatureUnitIndex = c.temperatureUnit;
+        const MonitorSettings settings{26, 45, 70, c.unit, c.temperatureUnit};
         EXPECT_EQ(alarmLine(1, c.status | status::SensorFlag, state, settings), c.line);
     }
 }

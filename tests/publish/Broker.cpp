@@ -1,8 +1,7 @@
 #include "tests/publish/Broker.h"
 
-#include <QElapsedTimer>
 #include <QFile>
-#include <QThread>
+#include <QtCore/qtestsupport_core.h>
 #include <arpa/inet.h>
 #include <csignal>
 #include <mosquitto.h>
@@ -69,11 +68,7 @@ Broker::Broker() : plainPort_(probe(0, true)), tlsPort_(probe(0, true)) {
 void Broker::start() {
     endsWithTheTest(process_);
     process_.start("mosquitto", {"-c", file("mosquitto.conf")});
-    QElapsedTimer clock;
-    clock.start();
-    while (!(probe(plainPort_, false) && probe(tlsPort_, false)) && clock.elapsed() < 10000)
-        QThread::msleep(20);
-    if (!probe(plainPort_, false))
+    if (!QTest::qWaitFor([&] { return probe(plainPort_, false) && probe(tlsPort_, false); }, 10000))
         throw std::runtime_error("mosquitto did not start: " +
                                  process_.readAllStandardError().toStdString());
 }
@@ -84,15 +79,15 @@ void Broker::stop() {
 }
 
 QString Broker::waitForLog(const QString& part, int ms) const {
-    QElapsedTimer clock;
-    clock.start();
     QFile log(file("broker.log"));
     QString text;
-    while (!text.contains(part) && clock.elapsed() < ms) {
-        QThread::msleep(20);
-        if (log.isOpen() || log.open(QIODevice::ReadOnly))
-            text += QString::fromUtf8(log.readAll());
-    }
+    (void)QTest::qWaitFor(
+        [&] {
+            if (log.isOpen() || log.open(QIODevice::ReadOnly))
+                text += QString::fromUtf8(log.readAll());
+            return text.contains(part);
+        },
+        ms);
     return text;
 }
 
@@ -137,17 +132,18 @@ std::vector<Received> Subscriber::all() {
 
 Received Subscriber::waitFor(const std::string& topicPart, const std::string& payloadPart,
                              std::size_t from, int ms) {
-    QElapsedTimer clock;
-    clock.start();
-    do {
-        const std::vector<Received> got = all();
-        for (std::size_t i = from; i < got.size(); ++i)
-            if (got[i].topic.find(topicPart) != std::string::npos &&
-                got[i].payload.find(payloadPart) != std::string::npos)
-                return got[i];
-        QThread::msleep(20);
-    } while (clock.elapsed() < ms);
-    return {};
+    Received found;
+    (void)QTest::qWaitFor(
+        [&] {
+            const std::vector<Received> got = all();
+            for (std::size_t i = from; i < got.size() && found.topic.empty(); ++i)
+                if (got[i].topic.find(topicPart) != std::string::npos &&
+                    got[i].payload.find(payloadPart) != std::string::npos)
+                    found = got[i];
+            return !found.topic.empty();
+        },
+        ms);
+    return found;
 }
 
 } // namespace vorn::test

@@ -79,10 +79,6 @@ TEST(Backoff, TheWaitDoublesUpToItsBoundAndStartsAgainOnlyAfterAConnectionLasted
     }
 }
 
-QJsonObject stateOf(const Message& m) {
-    return QJsonDocument::fromJson(m.payload).object();
-}
-
 TEST(WheelPayload, PressureInEveryUnitTemperatureAndStatusFollowTheScreen) {
     const struct {
         WheelReading reading;
@@ -137,7 +133,7 @@ TEST(WheelPublisher, AChangeGoesOutAtMostOnceASecondAndEveryMinuteRegardless) {
     EXPECT_EQ(statesAt(30000, 61), 0);
     EXPECT_EQ(statesAt(61100, 61), 1);    // unchanged for a minute
     EXPECT_EQ(statesAt(62200, 61, 1), 1); // a new unit: the state again, no new discovery
-    EXPECT_EQ(stateOf(sent.back())["unit"].toString(), "bar");
+    EXPECT_EQ(QJsonDocument::fromJson(sent.back().payload).object()["unit"].toString(), "bar");
     EXPECT_EQ(sent.size(), 1u);
 }
 
@@ -156,6 +152,16 @@ TEST(WheelPublisher, DiscoveryAnnouncesTheVehiclesWheelsInPsiWhateverTheUnitAndF
         {0, 6, 4, 5, {0, 1, 2, 3, 5}, {}}, // stays when the count falls
     };
     const QString config = "homeassistant/sensor/vorn_van/wheel%1_pressure/config";
+    const struct {
+        QString topic, deviceClass, unit, value;
+    } entities[] = {
+        {"sensor/vorn_van/wheel0_pressure", "pressure", "psi", "value_json.pressure_psi"},
+        {"binary_sensor/vorn_van/wheel0_battery_low", "battery", "", "value_json.battery_low"},
+        {"sensor/vorn_van/wheel0_last_report", "timestamp", "", "value_json.last_report"},
+        {"sensor/vorn_van/wheel0_cold_pressure", "pressure", "psi", "value_json.cold_pressure_psi"},
+        {"sensor/vorn_van/wheel0_leak_rate", "", "psi/d", "value_json.leak_psi_per_day"},
+        {"binary_sensor/vorn_van/wheel0_warning", "problem", "", "value_json.warning"},
+    };
     for (const auto& c : cases) {
         std::map<QString, QByteArray> retained; // as the broker keeps them
         for (const int wheel : c.keptFromBefore)
@@ -181,10 +187,13 @@ TEST(WheelPublisher, DiscoveryAnnouncesTheVehiclesWheelsInPsiWhateverTheUnitAndF
             if (retained.count(config.arg(wheel)) != 0)
                 announced.insert(wheel);
         EXPECT_EQ(announced, c.announced) << c.unit << " " << c.wheels << " " << c.laterWheels;
-        const QJsonObject pressure = QJsonDocument::fromJson(retained[config.arg(0)]).object();
-        EXPECT_EQ(pressure["value_template"].toString(), "{{ value_json.pressure_psi }}");
-        EXPECT_EQ(pressure["unit_of_measurement"].toString(), "psi") << c.unit;
-        EXPECT_EQ(pressure["device_class"].toString(), "pressure") << c.unit;
+        for (const auto& e : entities) {
+            const QJsonObject o =
+                QJsonDocument::fromJson(retained["homeassistant/" + e.topic + "/config"]).object();
+            EXPECT_EQ(o["device_class"].toString(), e.deviceClass) << e.topic.toStdString();
+            EXPECT_EQ(o["unit_of_measurement"].toString(), e.unit) << e.topic.toStdString();
+            EXPECT_TRUE(o["value_template"].toString().contains(e.value)) << c.unit;
+        }
     }
 }
 

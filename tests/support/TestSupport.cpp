@@ -56,6 +56,17 @@ void runAsNobody(QProcess& process) {
     process.setChildProcessModifier(becomeNobody);
 }
 
+Ran runToEnd(const QString& program, const QStringList& args, const QString& folder,
+             void (*setUp)(QProcess&), int ms) {
+    QProcess p;
+    p.setWorkingDirectory(folder);
+    if (setUp)
+        setUp(p);
+    p.start(program, args);
+    const bool ended = p.waitForFinished(ms) && p.exitStatus() == QProcess::NormalExit;
+    return {ended ? p.exitCode() : -1, p.readAllStandardOutput(), p.readAllStandardError()};
+}
+
 QStringList defaultSettings() {
     return {"26", "45", "70", "0", "0", "0", "0", "0"};
 }

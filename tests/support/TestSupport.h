@@ -31,6 +31,17 @@ void runUnprivileged(const std::function<void()>& work);
 // Makes `process`, once started, run with the rights of nobody too.
 void runAsNobody(QProcess& process);
 
+// A program that ran to its end: its exit code (-1 when it crashed or did
+// not end in time) and what it wrote.
+struct Ran {
+    int exitCode = -1;
+    QByteArray out, err;
+};
+// Runs `program` in `folder` until it ends, at most `ms`; `setUp` may
+// change the process before it starts.
+Ran runToEnd(const QString& program, const QStringList& args, const QString& folder,
+             void (*setUp)(QProcess&) = nullptr, int ms = 30000);
+
 // The eight lines of a fresh installation.
 QStringList defaultSettings();
 

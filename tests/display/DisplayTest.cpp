@@ -1,8 +1,10 @@
+// The drawing of the screen read back from its pixels: the canvas and its
+// flood fill, the seven-segment digits, the car, the icons and the wheels.
 #include "display/ScreenPicture.h"
-
 #include "display/StatusIcons.h"
 #include "tests/display/ScreenProbe.h"
 
+#include <climits>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -11,6 +13,68 @@ namespace {
 
 using test::at;
 using test::drawnBounds;
+
+// A closed diamond with diagonal edges, which a 4-connected fill must not
+// cross, and a red bar across it from wall to wall.
+TEST(Canvas, FillStaysInsideItsBorderAndPassesThroughItsOwnColour) {
+    Canvas canvas;
+    canvas.polyline(std::array{QPoint(100, 50), QPoint(150, 100), QPoint(100, 150), QPoint(50, 100),
+                               QPoint(100, 50)});
+    canvas.setPenColour(colour::Red);
+    canvas.polyline(std::array{QPoint(51, 100), QPoint(149, 100)});
+    canvas.takeDirty();
+    canvas.setBrushColour(colour::Red);
+    // Seeds off the image, or on the border, fill nothing.
+    for (QPoint seed :
+         {QPoint(480, 0), QPoint(0, 600), QPoint(-1, 10), QPoint(INT_MIN, 0), QPoint(100, 50)})
+        canvas.floodFill(seed, colour::Black);
+    EXPECT_TRUE(canvas.takeDirty().isEmpty());
+
+    canvas.floodFill({100, 80}, colour::Black);
+    EXPECT_EQ(canvas.takeDirty(), QRegion(QRect(QPoint(51, 51), QPoint(149, 149))));
+    EXPECT_EQ(at(canvas, {100, 52}), colour::Red);
+    EXPECT_EQ(at(canvas, {100, 148}), colour::Red); // beyond the red bar
+    EXPECT_EQ(at(canvas, {60, 60}), colour::White);
+
+    // Outside, a hatched fill reaches every corner and leaves the diamond alone.
+    canvas.setBrushColour(colour::Black);
+    canvas.setBrushStyle(BrushStyle::DiagonalCross);
+    canvas.floodFill({479, 475}, colour::Black);
+    for (QPoint corner : {QPoint(0, 0), QPoint(464, 0), QPoint(0, 460), QPoint(464, 460)})
+        EXPECT_TRUE(test::hatched(canvas, corner)) << corner.x() << "," << corner.y();
+    EXPECT_EQ(at(canvas, {100, 80}), colour::Red);
+}
+
+constexpr std::int32_t Eight = 0xFE, One = 0x60, Minus = 0x02;
+
+// An "8" overdrawn by a minus leaves grey outlines with white insides.
+TEST(SevenSegment, SegmentsOfCellZeroLandOnTheirPixelsAndUnlitOnesTurnGrey) {
+    Canvas canvas, one;
+    SevenSegmentRenderer digits(canvas);
+    digits.DrawDigitCell(0x80, 0, colour::Lime);
+    EXPECT_EQ(drawnBounds(canvas), QRect(QPoint(20, 27), QPoint(42, 32)));
+    EXPECT_EQ(at(canvas, {30, 28}), colour::Lime);
+    SevenSegmentRenderer(one).DrawDigitCell(One, 0, colour::Lime);
+    EXPECT_EQ(at(one, {42, 27}), colour::Black); // B's corner (22.8, -3.4) lands on (22, -4)
+    digits.DrawDigitCell(Eight, 0, colour::Lime);
+    digits.DrawDigitCell(Minus, 0, colour::Lime);
+    EXPECT_EQ(test::readRow(canvas, 0, 0), "-   L");
+    EXPECT_EQ(at(canvas, {30, 28}), colour::White);      // A inside
+    EXPECT_EQ(at(canvas, {23, 27}), colour::MediumGrey); // A outline
+}
+
+// Cells outside 0 to 35, a colour of 0, bits outside 0 to 7 and far origins.
+TEST(SevenSegment, OutOfRangeCallsDrawNothing) {
+    Canvas canvas;
+    SevenSegmentRenderer digits(canvas);
+    digits.DrawDigitCell(Eight, -1, colour::Lime);
+    digits.DrawDigitCell(Eight, 36, colour::Lime);
+    digits.DrawDigitCell(Eight, 0, 0);
+    digits.DrawSegment(20, 31, -1);
+    digits.DrawSegment(20, 31, 8);
+    digits.DrawSegment(INT_MAX, INT_MIN, 3);
+    EXPECT_EQ(canvas.paintCount(), 0u);
+}
 
 // Fill points and suspension lines, from the vehicle origin (232, 8).
 TEST(ScreenPicture, CarHasItsColoursAtEveryFillPointAndItsExtent) {
@@ -73,6 +137,7 @@ TEST(WheelDrawing, DigitsAndTyreIconFollowTheReadingAndTheStatusWord) {
         {1, 64, 140, SensorFlag | HighTemperature, "2.20 L", "100 R", "LWRR"},
         {0, 19, 25, SensorFlag | LowPressure, "09.5 R", "-15 L", "RWWK"},
         {0, 51, 111, SensorFlag | LowPressure | HighTemperature, "25.5 R", " 71 R", "RWWR"},
+        {0, 51, 111, SensorFlag, "25.5 L", " 71 L", "LWKK"}, // the same digits, lit anew
         {3, 289, 40, SensorFlag | HighPressure, "10.1 R", " 00 L", "RKKK"},
         {0, 201, 111, SensorFlag | HighPressure | HighTemperature, "100 R", " 71 R", "RRRR"},
         {2, 400, 199, 0, "--- N", "--- N", "K"}, // absent: black, hatched inside
