@@ -53,9 +53,12 @@ TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOver
     ASSERT_NE(window, nullptr);
 
     owner.unit.send(report(1, 20, 25)); // below the low threshold
-    EXPECT_TRUE(within(5000, [&] { return window->Panel9->caption() == "ALARM !"; }));
+    // The panels and the table come as separate lines: wait for both.
+    EXPECT_TRUE(within(5000, [&] {
+        return window->Panel9->caption() == "ALARM !" &&
+               window->core().state().TyrePressure[1] == 40;
+    }));
     EXPECT_EQ(window->Panel11->caption(), "RS232 CONNECTED");
-    EXPECT_EQ(window->core().state().TyrePressure[1], 40);
     EXPECT_EQ(window->Panel1->caption(), "Psi");
     window->Panel5Click();
     EXPECT_EQ(owner.unit.read(5000), "$W2#");
