@@ -38,8 +38,17 @@ bool address(const QString& path, sockaddr_un& out) {
     return true;
 }
 
-int newSocket() {
-    return ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+// A new non-blocking socket and the address of `path` for it; -1 with
+// `error` set when the path does not fit or no socket can be had.
+int newSocket(const QString& path, sockaddr_un& addr, QString& error) {
+    if (!address(path, addr)) {
+        error = QStringLiteral("the socket's path is too long");
+        return -1;
+    }
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        error = systemError(errno);
+    return fd;
 }
 
 } // namespace
@@ -53,15 +62,9 @@ LocalSocket::~LocalSocket() {
 bool LocalSocket::connectTo(const QString& path) {
     abort();
     sockaddr_un addr;
-    if (!address(path, addr)) {
-        error_ = QStringLiteral("the socket's path is too long");
+    const int fd = newSocket(path, addr, error_);
+    if (fd < 0)
         return false;
-    }
-    const int fd = newSocket();
-    if (fd < 0) {
-        error_ = systemError(errno);
-        return false;
-    }
     // A Unix socket connects at once or not at all; EAGAIN is a full queue.
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
         error_ = systemError(errno);
@@ -204,15 +207,9 @@ LocalListener::~LocalListener() {
 bool LocalListener::listen(const QString& path) {
     close();
     sockaddr_un addr;
-    if (!address(path, addr)) {
-        error_ = QStringLiteral("the socket's path is too long");
+    const int fd = newSocket(path, addr, error_);
+    if (fd < 0)
         return false;
-    }
-    const int fd = newSocket();
-    if (fd < 0) {
-        error_ = systemError(errno);
-        return false;
-    }
     ::unlink(addr.sun_path); // left by an owner that is gone
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
         ::chmod(addr.sun_path, S_IRUSR | S_IWUSR) != 0 || ::listen(fd, SOMAXCONN) != 0) {
