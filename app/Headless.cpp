@@ -142,6 +142,8 @@ int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnecto
         MonitorCore core({*workDir, &messages, &router, hid.get()});
         const auto server = serveMonitor(core, messages, owner, folder, &router);
         Outputs outputs(core, options, sessionBus);
+        if (server)
+            server->setHistoryFile([&outputs] { return outputs.historyFile(); });
         return app.exec();
     } catch (const SettingsLineError& e) {
         std::fprintf(stderr, "vorn: %s\n", qUtf8Printable(e.where()));

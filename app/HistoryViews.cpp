@@ -6,6 +6,7 @@
 #include "display/ScreenLayout.h"
 #include "window/TFmain.h"
 
+#include <QDateTime>
 #include <QHelpEvent>
 #include <QToolTip>
 
@@ -26,13 +27,49 @@ QRect digitArea(int wheel) {
 
 } // namespace
 
-HistoryViews::HistoryViews(TFmain& window, HistoryFeature& history)
-    : QObject(&window), window_(window), history_(history) {
-    window_.Image1->installEventFilter(this);
+HistoryAccess accessTo(HistoryFeature& history) {
+    return {
+        .path =
+            [&history] {
+                history::HistoryWriter* writer = history.writer();
+                const bool failed =
+                    !writer || writer->status().state == history::HistoryWriter::State::Failed;
+                return failed ? QString() : history.config().path;
+            },
+        .problem = [&history] { return history.problem(); },
+        .now = [&history] { return history.now(); },
+        .lastReportText = [&history](int wheel) { return history.lastReportText(wheel); },
+        .flush =
+            [&history] {
+                if (history::HistoryWriter* writer = history.writer())
+                    writer->flush(std::chrono::milliseconds{0});
+            },
+    };
+}
+
+HistoryAccess accessToOwners(const QString& path) {
+    return {
+        .path = [path] { return path; },
+        .problem =
+            [path] {
+                return path.isEmpty()
+                           ? QStringLiteral("the VORN that owns the unit keeps no history")
+                           : QString();
+            },
+        .now = [] { return QDateTime::currentMSecsSinceEpoch(); },
+        .lastReportText = {},
+        .flush = [] {},
+    };
+}
+
+HistoryViews::HistoryViews(TFmain& window, HistoryAccess history)
+    : QObject(&window), window_(window), history_(std::move(history)) {
+    if (history_.lastReportText)
+        window_.Image1->installEventFilter(this);
     window_.contextMenu().addAction(QStringLiteral("History…"), this,
                                     [this] { showHistoryWindow(); });
     window_.contextMenu().addAction(QStringLiteral("Export readings…"), this, [this] {
-        if (!history_.writer())
+        if (history_.path().isEmpty())
             return;
         if (const auto range = askExportRange(&window_, history_.now()))
             exportRange(range->first, range->second, &window_);
@@ -41,15 +78,12 @@ HistoryViews::HistoryViews(TFmain& window, HistoryFeature& history)
 
 HistoryWindow* HistoryViews::showHistoryWindow() {
     if (!historyWindow_) {
-        history::HistoryWriter* writer = history_.writer();
-        const bool failed =
-            !writer || writer->status().state == history::HistoryWriter::State::Failed;
         historyWindow_ = new HistoryWindow(
             HistorySource{
-                .path = failed ? QString() : history_.config().path,
-                .problem = [this] { return history_.problem(); },
+                .path = history_.path(),
+                .problem = history_.problem,
                 .settings = [this] { return window_.core().settings(); },
-                .clock = history_.config().clock,
+                .clock = history_.now,
                 .exportRange = [this](TimeMs from, TimeMs to,
                                       QWidget* parent) { exportRange(from, to, parent); },
             },
@@ -62,12 +96,11 @@ HistoryWindow* HistoryViews::showHistoryWindow() {
 
 // What is queued is written first, so the file holds the latest readings.
 void HistoryViews::exportRange(qint64 from, qint64 to, QWidget* parent) {
-    if (history::HistoryWriter* writer = history_.writer())
-        writer->flush(std::chrono::milliseconds{0});
-    else
+    const QString path = history_.path();
+    if (path.isEmpty())
         return;
-    exportReadings(parent, history_.config().path, from, to,
-                   window_.core().settings().PressureUnitIndex);
+    history_.flush();
+    exportReadings(parent, path, from, to, window_.core().settings().PressureUnitIndex);
 }
 
 bool HistoryViews::eventFilter(QObject* watched, QEvent* event) {

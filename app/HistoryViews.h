@@ -1,7 +1,10 @@
 #pragma once
 
+#include "history/HistoryWriter.h"
+
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 namespace vorn {
 
@@ -9,13 +12,27 @@ class HistoryFeature;
 class HistoryWindow;
 class TFmain;
 
+// Where the window finds the history: the one this process keeps, or the
+// file of the VORN that owns the unit, read while that one writes it.
+struct HistoryAccess {
+    std::function<QString()> path;    // empty: no history to show
+    std::function<QString()> problem; // why there is none, in words
+    std::function<history::TimeMs()> now;
+    std::function<QString(int)> lastReportText; // a wheel's tooltip; none when unset
+    std::function<void()> flush;                // writes what waits, before an export
+};
+HistoryAccess accessTo(HistoryFeature& history);
+// The owner's file, named in its hello; read only, so the latest half
+// minute it still holds back is not in it yet.
+HistoryAccess accessToOwners(const QString& path);
+
 // What the history adds to the window: the "History…" and "Export
 // readings…" entries of its menu, and each wheel's "last report" tooltip.
 class HistoryViews : public QObject {
     Q_OBJECT
 public:
     // Lives as long as `window`, its parent.
-    HistoryViews(TFmain& window, HistoryFeature& history);
+    HistoryViews(TFmain& window, HistoryAccess history);
 
     HistoryWindow* showHistoryWindow();
 
@@ -26,7 +43,7 @@ private:
     void exportRange(qint64 from, qint64 to, QWidget* parent);
 
     TFmain& window_;
-    HistoryFeature& history_;
+    HistoryAccess history_;
     QPointer<HistoryWindow> historyWindow_;
 };
 

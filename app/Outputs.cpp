@@ -88,6 +88,10 @@ void Outputs::startPublishing() {
         publishInsight(*publishing_, *insight_);
 }
 
+QString Outputs::historyFile() const {
+    return history_ && history_->writer() ? history_->config().path : QString();
+}
+
 void Outputs::installInsight() {
     insight_ = vorn::installInsight(core_, *openUserSettings(), publishing_.get());
 }

@@ -31,6 +31,8 @@ public:
 
     void reload();
     HistoryFeature& history() { return *history_; }
+    // The file the history is kept in; empty when none is kept.
+    QString historyFile() const;
 
 private:
     void followNotifications(bool wanted);

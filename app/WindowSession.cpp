@@ -97,6 +97,7 @@ void WindowSession::mirror(std::unique_ptr<MonitorClient> client) {
     // may be the one telling us of its end this very moment.
     std::unique_ptr<MonitorClient> before = std::exchange(client_, std::move(client));
     show(*client_);
+    new HistoryViews(*window_, accessToOwners(client_->historyFile()));
     if (before)
         before.release()->deleteLater();
 }
@@ -146,7 +147,9 @@ void WindowSession::own() {
     server_ = serveMonitor(*core_, *services_.messages, owner_, folder_, &router_);
     outputs_ = std::make_unique<Outputs>(*core_, options_, *services_.sessionBus);
     show(*core_);
-    new HistoryViews(*window_, outputs_->history());
+    if (server_)
+        server_->setHistoryFile([this] { return outputs_ ? outputs_->historyFile() : QString(); });
+    new HistoryViews(*window_, accessTo(outputs_->history()));
 }
 
 // A window made anew for a new model is shown as the one before it was: in

@@ -104,6 +104,7 @@ void MonitorClient::take(const QJsonObject& m) {
     const QString type = m.value(QLatin1String("type")).toString();
     if (type == QLatin1String("hello")) {
         folder_ = m.value(QLatin1String("folder")).toString();
+        historyFile_ = m.value(QLatin1String("history")).toString();
     } else if (type == QLatin1String("table")) {
         takeTable(m);
     } else if (type == QLatin1String("panels")) {

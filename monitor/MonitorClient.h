@@ -38,6 +38,8 @@ public:
     int wheels() const override { return settings_.AlarmWheels; }
     QString linkDescription() const override { return links_; }
     QString workDir() const override { return folder_; }
+    // The owner's history file; empty when it keeps none.
+    QString historyFile() const { return historyFile_; }
 
     void learn() override { send({{"type", "learn"}}); }
     void testMode() override { send({{"type", "test"}}); }
@@ -79,6 +81,7 @@ private:
     std::int32_t blink_ = 0;
     QString links_;
     QString folder_;
+    QString historyFile_;
 };
 
 } // namespace vorn

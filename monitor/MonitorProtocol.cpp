@@ -168,9 +168,10 @@ bool readFields(const QJsonObject& o, Fields fields, ClientMessage& m) {
 
 } // namespace
 
-QByteArray hello(const QString& folder) {
+QByteArray hello(const QString& folder, const QString& historyFile) {
     return line({{"type", "hello"},
                  {"folder", folder},
+                 {"history", historyFile},
                  {"version", kVersion},
                  {"program", "VORN"},
                  {"release", QStringLiteral(VORN_VERSION)}});

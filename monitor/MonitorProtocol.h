@@ -17,7 +17,8 @@ namespace vorn::wire {
 
 inline constexpr int kVersion = 1;
 
-QByteArray hello(const QString& folder);
+// `historyFile`: the history the owner keeps, empty when none.
+QByteArray hello(const QString& folder, const QString& historyFile = {});
 QByteArray table(const TyreStateTable& state, int blinkPhase);
 QByteArray panels(const MonitorPanels& panels);
 QByteArray links(bool serial, bool usb, const QString& description);

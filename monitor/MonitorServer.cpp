@@ -123,8 +123,8 @@ void MonitorServer::sendIfChanged(QByteArray& last, QByteArray now) {
 }
 
 QByteArray MonitorServer::wholeState() const {
-    return wire::hello(core_.workDir()) + wire::table(core_.state(), core_.blinkPhase()) +
-           wire::panels(core_.panels()) +
+    return wire::hello(core_.workDir(), historyFile_ ? historyFile_() : QString()) +
+           wire::table(core_.state(), core_.blinkPhase()) + wire::panels(core_.panels()) +
            wire::links(core_.serialOpen(), core_.usbConnected(), core_.linkDescription()) +
            wire::settings(core_.record(), core_.wheels());
 }

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,6 +34,9 @@ public:
     // (the caller holds the owner's lock). False, said on `messages`, when
     // it cannot.
     bool listen(const QString& path);
+    // The history this owner keeps, named to each client in its hello so
+    // an attached window can show it.
+    void setHistoryFile(std::function<QString()> file) { historyFile_ = std::move(file); }
     int clientCount() const { return static_cast<int>(clients_.size()); }
     // Sends `line` to every client.
     void broadcast(const QByteArray& line);
@@ -65,6 +69,7 @@ private:
     QByteArray lastLinks_;
     QByteArray lastSettings_;
     ToneRouter* tones_ = nullptr;
+    std::function<QString()> historyFile_;
 };
 
 } // namespace vorn

@@ -2,7 +2,9 @@
 // it shows the owner's screen, sends its clicks to it, plays its tones, and
 // takes the unit over when the owner ends. Only the owner keeps the history
 // and publishes: the window does both only once it holds the unit.
+#include "app/HistoryViews.h"
 #include "app/WindowSession.h"
+#include "charts/HistoryWindow.h"
 #include "link/FakeHid.h"
 #include "sim/Frames.h"
 #include "tests/monitor/MonitorFixture.h"
@@ -11,6 +13,7 @@
 #include "window/TFmain.h"
 
 #include <QCoreApplication>
+#include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -51,6 +54,10 @@ TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOver
     ASSERT_FALSE(session.owns());
     TFmain* window = session.window();
     ASSERT_NE(window, nullptr);
+    auto* views = window->findChild<HistoryViews*>();
+    ASSERT_NE(views, nullptr);
+    EXPECT_TRUE(views->showHistoryWindow()->statusText().contains(
+        "the VORN that owns the unit keeps no history"));
 
     owner.unit.send(report(1, 20, 25)); // below the low threshold
     // The panels and the table come as separate lines: wait for both.
@@ -99,7 +106,8 @@ TEST(AttachedWindow, WhenAnotherVorndTakesTheUnitOverTheWindowAttachesToIt) {
     // The window's loop stands still until the second vornd holds the unit
     // and listens, so the window finds an owner when it looks.
     QProcess second;
-    owner.start(second, VORND_BINARY);
+    const QString history = owner.dir.file("second.sqlite");
+    owner.start(second, VORND_BINARY, {"--history", history});
     ::kill(static_cast<pid_t>(owner.process.processId()), SIGTERM);
     ASSERT_TRUE(owner.process.waitForFinished(5000));
     QElapsedTimer clock;
@@ -113,6 +121,12 @@ TEST(AttachedWindow, WhenAnotherVorndTakesTheUnitOverTheWindowAttachesToIt) {
     EXPECT_FALSE(session.owns());
     session.window()->Panel5Click();
     EXPECT_EQ(owner.unit.read(5000), "$W2#");
+    // Its history window reads the file the new owner keeps.
+    auto* views = session.window()->findChild<HistoryViews*>();
+    ASSERT_NE(views, nullptr);
+    HistoryWindow* chart = views->showHistoryWindow();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return chart->loadsShown() > 0; }, 10000));
+    EXPECT_FALSE(chart->statusText().contains("no history")) << qPrintable(chart->statusText());
     second.kill();
     second.waitForFinished(5000);
 }

@@ -75,7 +75,7 @@ TEST(SimulatedUnit, ASlowLeakIsKeptInTheHistoryAsAFallingLineAndAnAlarm) {
     constexpr history::TimeMs start = 1'796'600'000'000;
     auto* feature =
         new HistoryFeature(*f.core, {path, {}, [&] { return start + unit.model.now().count(); }});
-    new HistoryViews(w, *feature);
+    new HistoryViews(w, accessTo(*feature));
     unit.run(milliseconds{25000});
     // Hovering wheel 1's digits tells when it last reported.
     QHelpEvent hover(QEvent::ToolTip, QPoint(400, 60), w.Image1->mapToGlobal(QPoint(400, 60)));

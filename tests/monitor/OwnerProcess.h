@@ -67,8 +67,10 @@ public:
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(dir.path());
         p.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
-        p.start(binary, args << "--no-notify"
-                             << "--no-history");
+        // No history unless the test names one.
+        if (!args.contains("--history"))
+            args << "--no-history";
+        p.start(binary, args << "--no-notify");
     }
     long residentKiB() const {
         QFile status(QStringLiteral("/proc/%1/status").arg(process.processId()));
