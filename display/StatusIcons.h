@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 
 namespace vorn {
 
@@ -14,9 +15,10 @@ namespace vorn {
 class StatusIcons {
 public:
     StatusIcons(Canvas& canvas, const TyreStateTable& state) : canvas_(canvas), state_(state) {
-        // Not 0, so the first call for each wheel draws (in white when no
-        // report has set the wheel's battery yet).
-        BatteryIconState.fill(1);
+        // No battery value, so the first call for each wheel draws: in white
+        // before any report, in black for a view made when a wheel's battery
+        // is already low (a window attached to a running monitor).
+        BatteryIconState.fill(std::numeric_limits<std::int32_t>::min());
     }
 
     // Follows the blink phase; leaves the pen black and 1 pixel wide after drawing.

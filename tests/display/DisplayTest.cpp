@@ -113,6 +113,13 @@ TEST(StatusIcons, BatteryShowsWhileItsValueIsNotZeroAndAntennaInBlinkPhaseOne) {
     state.TyreBattery[1] = 0;
     icons.DrawBatteryIcon(1);
     EXPECT_TRUE(drawnBounds(canvas).isNull());
+    // A view made when a battery is already low shows it at once.
+    state.TyreBattery[1] = 1;
+    StatusIcons later(canvas, state);
+    later.DrawBatteryIcon(1);
+    EXPECT_EQ(at(canvas, {319, 125}), colour::Black);
+    state.TyreBattery[1] = 0;
+    later.DrawBatteryIcon(1);
     for (int phase : {1, 1, 0}) {
         icons.DrawAntennaIcon(phase);
         EXPECT_EQ(drawnBounds(canvas).isNull(), phase == 0);
