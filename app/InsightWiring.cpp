@@ -31,11 +31,12 @@ insight::InsightConfig configFrom(QSettings& userSettings) {
 }
 
 void warmUpFromHistory(LiveInsight& live, const QString& path) {
-    live.warmUp([path](insight::TyreInsight& analysis, insight::TimeMs now) {
-        history::HistoryStore store;
-        return store.open(path, history::OpenMode::ReadOnly).usable() &&
-               replayHistory(store, analysis, now);
-    });
+    live.warmUp(
+        [path](insight::TyreInsight& analysis, insight::TimeMs now, const std::atomic<bool>& stop) {
+            history::HistoryStore store;
+            return store.open(path, history::OpenMode::ReadOnly).usable() &&
+                   replayHistory(store, analysis, now, &stop);
+        });
 }
 
 } // namespace

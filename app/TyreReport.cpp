@@ -54,7 +54,8 @@ QString cell(const std::optional<double>& value, const char* format) {
 
 } // namespace
 
-bool replayHistory(history::HistoryStore& store, insight::TyreInsight& analysis, TimeMs at) {
+bool replayHistory(history::HistoryStore& store, insight::TyreInsight& analysis, TimeMs at,
+                   const std::atomic<bool>* stop) {
     constexpr TimeMs kMinute = history::kSummaryLevels.front();
     constexpr TimeMs kHour = history::kSummaryLevels.back();
     const TimeMs from = insight::bucketOf(at - kReplay, kHour) * kHour;
@@ -95,7 +96,8 @@ bool replayHistory(history::HistoryStore& store, insight::TyreInsight& analysis,
     // Slow leak as it stood is decided within the last week; fitting every
     // half hour before that would only cost time.
     analysis.fitFrom(at - kFitHistory);
-    return store.forEachReading(from > 0 ? from : std::numeric_limits<TimeMs>::min(), at, add);
+    return store.forEachReading(from > 0 ? from : std::numeric_limits<TimeMs>::min(), at, add,
+                                stop);
 }
 
 TyreReportResult analyseHistory(const QString& path, std::optional<TimeMs> until,

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -29,9 +30,10 @@ struct TyreReportResult {
 // Feeds the analysis what a program started at `at` would replay from the
 // history: each wheel's last reading before the last eight days, then the
 // readings of those days up to `at`, so a wheel silent for long is still
-// known while months of rows are never read. False when the store fails.
-bool replayHistory(history::HistoryStore& store, insight::TyreInsight& analysis,
-                   insight::TimeMs at);
+// known while months of rows are never read. False when the store fails
+// or `stop` (when given) is set.
+bool replayHistory(history::HistoryStore& store, insight::TyreInsight& analysis, insight::TimeMs at,
+                   const std::atomic<bool>* stop = nullptr);
 
 // The analysis of the history file as it stood at `until` (its newest
 // reading when none). Opens the file read-only.

@@ -432,7 +432,8 @@ std::vector<Bucket> HistoryStore::bucketsToSummarise() {
 }
 
 bool HistoryStore::forEachReading(TimeMs from, TimeMs to,
-                                  const std::function<void(const Reading&)>& each) {
+                                  const std::function<void(const Reading&)>& each,
+                                  const std::atomic<bool>* stop) {
     QSqlQuery query(db_);
     query.setForwardOnly(true);
     query.prepare(QStringLiteral("SELECT time, wheel, pressure, temperature, battery, sensor, "
@@ -444,6 +445,8 @@ bool HistoryStore::forEachReading(TimeMs from, TimeMs to,
         return false;
     }
     while (query.next()) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            return false;
         const qint64 wheel = query.value(1).toLongLong();
         if (!validWheel(wheel))
             continue; // a damaged or foreign row

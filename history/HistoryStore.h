@@ -6,6 +6,7 @@
 #include <QString>
 #include <QVariant>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -108,8 +109,10 @@ public:
     // writing them.
     std::vector<Bucket> bucketsToSummarise();
 
-    // Readings with from <= time <= to in time order, handed one by one.
-    bool forEachReading(TimeMs from, TimeMs to, const std::function<void(const Reading&)>& each);
+    // Readings with from <= time <= to in time order, handed one by one;
+    // false, having handed some, once `stop` (when given) is set.
+    bool forEachReading(TimeMs from, TimeMs to, const std::function<void(const Reading&)>& each,
+                        const std::atomic<bool>* stop = nullptr);
     // The summaries of one level whose buckets meet [from, to], in time
     // order (each wheel's in time order).
     bool forEachSummary(TimeMs level, TimeMs from, TimeMs to,

@@ -42,6 +42,7 @@ LiveInsight::LiveInsight(InsightConfig config, double lowThresholdPsi,
 }
 
 LiveInsight::~LiveInsight() {
+    stopping_ = true;
     if (warmer_.joinable())
         warmer_.join();
 }
@@ -63,14 +64,12 @@ void LiveInsight::warmUp(Replay replay) {
     // Made here, so the thread touches nothing of this object but live_.
     std::shared_ptr<TyreInsight> analysis = make();
     warmer_ = std::thread([this, replay = std::move(replay), now, analysis]() mutable {
-        if (!replay(*analysis, now))
+        if (!replay(*analysis, now, stopping_))
             analysis.reset(); // a history that cannot be read: start cold
         QMetaObject::invokeMethod(
-            this,
-            handedOver([this, analysis] {
+            this, handedOver([this, analysis] {
                 warmer_.join();
-                warmedUp(analysis ? std::make_unique<TyreInsight>(std::move(*analysis))
-                                  : make());
+                warmedUp(analysis ? std::make_unique<TyreInsight>(std::move(*analysis)) : make());
             }),
             Qt::QueuedConnection);
     });

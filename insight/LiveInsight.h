@@ -34,7 +34,9 @@ class LiveInsight : public QObject {
     Q_OBJECT
 public:
     // Reads the history into the analysis up to `now`; false when it fails.
-    using Replay = std::function<bool(TyreInsight&, TimeMs now)>;
+    // It gives up, returning false, soon after `stop` is set: the analysis
+    // is being rebuilt or the program ends, and nobody waits for long.
+    using Replay = std::function<bool(TyreInsight&, TimeMs now, const std::atomic<bool>& stop)>;
     static constexpr int kPollMs = 15'000;
     // Readings kept while the warm-up runs; later ones are dropped.
     static constexpr std::size_t kMaxWaiting = 20'000;
@@ -82,6 +84,7 @@ private:
     // The warm analysis tells nothing until it is handed over.
     std::atomic<bool> live_{false};
     std::thread warmer_;
+    std::atomic<bool> stopping_{false};
 };
 
 } // namespace vorn::insight

@@ -10,7 +10,9 @@
 #include <QSettings>
 #include <QTest>
 #include <functional>
+#include <atomic>
 #include <future>
+#include <thread>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -234,7 +236,7 @@ TEST(LiveInsight, AWarmUpSaysWhatStoodInTheHistoryOnceAndKeepsTheReadingsOfMeanw
                          silences.emplace_back(wheel, begun);
                      });
     std::promise<void> gate;
-    live.warmUp([&gate](TyreInsight& analysis, TimeMs at) {
+    live.warmUp([&gate](TyreInsight& analysis, TimeMs at, const std::atomic<bool>&) {
         // Wheel 1 stopped half an hour before the end; wheel 0 reported on.
         for (TimeMs t = at - kHourMs; t <= at; t += 30'000) {
             analysis.add(t, 0, 66, 60);
@@ -254,6 +256,27 @@ TEST(LiveInsight, AWarmUpSaysWhatStoodInTheHistoryOnceAndKeepsTheReadingsOfMeanw
     live.reading(1, 66, 60);
     EXPECT_EQ(silences.back(), std::pair(1, false));
     EXPECT_FALSE(live.glance(1).warning);
+}
+
+// Rebuilt by Apply or ended with the program, the analysis stops a long
+// warm-up instead of waiting for it.
+TEST(LiveInsight, EndingDuringAWarmUpStopsIt) {
+    std::atomic<bool> sawStop{false};
+    {
+        LiveInsight live({}, 26, [] { return 10 * kHourMs; });
+        std::promise<void> started;
+        live.warmUp([&](TyreInsight&, TimeMs, const std::atomic<bool>& stop) {
+            started.set_value();
+            // A long history, read until told to stop; bounded, so a stop
+            // that never comes fails the test instead of hanging it.
+            for (int i = 0; i < 30'000 && !stop; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            sawStop = stop.load();
+            return false;
+        });
+        started.get_future().wait();
+    }
+    EXPECT_TRUE(sawStop);
 }
 
 TEST(LeakRate, GivenOnlyFromTwentyReadingsOverTwoHours) {

@@ -158,7 +158,7 @@ TEST(Tray, IsAmberWhileTheAnalysisOfTheOwnerWarnsOfATyre) {
     auto* live = new insight::LiveInsight(
         {}, 26, [] { return kNow; }, &core);
     // Wheel 1 fell silent half an hour ago while wheel 0 reported on.
-    live->warmUp([](insight::TyreInsight& analysis, insight::TimeMs at) {
+    live->warmUp([](insight::TyreInsight& analysis, insight::TimeMs at, const std::atomic<bool>&) {
         for (insight::TimeMs t = at - 60 * kMinuteMs; t <= at; t += 30'000) {
             analysis.add(t, 0, 66, 60);
             if (t <= at - 30 * kMinuteMs)
