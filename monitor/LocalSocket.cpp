@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -240,7 +241,16 @@ void LocalListener::acceptAll() {
         if (fd < 0) {
             if (errno == EINTR)
                 continue;
-            break; // none left, or out of descriptors: try again on the next wake-up
+            if (errno == EMFILE || errno == ENFILE) {
+                // Out of descriptors: the waiting client would wake us at
+                // once again; look again in a second instead of spinning.
+                notifier_->setEnabled(false);
+                QTimer::singleShot(1000, this, [this] {
+                    if (notifier_)
+                        notifier_->setEnabled(true);
+                });
+            }
+            break;
         }
         auto* socket = new LocalSocket(this);
         socket->adopt(fd);
