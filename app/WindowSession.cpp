@@ -110,9 +110,6 @@ void WindowSession::lookForOwner() {
         pending_.reset();
         services_.messages->note(
             QStringLiteral("vorn: the owner ended; this window took the unit over"));
-        std::unique_ptr<MonitorClient> before = std::move(client_);
-        if (before)
-            before.release()->deleteLater();
         try {
             own();
         } catch (const std::exception& e) {
@@ -121,7 +118,11 @@ void WindowSession::lookForOwner() {
             services_.messages->show(failureText(e), kExceptionCaption);
             owner_.release();
             QCoreApplication::exit(1);
+            return;
         }
+        // The old mirror goes once the window drawing from it has gone.
+        if (client_)
+            client_.release()->deleteLater();
         return;
     }
     // Another process took the unit: attach to it without waiting here, the
