@@ -82,15 +82,7 @@ void MonitorClient::sendRadioSettings(const QString& text, int rateIndex, int au
 }
 
 void MonitorClient::saveSettings(const SettingsRecord& r) {
-    send({{"type", "saveSettings"},
-          {"settings", QJsonObject{{"lowPressure", r.LowPressureSet},
-                                   {"highPressure", r.HighPressureSet},
-                                   {"highTemperature", r.HighTempSet},
-                                   {"pressureUnit", r.PressureUnit},
-                                   {"temperatureUnit", r.TemperatureUnit},
-                                   {"port", r.Port},
-                                   {"dataRate", r.DataRate},
-                                   {"autoTx", r.AutoTx}}}});
+    send({{"type", "saveSettings"}, {"settings", wire::recordObject(r)}});
 }
 
 void MonitorClient::readLines() {

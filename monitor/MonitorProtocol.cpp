@@ -208,17 +208,19 @@ QByteArray links(bool serial, bool usb, const QString& description) {
         {{"type", "links"}, {"serial", serial}, {"usb", usb}, {"description", description}});
 }
 
+QJsonObject recordObject(const SettingsRecord& r) {
+    return {{"lowPressure", r.LowPressureSet},
+            {"highPressure", r.HighPressureSet},
+            {"highTemperature", r.HighTempSet},
+            {"pressureUnit", r.PressureUnit},
+            {"temperatureUnit", r.TemperatureUnit},
+            {"port", r.Port},
+            {"dataRate", r.DataRate},
+            {"autoTx", r.AutoTx}};
+}
+
 QByteArray settings(const SettingsRecord& r, int wheels) {
-    return line({{"type", "settings"},
-                 {"settings", QJsonObject{{"lowPressure", r.LowPressureSet},
-                                          {"highPressure", r.HighPressureSet},
-                                          {"highTemperature", r.HighTempSet},
-                                          {"pressureUnit", r.PressureUnit},
-                                          {"temperatureUnit", r.TemperatureUnit},
-                                          {"port", r.Port},
-                                          {"dataRate", r.DataRate},
-                                          {"autoTx", r.AutoTx}}},
-                 {"wheels", wheels}});
+    return line({{"type", "settings"}, {"settings", recordObject(r)}, {"wheels", wheels}});
 }
 
 QByteArray reading(int wheel, ReportLink link) {

@@ -6,6 +6,7 @@
 #include "protocol/TyreStateTable.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 #include <optional>
 
@@ -23,6 +24,8 @@ QByteArray table(const TyreStateTable& state, int blinkPhase);
 QByteArray panels(const MonitorPanels& panels);
 QByteArray links(bool serial, bool usb, const QString& description);
 QByteArray settings(const SettingsRecord& record, int wheels);
+// The eight settings as the `settings` message and a client's save carry them.
+QJsonObject recordObject(const SettingsRecord& record);
 QByteArray reading(int wheel, ReportLink link);
 QByteArray alarmRaised(int wheel, std::int32_t status);
 QByteArray alarmEnded(AlarmEnd how);

@@ -34,23 +34,43 @@ QByteArray report(int wheel, int psi, int celsius) {
         sim::frame(sim::longReport({wheel, 0, 2 * psi, celsius + 40})));
 }
 
+// A window session of this process beside `owner`, started: a view of the
+// owner while it serves.
+struct Session {
+    static ProgramOptions quiet() {
+        ProgramOptions o;
+        o.notify = false;
+        o.noHistory = true;
+        return o;
+    }
+    explicit Session(const test::Owner& owner, ProgramOptions o = quiet())
+        : options(std::move(o)),
+          session(options, {owner.dir.path(), &messages, &tones, &hid, nullptr}) {
+        session.start();
+    }
+    ProgramOptions options;
+    test::RecordingMessageSink messages;
+    test::RecordingToneSink tones;
+    FakeHid hid;
+    WindowSession session;
+};
+
 TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOverWhenTheOwnerEnds) {
     test::Owner owner(VORND_BINARY);
     test::Broker broker;
     owner.dir.write("password", QByteArray(test::Broker::kPassword) + "\n");
     QFile::setPermissions(owner.dir.file("password"), QFile::ReadOwner | QFile::WriteOwner);
-    ProgramOptions options;
-    options.notify = false;
-    options.historyFile = owner.dir.file("window-history.sqlite");
-    options.mqtt = {{"host", "127.0.0.1"},
-                    {"port", QString::number(broker.plainPort())},
-                    {"user", test::Broker::kUser},
-                    {"password_file", owner.dir.file("password")}};
-    test::RecordingMessageSink messages;
-    test::RecordingToneSink tones;
-    FakeHid hid;
-    WindowSession session(options, {owner.dir.path(), &messages, &tones, &hid, nullptr});
-    session.start();
+    ProgramOptions withOutputs;
+    withOutputs.notify = false;
+    withOutputs.historyFile = owner.dir.file("window-history.sqlite");
+    withOutputs.mqtt = {{"host", "127.0.0.1"},
+                        {"port", QString::number(broker.plainPort())},
+                        {"user", test::Broker::kUser},
+                        {"password_file", owner.dir.file("password")}};
+    Session attached(owner, withOutputs);
+    WindowSession& session = attached.session;
+    const ProgramOptions& options = attached.options;
+    auto& tones = attached.tones;
     ASSERT_FALSE(session.owns());
     TFmain* window = session.window();
     ASSERT_NE(window, nullptr);
@@ -94,14 +114,8 @@ TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOver
 
 TEST(AttachedWindow, WhenAnotherVorndTakesTheUnitOverTheWindowAttachesToIt) {
     test::Owner owner(VORND_BINARY);
-    ProgramOptions options;
-    options.notify = false;
-    options.noHistory = true;
-    test::RecordingMessageSink messages;
-    test::RecordingToneSink tones;
-    FakeHid hid;
-    WindowSession session(options, {owner.dir.path(), &messages, &tones, &hid, nullptr});
-    session.start();
+    Session attached(owner);
+    WindowSession& session = attached.session;
     ASSERT_FALSE(session.owns());
     // The window's loop stands still until the second vornd holds the unit
     // and listens, so the window finds an owner when it looks.
@@ -133,20 +147,14 @@ TEST(AttachedWindow, WhenAnotherVorndTakesTheUnitOverTheWindowAttachesToIt) {
 
 TEST(AttachedWindow, ATakeOverOnABrokenSettingsFileShowsTheLineAndEndsTheProgram) {
     test::Owner owner(VORND_BINARY);
-    ProgramOptions options;
-    options.notify = false;
-    options.noHistory = true;
-    test::RecordingMessageSink messages;
-    test::RecordingToneSink tones;
-    FakeHid hid;
-    WindowSession session(options, {owner.dir.path(), &messages, &tones, &hid, nullptr});
-    session.start();
+    Session attached(owner);
+    WindowSession& session = attached.session;
     ASSERT_FALSE(session.owns());
     owner.dir.write("setdata.txt", "26\r\nforty\r\n");
     ::kill(static_cast<pid_t>(owner.process.processId()), SIGTERM);
-    ASSERT_TRUE(within(5000, [&] { return !messages.shown.empty(); }));
-    EXPECT_TRUE(messages.shown.front().text.endsWith("setdata.txt, line 2"))
-        << qPrintable(messages.shown.front().text);
+    ASSERT_TRUE(within(5000, [&] { return !attached.messages.shown.empty(); }));
+    EXPECT_TRUE(attached.messages.shown.front().text.endsWith("setdata.txt, line 2"))
+        << qPrintable(attached.messages.shown.front().text);
     EXPECT_FALSE(session.owns());
 }
 
