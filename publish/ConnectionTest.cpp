@@ -1,6 +1,7 @@
 #include "publish/ConnectionTest.h"
 
 #include "protocol/HandedOver.h"
+#include "publish/MqttClient.h"
 #include "publish/Session.h"
 
 #include <QPointer>
@@ -8,8 +9,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <mosquitto.h>
-#include <mqtt_protocol.h>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -36,80 +35,69 @@ struct ConnectionTest::Shared {
 namespace {
 
 constexpr int kLoopWaitMs = 100;
+constexpr auto kGoodbyeWait = std::chrono::milliseconds{500};
 
-struct MosquittoDelete {
-    void operator()(mosquitto* m) const { mosquitto_destroy(m); }
-};
-
-// What the broker answered to one CONNECT; the libmosquitto callback's.
-struct Answer {
-    std::optional<int> code;
-};
-
-QString lowered(const char* text) {
-    QString s = sentence(text);
+QString lowered(QString s) {
     if (!s.isEmpty())
         s[0] = s[0].toLower();
     return s;
 }
 
-// One CONNECT with `protocol`, until the broker answers, the connection
-// fails, the time is up or the try is dropped. Empty text: ask again with
-// MQTT 3.1.1.
-QString tryOnce(const Settings& s, int protocol, int timeLimitMs,
+// One CONNECT in `version`, until the broker answers, the connection fails,
+// the time is up or the try is dropped. Empty text: ask again with MQTT
+// 3.1.1.
+QString tryOnce(const Settings& s, packet::Version version, int timeLimitMs,
                 std::chrono::steady_clock::time_point deadline, const std::atomic<bool>& dropped,
                 bool& connected) {
     const QString where = QStringLiteral("%1:%2").arg(s.host).arg(s.port);
-    const std::unique_ptr<mosquitto, MosquittoDelete> m(
-        mosquitto_new(s.clientId.toUtf8().constData(), true, nullptr));
-    if (!m)
-        return QStringLiteral("Cannot make an MQTT client: %1").arg(std::strerror(errno));
-    Answer answer;
-    mosquitto_user_data_set(m.get(), &answer);
-    mosquitto_connect_callback_set(
-        m.get(), [](mosquitto*, void* user, int rc) { static_cast<Answer*>(user)->code = rc; });
-    mosquitto_int_option(m.get(), MOSQ_OPT_PROTOCOL_VERSION, protocol);
-    if (const int rc = setUpClient(m.get(), s); rc != MOSQ_ERR_SUCCESS)
-        return QStringLiteral("Cannot set up the connection to %1: %2")
-            .arg(where, lowered(mosquitto_strerror(rc)));
-    int rc = mosquitto_connect_async(m.get(), s.host.toUtf8().constData(), s.port, 30);
-    while (rc == MOSQ_ERR_SUCCESS && !answer.code && !dropped &&
-           std::chrono::steady_clock::now() < deadline)
-        rc = mosquitto_loop(m.get(), kLoopWaitMs, 1);
-    const int error = errno;
-    if (answer.code == 0) {
+    std::optional<int> answer;
+    MqttClient client({[&answer](int rc) { answer = rc; }, {}, {}, {}});
+    const auto tls = tlsFilesOf(s);
+    QString why =
+        client.open(s.host.toUtf8(), s.port, tls ? &*tls : nullptr, connectFor(s, version),
+                    deadline, [&dropped] { return dropped.load(); });
+    if (!why.isEmpty()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return QStringLiteral("No answer from %1 within %2 s")
+                .arg(where)
+                .arg(timeLimitMs / 1000.0);
+        return QStringLiteral("Cannot reach %1: %2").arg(where, lowered(why));
+    }
+    bool alive = true;
+    while (!answer && !dropped && std::chrono::steady_clock::now() < deadline &&
+           (alive = client.serve(kLoopWaitMs))) {
+    }
+    if (answer == 0) {
         connected = true;
-        mosquitto_disconnect(m.get());
-        mosquitto_loop(m.get(), kLoopWaitMs, 1);
+        client.disconnect();
+        const auto end = std::chrono::steady_clock::now() + kGoodbyeWait;
+        while (client.serve(kLoopWaitMs) && std::chrono::steady_clock::now() < end) {
+        }
         return QStringLiteral("Connected to %1").arg(where);
     }
-    if (answer.code == MQTT_RC_UNSUPPORTED_PROTOCOL_VERSION && protocol == MQTT_PROTOCOL_V5)
+    if (answer == packet::kUnsupportedProtocolVersion && version == packet::Version::V5)
         return {};
-    if (answer.code)
+    if (answer)
         return QStringLiteral("The broker at %1 refused: %2")
-            .arg(where,
-                 lowered(protocol == MQTT_PROTOCOL_V5 ? mosquitto_reason_string(*answer.code)
-                                                      : mosquitto_connack_string(*answer.code)));
-    if (rc == MOSQ_ERR_SUCCESS)
+            .arg(where, packet::reasonText(version, *answer));
+    if (alive)
         return QStringLiteral("No answer from %1 within %2 s").arg(where).arg(timeLimitMs / 1000.0);
-    return QStringLiteral("Cannot reach %1: %2")
-        .arg(where, lowered(rc == MOSQ_ERR_ERRNO ? std::strerror(error) : mosquitto_strerror(rc)));
+    return QStringLiteral("Cannot reach %1: %2").arg(where, lowered(client.why()));
 }
 
 void run(const Settings& s, int timeLimitMs, ConnectionTest::Shared& shared) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeLimitMs);
     bool connected = false;
-    QString text = tryOnce(s, MQTT_PROTOCOL_V5, timeLimitMs, deadline, shared.dropped, connected);
+    QString text =
+        tryOnce(s, packet::Version::V5, timeLimitMs, deadline, shared.dropped, connected);
     if (text.isEmpty()) // an older broker
-        text = tryOnce(s, MQTT_PROTOCOL_V311, timeLimitMs, deadline, shared.dropped, connected);
+        text = tryOnce(s, packet::Version::V311, timeLimitMs, deadline, shared.dropped, connected);
     shared.report(connected, text);
 }
 
 } // namespace
 
-ConnectionTest::ConnectionTest(QObject* parent) : QObject(parent) {
-    initialiseLibrary();
-}
+ConnectionTest::ConnectionTest(QObject* parent) : QObject(parent) {}
 
 ConnectionTest::~ConnectionTest() {
     if (current_) {

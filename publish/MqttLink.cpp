@@ -3,7 +3,6 @@
 #include "protocol/HandedOver.h"
 #include "publish/Session.h"
 
-#include <mosquitto.h>
 #include <mutex>
 
 namespace vorn::mqtt {
@@ -19,7 +18,6 @@ constexpr int kClosingTickMs = 10;
 } // namespace
 
 MqttLink::MqttLink(Settings settings, QObject* parent, RetryTiming timing) : QObject(parent) {
-    initialiseLibrary();
     session_ = std::make_shared<Session>(
         std::move(settings), timing,
         [this](bool connected, const QString& text) {
