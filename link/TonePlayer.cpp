@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <alsa/asoundlib.h>
 #include <cmath>
+#include <dlfcn.h>
 #include <numbers>
+#include <optional>
+#include <type_traits>
 
 namespace vorn {
 
@@ -19,19 +22,52 @@ constexpr int kHighestHz = 20000;
 // without sound is normal for us, so those reports are not wanted.
 void quietAlsaErrors(const char*, int, const char*, int, const char*, ...) {}
 
+// The ALSA functions we call, looked up when the first tone sounds: a monitor
+// that never raises an alarm never loads the sound library. Only the
+// declarations come from the header.
+struct Alsa {
+    decltype(&::snd_pcm_open) open = nullptr;
+    decltype(&::snd_pcm_set_params) setParams = nullptr;
+    decltype(&::snd_pcm_writei) writei = nullptr;
+    decltype(&::snd_pcm_recover) recover = nullptr;
+    decltype(&::snd_pcm_drain) drain = nullptr;
+    decltype(&::snd_pcm_close) close = nullptr;
+};
+
+// Null when the library or one of its functions is missing: no sound then.
+const Alsa* alsa() {
+    static const std::optional<Alsa> loaded = []() -> std::optional<Alsa> {
+        void* lib = ::dlopen("libasound.so.2", RTLD_NOW | RTLD_LOCAL);
+        if (lib == nullptr)
+            return std::nullopt;
+        const auto find = [lib](auto& to, const char* name) {
+            to = reinterpret_cast<std::remove_reference_t<decltype(to)>>(::dlsym(lib, name));
+            return to != nullptr;
+        };
+        Alsa a;
+        decltype(&::snd_lib_error_set_handler) setHandler = nullptr;
+        if (!find(a.open, "snd_pcm_open") || !find(a.setParams, "snd_pcm_set_params") ||
+            !find(a.writei, "snd_pcm_writei") || !find(a.recover, "snd_pcm_recover") ||
+            !find(a.drain, "snd_pcm_drain") || !find(a.close, "snd_pcm_close") ||
+            !find(setHandler, "snd_lib_error_set_handler"))
+            return std::nullopt;
+        setHandler(&quietAlsaErrors);
+        return a;
+    }();
+    return loaded ? &*loaded : nullptr;
+}
+
 class AlsaOutput : public AudioOutput {
 public:
-    AlsaOutput() { snd_lib_error_set_handler(&quietAlsaErrors); }
-
     ~AlsaOutput() override { idle(); }
 
     bool play(std::span<const std::int16_t> samples) override {
         if (!pcm_ && !open())
             return false;
         while (!samples.empty()) {
-            snd_pcm_sframes_t n = snd_pcm_writei(pcm_, samples.data(), samples.size());
+            snd_pcm_sframes_t n = api_->writei(pcm_, samples.data(), samples.size());
             if (n < 0)
-                n = snd_pcm_recover(pcm_, static_cast<int>(n), 1);
+                n = api_->recover(pcm_, static_cast<int>(n), 1);
             if (n < 0) {
                 idle();
                 return false;
@@ -44,8 +80,8 @@ public:
     void idle() override {
         if (!pcm_)
             return;
-        snd_pcm_drain(pcm_);
-        snd_pcm_close(pcm_);
+        api_->drain(pcm_);
+        api_->close(pcm_);
         pcm_ = nullptr;
     }
 
@@ -55,20 +91,22 @@ private:
         using Clock = std::chrono::steady_clock;
         if (Clock::now() < nextAttempt_)
             return false;
-        if (snd_pcm_open(&pcm_, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) {
+        api_ = alsa();
+        if (api_ == nullptr || api_->open(&pcm_, "default", SND_PCM_STREAM_PLAYBACK, 0) < 0) {
             pcm_ = nullptr;
             nextAttempt_ = Clock::now() + std::chrono::seconds(30);
             return false;
         }
-        if (snd_pcm_set_params(pcm_, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1,
-                               kToneSampleRate, 1, 100000) < 0) {
-            snd_pcm_close(pcm_);
+        if (api_->setParams(pcm_, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1,
+                            kToneSampleRate, 1, 100000) < 0) {
+            api_->close(pcm_);
             pcm_ = nullptr;
             return false;
         }
         return true;
     }
 
+    const Alsa* api_ = nullptr;
     snd_pcm_t* pcm_ = nullptr;
     std::chrono::steady_clock::time_point nextAttempt_{};
 };

@@ -1,5 +1,7 @@
 #include "link/TonePlayer.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtCore/qtestsupport_core.h>
 #include <gtest/gtest.h>
 #include <mutex>
@@ -63,6 +65,21 @@ TEST(TonePlayer, PlaysInOrderCutsABacklogOfMoreThanASecondAndWithoutADeviceDrops
         player.playTone(1000, 200); // fits only once the flood has left the backlog
         EXPECT_EQ(out.takeUntilIdle(), (std::vector<std::size_t>{9600, 0})) << device;
     }
+}
+
+// The sound library is loaded at the first tone; ALSA's own null device
+// stands in for a sound card.
+TEST(TonePlayer, TheSoundLibraryIsLoadedForTheFirstToneAndPlaysIt) {
+    const QTemporaryDir dir;
+    const QByteArray config = (dir.path() + "/null-device.conf").toUtf8();
+    QFile file(QString::fromUtf8(config));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("pcm.!default { type null }\n");
+    file.close();
+    qputenv("ALSA_CONFIG_PATH", "/usr/share/alsa/alsa.conf:" + config);
+    const auto output = makeAlsaOutput();
+    EXPECT_TRUE(output->play(synthesizeTone({440, 50})));
+    output->idle();
 }
 
 } // namespace
