@@ -2,13 +2,13 @@
 
 #include "app/CommandLine.h"
 #include "app/Outputs.h"
+#include "app/SessionNotices.h"
 #include "app/UserFolder.h"
 #include "link/HidBackend.h"
 #include "link/TonePlayer.h"
 #include "monitor/MonitorCore.h"
 #include "monitor/MonitorServer.h"
 #include "monitor/RuntimeFolder.h"
-#include "notify/BusConnector.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -124,7 +124,7 @@ bool standBy(QCoreApplication& app, OwnerLock& owner, const RuntimeFolder& folde
     return true;
 }
 
-int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnector& sessionBus) {
+int runMonitor(int argc, char** argv, const ProgramOptions& options, NoticeService& sessionBus) {
     StderrMessageSink messages;
     HeadlessApplication app(argc, argv, messages);
     const QuitOnSignals quitOnSignals(true);
@@ -159,7 +159,7 @@ int runMonitor(int argc, char** argv, const ProgramOptions& options, BusConnecto
 } // namespace
 
 int runHeadless(int argc, char** argv, const ProgramOptions& options) {
-    BusConnector sessionBus;
+    SessionNotices sessionBus;
     const int status = runMonitor(argc, argv, options, sessionBus);
     if (sessionBus.stillConnecting()) {
         // Everything of ours has closed; Qt's exit handlers would wait for

@@ -15,7 +15,7 @@
 
 namespace vorn {
 
-Outputs::Outputs(MonitorCore& core, const ProgramOptions& options, BusConnector& sessionBus)
+Outputs::Outputs(MonitorCore& core, const ProgramOptions& options, NoticeService& sessionBus)
     : core_(core), options_(options), bus_(sessionBus) {
     followNotifications(prefs::notificationsWanted(*openUserSettings()));
     history_ = installHistory(core_, options_);

@@ -14,7 +14,7 @@
 
 namespace vorn {
 
-class BusConnector;
+class NoticeService;
 class MonitorCore;
 
 // What the monitor feeds beside its views, in the process that owns the
@@ -26,7 +26,7 @@ class MonitorCore;
 class Outputs : public QObject {
     Q_OBJECT
 public:
-    Outputs(MonitorCore& core, const ProgramOptions& options, BusConnector& sessionBus);
+    Outputs(MonitorCore& core, const ProgramOptions& options, NoticeService& sessionBus);
     ~Outputs() override;
 
     void reload();
@@ -44,7 +44,7 @@ private:
 
     MonitorCore& core_;
     const ProgramOptions& options_;
-    BusConnector& bus_;
+    NoticeService& bus_;
     QPointer<DesktopNotifier> notifier_;     // a child of the core
     QPointer<HistoryFeature> history_;       // a child of the core
     QPointer<insight::LiveInsight> insight_; // a child of the core

@@ -17,7 +17,7 @@
 
 namespace vorn {
 
-class BusConnector;
+class NoticeService;
 class Outputs;
 class TFmain;
 class TrayIcon;
@@ -54,7 +54,7 @@ public:
         MessageSink* messages;
         ToneSink* tones;
         HidBackend* hid;
-        BusConnector* sessionBus;
+        NoticeService* sessionBus;
     };
     WindowSession(const ProgramOptions& options, Services services);
     ~WindowSession() override;

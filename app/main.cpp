@@ -10,7 +10,7 @@
 #include "app/WindowSession.h"
 #include "monitor/MonitorCore.h"
 #include "monitor/UserSettings.h"
-#include "notify/BusConnector.h"
+#include "notify/DbusNotices.h"
 #include "notify/DesktopNotifier.h"
 #include "window/DesktopMessageSink.h"
 #include "window/TFmain.h"
@@ -24,7 +24,7 @@ namespace {
 
 // The monitor and its window, until the window is closed or the program told to end.
 int runMonitor(int argc, char** argv, const vorn::ProgramOptions& options,
-               vorn::BusConnector& sessionBus) {
+               vorn::NoticeService& sessionBus) {
     vorn::DesktopMessageSink messages;
     vorn::VornApplication app(argc, argv, messages);
     // Closed as by the user on SIGTERM, SIGINT and SIGHUP (a logout).
@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
         return *status;
     if (command.options.headless)
         return vorn::startHeadless(argc, argv, command.options);
-    vorn::BusConnector sessionBus;
+    vorn::DbusNotices sessionBus;
     const int status = runMonitor(argc, argv, command.options, sessionBus);
     if (sessionBus.stillConnecting()) {
         // Everything of ours has closed; Qt's exit handlers would wait for

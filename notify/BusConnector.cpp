@@ -1,8 +1,8 @@
 #include "notify/BusConnector.h"
 
+#include "notify/NoticeService.h"
 #include "protocol/HandedOver.h"
 
-#include <QFileInfo>
 #include <QMetaObject>
 #include <QObject>
 #include <QUuid>
@@ -20,9 +20,9 @@ struct BusConnector::Attempt {
     static void finish(const std::shared_ptr<Attempt>& self, const QDBusConnection& bus) {
         const std::scoped_lock lock(self->mutex);
         if (self->receiver)
-            QMetaObject::invokeMethod(
-                self->receiver, handedOver([self, bus] { self->deliver(bus); }),
-                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(self->receiver,
+                                      handedOver([self, bus] { self->deliver(bus); }),
+                                      Qt::QueuedConnection);
     }
 
     // On the receiver's thread: forget() may have come since the post.
@@ -56,10 +56,7 @@ BusConnector::~BusConnector() {
 }
 
 bool BusConnector::findable() const {
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    return !address_.isEmpty() || qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS") ||
-           (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"))) ||
-           qEnvironmentVariableIsSet("DISPLAY");
+    return !address_.isEmpty() || sessionBusFindable();
 }
 
 void BusConnector::start(QObject& receiver, std::function<void(const QDBusConnection&)> done) {

@@ -3,12 +3,8 @@
 #include "insight/LiveInsight.h"
 #include "monitor/MonitorCore.h"
 #include "monitor/ReadingText.h"
-#include "notify/BusConnector.h"
+#include "notify/NoticeService.h"
 
-#include <QDBusError>
-#include <QDBusMessage>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
 #include <QTimer>
 #include <chrono>
 #include <cstdio>
@@ -18,14 +14,10 @@ namespace vorn {
 
 namespace {
 
-const QString kService = QStringLiteral("org.freedesktop.Notifications");
-const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 constexpr std::uint8_t kUrgencyNormal = 1;
 constexpr std::uint8_t kUrgencyCritical = 2;
 // A bus that has not answered by then is said to be silent; it may still come.
 constexpr std::chrono::seconds kConnectLimit{10};
-// A notification service that has not answered by then has failed this call.
-constexpr int kReplyLimitMs = 10'000;
 // A standing notice follows its readings no more often, so a wheel that
 // flickers between two values does not flood the desktop.
 constexpr qint64 kFollowEveryMs = 10'000;
@@ -64,21 +56,28 @@ QString alarmLine(int wheel, std::int32_t status, const TyreStateTable& state,
     return QStringLiteral("wheel %1: %2").arg(wheel).arg(parts.join(QStringLiteral("; ")));
 }
 
-DesktopNotifier::DesktopNotifier(MonitorCore& core, BusConnector& bus,
+DesktopNotifier::DesktopNotifier(MonitorCore& core, NoticeService& service,
                                  std::function<qint64()> clock)
-    : QObject(&core), core_(core), connector_(bus), clock_(clock ? std::move(clock) : steadyMs) {
+    : QObject(&core), core_(core), service_(service), clock_(clock ? std::move(clock) : steadyMs) {
     connect(&core, &MonitorCore::alarmWasRaised, this, &DesktopNotifier::raised);
     connect(&core, &MonitorCore::refreshed, this, &DesktopNotifier::follow);
     connect(&core, &MonitorCore::alarmWasEnded, this, [this] { ended(); });
-    // Without a session bus to find (a server, a service outside a login)
-    // D-Bus is not even started: there is nobody to notify.
-    if (!connector_.findable()) {
+}
+
+// The bus is reached when there is first something to show: a monitor
+// whose tyres stay good never starts D-Bus. Without a session bus to find (a
+// server, a service outside a login) it is not even tried.
+void DesktopNotifier::reachBus() {
+    if (started_)
+        return;
+    started_ = true;
+    if (!service_.findable()) {
         noBus_ = QStringLiteral("no D-Bus session bus");
         return;
     }
-    connector_.start(*this, [this](const QDBusConnection& c) { connected(c); });
+    service_.start(*this, [this](const QString& error) { reached(error); });
     QTimer::singleShot(kConnectLimit, this, [this] {
-        if (bus_ || !noBus_.isEmpty())
+        if (reached_ || !noBus_.isEmpty())
             return;
         noBus_ = QStringLiteral("the D-Bus session bus has not answered in %1 s")
                      .arg(kConnectLimit.count());
@@ -87,7 +86,7 @@ DesktopNotifier::DesktopNotifier(MonitorCore& core, BusConnector& bus,
 }
 
 DesktopNotifier::~DesktopNotifier() {
-    connector_.forget();
+    service_.forget();
     // A critical notification would outlive the program otherwise.
     if (standing_ && id_ != 0)
         closeNotification(id_);
@@ -96,14 +95,13 @@ DesktopNotifier::~DesktopNotifier() {
             closeNotification(notice.id);
 }
 
-void DesktopNotifier::connected(const QDBusConnection& bus) {
-    if (!bus.isConnected()) {
-        const QString error = bus.lastError().message();
-        noBus_ = error.isEmpty() ? QStringLiteral("no D-Bus session") : error;
+void DesktopNotifier::reached(const QString& error) {
+    if (!error.isEmpty()) {
+        noBus_ = error;
         tellWhyNot();
         return;
     }
-    bus_ = bus;
+    reached_ = true;
     if (standing_) // raised before the bus was there
         send();
     for (const auto& [key, notice] : warnings_)
@@ -134,6 +132,7 @@ void DesktopNotifier::warningChanged(int key, bool begun, const QString& text) {
     if (begun && !enabled_)
         return;
     if (begun) {
+        reachBus();
         WarningNotice& notice = warnings_[key];
         if (notice.waiting || notice.id != 0) {
             notice.ended = false; // shown, or about to be: it stands again
@@ -141,7 +140,7 @@ void DesktopNotifier::warningChanged(int key, bool begun, const QString& text) {
         }
         notice.text = text;
         notice.ended = false;
-        if (bus_)
+        if (reached_)
             sendWarning(key);
         return;
     }
@@ -158,49 +157,41 @@ void DesktopNotifier::warningChanged(int key, bool begun, const QString& text) {
 }
 
 void DesktopNotifier::sendWarning(int key) {
-    if (!bus_->isConnected()) {
+    if (!service_.connected()) {
         sayOnce(QStringLiteral("the D-Bus session has ended"));
         return;
     }
     WarningNotice& notice = warnings_[key];
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kUrgencyNormal)},
-                            {QStringLiteral("desktop-entry"), QStringLiteral("vorn")}};
     // It stays while the warning does; its end withdraws it.
-    constexpr qint32 kNeverExpires = 0;
-    call << QStringLiteral("VORN") << quint32(0) << QStringLiteral("vorn")
-         << QStringLiteral("Tyre warning") << notice.text << QStringList() << hints
-         << kNeverExpires;
-    auto* watcher = new QDBusPendingCallWatcher(bus_->asyncCall(call, kReplyLimitMs), this);
+    service_.notify({0, QStringLiteral("Tyre warning"), notice.text, kUrgencyNormal}, *this,
+                    [this, key](std::optional<quint32> id, const QString& error) {
+                        warningReplied(key, id, error);
+                    });
     notice.waiting = true;
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, key](QDBusPendingCallWatcher* w) { warningReplied(w, key); });
 }
 
-void DesktopNotifier::warningReplied(QDBusPendingCallWatcher* watcher, int key) {
-    watcher->deleteLater();
-    const QDBusPendingReply<quint32> reply = *watcher;
+void DesktopNotifier::warningReplied(int key, std::optional<quint32> id, const QString& error) {
     const auto it = warnings_.find(key);
     if (it == warnings_.end())
         return;
-    if (reply.isError()) {
-        sayOnce(reply.error().message());
+    if (!id) {
+        sayOnce(error);
         warnings_.erase(it);
         return;
     }
     if (it->second.ended) {
-        closeNotification(reply.value());
+        closeNotification(*id);
         warnings_.erase(it);
         return;
     }
-    it->second.id = reply.value();
+    it->second.id = *id;
     it->second.waiting = false;
 }
 
 void DesktopNotifier::raised(int wheel, std::int32_t status) {
     if (!enabled_ || wheel < 0 || wheel >= kWheelSlots)
         return;
+    reachBus();
     if (!standing_) {
         standing_ = true;
         ++alarm_;
@@ -209,7 +200,7 @@ void DesktopNotifier::raised(int wheel, std::int32_t status) {
     }
     lines_[static_cast<std::size_t>(wheel)] =
         alarmLine(wheel, status, core_.state(), core_.settings());
-    if (!bus_)
+    if (!reached_)
         tellWhyNot(); // sent once the bus comes, if it does
     else if (waiting_)
         stale_ = true; // its number is not known yet; replacing needs it
@@ -220,7 +211,7 @@ void DesktopNotifier::raised(int wheel, std::int32_t status) {
 // The shown values of the standing alarm's wheels, as the screen shows them
 // now; a wheel back within limits keeps what it said.
 void DesktopNotifier::follow() {
-    if (!standing_ || !bus_ || waiting_)
+    if (!standing_ || !reached_ || waiting_)
         return;
     const TyreStateTable& state = core_.state();
     for (int wheel = 0; wheel < kWheelSlots; ++wheel) {
@@ -251,7 +242,7 @@ void DesktopNotifier::ended() {
 }
 
 void DesktopNotifier::send() {
-    if (!bus_->isConnected()) {
+    if (!service_.connected()) {
         sayOnce(QStringLiteral("the D-Bus session has ended"));
         return;
     }
@@ -259,38 +250,30 @@ void DesktopNotifier::send() {
     for (const QString& line : lines_)
         if (!line.isEmpty())
             body << line;
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(kService, kPath, kService, QStringLiteral("Notify"));
-    const QVariantMap hints{{QStringLiteral("urgency"), QVariant::fromValue(kUrgencyCritical)},
-                            {QStringLiteral("desktop-entry"), QStringLiteral("vorn")}};
     // It stays until the alarm ends, which withdraws it.
-    constexpr qint32 kNeverExpires = 0;
-    call << QStringLiteral("VORN") << id_ << QStringLiteral("vorn") << QStringLiteral("Tyre alarm")
-         << body.join(u'\n') << QStringList() << hints << kNeverExpires;
-    auto* watcher = new QDBusPendingCallWatcher(bus_->asyncCall(call, kReplyLimitMs), this);
+    service_.notify({id_, QStringLiteral("Tyre alarm"), body.join(u'\n'), kUrgencyCritical}, *this,
+                    [this, alarm = alarm_](std::optional<quint32> id, const QString& error) {
+                        replied(alarm, id, error);
+                    });
     waiting_ = true;
     sentAt_ = clock_();
     unsent_ = false;
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, alarm = alarm_](QDBusPendingCallWatcher* w) { replied(w, alarm); });
 }
 
-void DesktopNotifier::replied(QDBusPendingCallWatcher* watcher, quint64 alarm) {
-    watcher->deleteLater();
-    const QDBusPendingReply<quint32> reply = *watcher;
+void DesktopNotifier::replied(quint64 alarm, std::optional<quint32> id, const QString& error) {
     const bool current = standing_ && alarm == alarm_;
-    if (reply.isError()) {
-        sayOnce(reply.error().message());
+    if (!id) {
+        sayOnce(error);
         if (current)
             waiting_ = stale_ = false;
         return;
     }
     if (!current) { // the alarm ended before the service answered
-        if (reply.value() != closedId_)
-            closeNotification(reply.value());
+        if (*id != closedId_)
+            closeNotification(*id);
         return;
     }
-    id_ = reply.value();
+    id_ = *id;
     waiting_ = false;
     if (stale_) {
         stale_ = false;
@@ -299,12 +282,8 @@ void DesktopNotifier::replied(QDBusPendingCallWatcher* watcher, quint64 alarm) {
 }
 
 void DesktopNotifier::closeNotification(quint32 id) {
-    if (!bus_ || !bus_->isConnected())
-        return;
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kService,
-                                                       QStringLiteral("CloseNotification"));
-    call << id;
-    bus_->send(call); // nothing to wait for
+    if (reached_)
+        service_.close(id);
 }
 
 void DesktopNotifier::tellWhyNot() {

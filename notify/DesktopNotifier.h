@@ -3,7 +3,6 @@
 #include "protocol/MonitorSettings.h"
 #include "protocol/TyreStateTable.h"
 
-#include <QDBusConnection>
 #include <QObject>
 #include <QString>
 #include <array>
@@ -12,12 +11,10 @@
 #include <map>
 #include <optional>
 
-class QDBusPendingCallWatcher;
-
 namespace vorn {
 
-class BusConnector;
 class MonitorCore;
+class NoticeService;
 namespace insight {
 class LiveInsight;
 }
@@ -32,15 +29,16 @@ QString alarmLine(int wheel, std::int32_t status, const TyreStateTable& state,
 // critical notification while an alarm stands, updated in place as wheels
 // join it and, at most every 10 s, as their readings change, withdrawn when
 // the alarm is acknowledged or clears. Nothing here
-// waits for the bus: the connection is made off this thread, every call is
+// waits for the bus: the connection is made off this thread when there is
+// first something to show, every call is
 // asynchronous with a time limit, and an alarm raised before the bus is
 // reached is shown once it is. Without a bus or a service nothing happens.
 class DesktopNotifier : public QObject {
     Q_OBJECT
 public:
-    // Lives as long as `core`, its parent; `bus` outlives it and is
+    // Lives as long as `core`, its parent; `service` outlives it and is
     // started here. `clock`: milliseconds, a steady clock when empty.
-    DesktopNotifier(MonitorCore& core, BusConnector& bus, std::function<qint64()> clock = {});
+    DesktopNotifier(MonitorCore& core, NoticeService& service, std::function<qint64()> clock = {});
     ~DesktopNotifier() override;
     // The service's number of the notice on show, once it has answered; 0 otherwise.
     quint32 shownId() const { return standing_ && !waiting_ ? id_ : 0; }
@@ -52,13 +50,14 @@ public:
     void setEnabled(bool on);
 
 private:
-    void connected(const QDBusConnection& bus);
+    void reachBus();
+    void reached(const QString& error);
     void raised(int wheel, std::int32_t status);
     void follow(); // after each refresh
     void ended();
     void send();
     void closeNotification(quint32 id);
-    void replied(QDBusPendingCallWatcher* watcher, quint64 alarm);
+    void replied(quint64 alarm, std::optional<quint32> id, const QString& error);
     // Why no notification can be shown, said once on standard error; later
     // alarms still try.
     void sayOnce(const QString& reason);
@@ -66,8 +65,9 @@ private:
     void tellWhyNot();
 
     MonitorCore& core_;
-    BusConnector& connector_;
-    std::optional<QDBusConnection> bus_;       // once the connect has come back connected
+    NoticeService& service_;
+    bool started_ = false;                     // reachBus() has tried
+    bool reached_ = false;                     // the service's bus is there
     QString noBus_;                            // why there is none yet, once known
     std::array<QString, kWheelSlots> lines_{}; // the standing alarm's wheels
     quint64 alarm_ = 0;                        // counts the alarms, so a late reply finds its own
@@ -91,7 +91,7 @@ private:
     };
     void warningChanged(int key, bool begun, const QString& text);
     void sendWarning(int key);
-    void warningReplied(QDBusPendingCallWatcher* watcher, int key);
+    void warningReplied(int key, std::optional<quint32> id, const QString& error);
     std::map<int, WarningNotice> warnings_;
 };
 

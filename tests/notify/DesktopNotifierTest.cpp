@@ -2,7 +2,7 @@
 // records what it is asked.
 #include "notify/DesktopNotifier.h"
 
-#include "notify/BusConnector.h"
+#include "notify/DbusNotices.h"
 #include "tests/monitor/MonitorFixture.h"
 #include "tests/notify/NotificationBus.h"
 
@@ -28,8 +28,8 @@ TEST(DesktopNotifier,
      AnAlarmIsOneCriticalNoticeReplacedAsWheelsJoinClosedOnAcknowledgeAndNeedsNoBus) {
     NotificationBus bus;
     ASSERT_TRUE(bus.registered);
-    BusConnector connector(bus.address());
-    BusConnector noBus(QStringLiteral("unix:path=/nonexistent/bus"));
+    DbusNotices connector(bus.address());
+    DbusNotices noBus(QStringLiteral("unix:path=/nonexistent/bus"));
     MonitorFixture f({"26", "45", "70", "0", "1", "0", "0", "0"}); // Degree F
     MonitorCore& w = f.start();
     new DesktopNotifier(w, connector);
@@ -81,7 +81,7 @@ TEST(DesktopNotifier,
 TEST(DesktopNotifier, TheNoticeFollowsTheReadingAtMostOnceInTenSeconds) {
     NotificationBus bus;
     ASSERT_TRUE(bus.registered);
-    BusConnector connector(bus.address());
+    DbusNotices connector(bus.address());
     MonitorFixture f;
     MonitorCore& w = f.start();
     qint64 now = 0;

@@ -58,6 +58,14 @@ expect "packaged service starts /usr/bin/vornd" grep -qx \
 DESTDIR="$work/stage" cmake --install "$build" --prefix /usr/local >/dev/null
 expect "installed service starts /usr/local/bin/vornd" grep -qx \
     'ExecStart=/usr/local/bin/vornd --user-folder' "$work/stage/usr/local/$service"
+# The notification module vornd loads lies where vornd looks, in the package
+# and in a plain install.
+expect "vornd holds its notification module" grep -Eq ' \./usr/lib/vorn/libvorn-notify-dbus\.so$' \
+    <(dpkg-deb -c "$daemon")
+expect "installed vornd finds its notification module" \
+    test -f "$work/stage/usr/local/bin/../lib/vorn/libvorn-notify-dbus.so"
+expect "the module's D-Bus library is depended on" grep -Eq '^ Depends:.*\blibqt6dbus6' \
+    "$work/daemon-info"
 
 # systemd's own reading of the unit, with a program really at its ExecStart.
 if command -v systemd-analyze >/dev/null; then

@@ -3,7 +3,7 @@
 // real mosquitto broker.
 #include "app/CommandLine.h"
 #include "app/Outputs.h"
-#include "notify/BusConnector.h"
+#include "notify/DbusNotices.h"
 #include "publish/MqttSettings.h"
 #include "tests/publish/Broker.h"
 #include "tests/window/WindowFixture.h"
@@ -165,7 +165,7 @@ TEST(Preferences, ApplyMovesThePublishingToTheNewBrokerWithoutARestart) {
     Subscriber watch(broker.plainPort(), {"vorn/#"});
     ProgramOptions options;
     options.notify = false;
-    BusConnector bus;
+    DbusNotices bus;
     f.open();
     Outputs outputs(*f.core, options, bus);
     ASSERT_TRUE(QTest::qWaitFor([&] { return published(watch, "vorn/car/availability", "online"); },
