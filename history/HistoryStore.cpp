@@ -1,27 +1,21 @@
 #include "history/HistoryStore.h"
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QUrl>
-#include <QVariant>
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace vorn::history {
 
 namespace {
 
-constexpr auto kDriver = "QSQLITE";
-
-// SQLite's primary result codes.
-constexpr int kSqliteBusy = 5, kSqliteLocked = 6, kSqliteReadOnly = 8, kSqliteIoError = 10,
-              kSqliteFull = 13, kSqliteCantOpen = 14;
 // Failures that a later attempt may not meet again.
-constexpr std::array kPassingCodes{kSqliteBusy, kSqliteLocked, kSqliteIoError, kSqliteFull};
+constexpr std::array kPassingCodes{SQLITE_BUSY, SQLITE_LOCKED, SQLITE_IOERR, SQLITE_FULL};
 
 // Readings are kept in time order by their own key: no separate index,
 // and each batch is appended at the end of the table. A reading repeated in
@@ -62,20 +56,24 @@ constexpr auto kSummarise =
 constexpr int kCheckpointPages = 256;
 constexpr int kLogLimitBytes = 1 << 20;
 
-std::optional<std::int32_t> optionalInt(const QVariant& value) {
-    return value.isNull() ? std::nullopt : std::optional(value.toInt());
+// A column read from the file, which may hold anything: SQLite converts
+// text and real values, and an integer too wide keeps its low 32 bits.
+std::int64_t integer(sqlite3_stmt* row, int column) {
+    return sqlite3_column_int64(row, column);
 }
-
-// SQLite's own words ("database is locked"), without Qt's "Unable to fetch row".
-QString describe(const QSqlError& error) {
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+int int32(sqlite3_stmt* row, int column) {
+    return sqlite3_column_int(row, column);
+}
+std::optional<std::int32_t> optionalInt(sqlite3_stmt* row, int column) {
+    return sqlite3_column_type(row, column) == SQLITE_NULL ? std::nullopt
+                                                           : std::optional(int32(row, column));
 }
 
 OpenResult failed(QString reason) {
     return {OpenResult::State::Failed, std::move(reason), {}};
 }
 
-bool validWheel(qint64 wheel) {
+bool validWheel(std::int64_t wheel) {
     return wheel >= 0 && wheel < 16;
 }
 
@@ -94,34 +92,26 @@ std::vector<Bucket> bucketsOf(std::span<const Reading> readings) {
     return buckets;
 }
 
-HistoryStore::HistoryStore()
-    : name_(QStringLiteral("vorn-history-%1").arg(reinterpret_cast<quintptr>(this), 0, 16)) {}
-
-HistoryStore::~HistoryStore() {
-    if (db_.isValid())
-        db_.close();
-    db_ = QSqlDatabase();
-    if (QSqlDatabase::contains(name_))
-        QSqlDatabase::removeDatabase(name_);
-}
+HistoryStore::HistoryStore() = default;
+HistoryStore::~HistoryStore() = default;
 
 OpenResult HistoryStore::open(const QString& path, OpenMode mode,
                               std::chrono::milliseconds busyTimeout, Upgrade upgrade) {
     path_ = path;
+    busyTimeout_ = busyTimeout;
     const QFileInfo file(path);
-    const QString busy = QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeout.count());
     if (mode == OpenMode::ReadOnly && !file.exists())
         return failed(QStringLiteral("there is no history file %1").arg(path));
     if (file.exists() && !file.isReadable())
         return failed(QStringLiteral("%1 cannot be read").arg(path));
     if (mode == OpenMode::ReadOnly)
-        return openReadOnly(path, busy);
+        return openReadOnly(path);
     if (!QDir().mkpath(file.absolutePath()))
         return failed(QStringLiteral("the folder %1 cannot be made").arg(file.absolutePath()));
     if (file.exists() && (!file.isWritable() || !QFileInfo(file.absolutePath()).isWritable())) {
         // Another user's file, or one in a folder that takes no -wal file:
         // it can still be shown and exported.
-        OpenResult result = openReadOnly(path, busy);
+        OpenResult result = openReadOnly(path);
         if (result.usable() && result.reason.isEmpty())
             result.reason =
                 QStringLiteral("%1 cannot be written here; it is read but not written").arg(path);
@@ -136,37 +126,47 @@ OpenResult HistoryStore::open(const QString& path, OpenMode mode,
     }
     if (upgrade.now == 0)
         upgrade.now = QDateTime::currentMSecsSinceEpoch();
-    return openConnection(path, OpenMode::ReadWrite, busy, upgrade);
+    return openConnection(path, OpenMode::ReadWrite, false, upgrade);
 }
 
-OpenResult HistoryStore::openReadOnly(const QString& path, const QString& options) {
-    const QString readOnly = options + QStringLiteral(";QSQLITE_OPEN_READONLY");
-    OpenResult result = openConnection(path, OpenMode::ReadOnly, readOnly, {});
-    if (result.usable() || (lastCode_ != kSqliteReadOnly && lastCode_ != kSqliteCantOpen))
+OpenResult HistoryStore::openReadOnly(const QString& path) {
+    OpenResult result = openConnection(path, OpenMode::ReadOnly, false, {});
+    if (result.usable() || (lastCode_ != SQLITE_READONLY && lastCode_ != SQLITE_CANTOPEN))
         return result;
     // Reading a WAL file takes a -shm file beside it, which a read-only folder
     // cannot hold. No writer can work there either, so the file is read as it
     // lies, without locks.
-    db_.close();
     const QString uri =
         QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded) +
         QStringLiteral("?immutable=1");
-    return openConnection(uri, OpenMode::ReadOnly, readOnly + QStringLiteral(";QSQLITE_OPEN_URI"),
-                          {});
+    return openConnection(uri, OpenMode::ReadOnly, true, {});
 }
 
-OpenResult HistoryStore::openConnection(const QString& name, OpenMode mode, const QString& options,
+OpenResult HistoryStore::openConnection(const QString& name, OpenMode mode, bool uri,
                                         const Upgrade& upgrade) {
-    if (!db_.isValid())
-        db_ = QSqlDatabase::addDatabase(QString::fromLatin1(kDriver), name_);
-    if (!db_.isValid())
-        return failed(QStringLiteral("Qt's SQLite driver is not installed"));
-    db_.setDatabaseName(name);
-    db_.setConnectOptions(options);
-    if (!db_.open()) {
-        noteError(db_.lastError());
+    db_.reset();
+    writable_ = false;
+    // The connection belongs to the thread that opened it, and the store
+    // around it is not shared either, so SQLite's own locking of each call
+    // would guard nothing: no mutex.
+    const int flags = (mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY
+                                                  : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE) |
+                      SQLITE_OPEN_PRIVATECACHE | SQLITE_OPEN_NOMUTEX | (uri ? SQLITE_OPEN_URI : 0);
+    sqlite3* opened = nullptr;
+    const int code = sqlite3_open_v2(name.toUtf8().constData(), &opened, flags, nullptr);
+    db_.reset(opened); // a handle comes back even from a failed open, to tell why
+    if (code != SQLITE_OK) {
+        noteError(code);
+        db_.reset();
         return failed(QStringLiteral("%1: %2").arg(path_, lastError_));
     }
+    sqlite3_extended_result_codes(opened, 1);
+    sqlite3_busy_timeout(opened, static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(
+                                     busyTimeout_.count(), 0, std::numeric_limits<int>::max())));
+    // The file may come from anywhere: its schema calls no function with side
+    // effects, and no statement may write around SQLite's own checks.
+    sqlite3_db_config(opened, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+    sqlite3_db_config(opened, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     OpenResult result = prepare(mode, upgrade);
     if (!result.usable())
         result.reason = QStringLiteral("%1: %2").arg(path_, result.reason);
@@ -178,7 +178,7 @@ OpenResult HistoryStore::openConnection(const QString& name, OpenMode mode, cons
 }
 
 OpenResult HistoryStore::prepare(OpenMode mode, const Upgrade& upgrade) {
-    const std::optional<TimeMs> found = number(QStringLiteral("PRAGMA user_version"));
+    const std::optional<TimeMs> found = number("PRAGMA user_version");
     if (!found)
         return failed(lastError_);
     if (*found > kSchemaVersion)
@@ -192,24 +192,22 @@ OpenResult HistoryStore::prepare(OpenMode mode, const Upgrade& upgrade) {
         return {OpenResult::State::ReadOnly, {}, {}};
     // WAL: readers never wait for the writer, a killed program leaves every
     // committed transaction in the file, and a commit needs no sync.
-    if (!exec(QStringLiteral("PRAGMA journal_mode=WAL")) ||
-        !exec(QStringLiteral("PRAGMA synchronous=NORMAL")) ||
-        !exec(QStringLiteral("PRAGMA wal_autocheckpoint=%1").arg(kCheckpointPages)) ||
-        !exec(QStringLiteral("PRAGMA journal_size_limit=%1").arg(kLogLimitBytes)) ||
-        !exec(QStringLiteral("BEGIN IMMEDIATE")))
+    if (!exec("PRAGMA journal_mode=WAL") || !exec("PRAGMA synchronous=NORMAL") ||
+        !exec("PRAGMA wal_autocheckpoint=" + QByteArray::number(kCheckpointPages)) ||
+        !exec("PRAGMA journal_size_limit=" + QByteArray::number(kLogLimitBytes)) ||
+        !exec("BEGIN IMMEDIATE"))
         return failed(lastError_);
     QString note;
     if (!createLayout(static_cast<int>(*found), upgrade, note) ||
-        !exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) ||
-        !exec(QStringLiteral("COMMIT"))) {
+        !exec("PRAGMA user_version=" + QByteArray::number(kSchemaVersion)) || !exec("COMMIT")) {
         const QString reason = lastError_;
-        exec(QStringLiteral("ROLLBACK"));
+        exec("ROLLBACK");
         return failed(reason);
     }
     // An upgraded file gives back the room of what it no longer keeps.
-    const std::optional<TimeMs> free = number(QStringLiteral("PRAGMA freelist_count"));
-    const std::optional<TimeMs> pages = number(QStringLiteral("PRAGMA page_count"));
-    if (!note.isEmpty() && free && pages && 2 * *free > *pages && !exec(QStringLiteral("VACUUM")))
+    const std::optional<TimeMs> free = number("PRAGMA freelist_count");
+    const std::optional<TimeMs> pages = number("PRAGMA page_count");
+    if (!note.isEmpty() && free && pages && 2 * *free > *pages && !exec("VACUUM"))
         note += QStringLiteral(" (its free room stays in the file: %1)").arg(lastError_);
     writable_ = true;
     return {OpenResult::State::Writable, {}, note};
@@ -219,23 +217,22 @@ OpenResult HistoryStore::prepare(OpenMode mode, const Upgrade& upgrade) {
 // readings and summaries its retention keeps, moved into the new tables.
 bool HistoryStore::createLayout(int found, const Upgrade& upgrade, QString& note) {
     const bool upgrading = found == 1;
-    if (upgrading && (!exec(QStringLiteral("ALTER TABLE readings RENAME TO readings_v1")) ||
-                      !exec(QStringLiteral("ALTER TABLE summaries RENAME TO summaries_v1"))))
+    if (upgrading && (!exec("ALTER TABLE readings RENAME TO readings_v1") ||
+                      !exec("ALTER TABLE summaries RENAME TO summaries_v1")))
         return false;
-    for (const char* statement : kSchema) {
-        if (!exec(QString::fromLatin1(statement)))
+    for (const char* sql : kSchema) {
+        if (!exec(sql))
             return false;
     }
     if (!upgrading)
         return true;
-    const std::optional<TimeMs> newest = number(
-        QStringLiteral("SELECT MAX(t) FROM (SELECT MAX(time) AS t FROM readings_v1 UNION ALL "
-                       "SELECT MAX(time) FROM events)"));
+    const std::optional<TimeMs> newest =
+        number("SELECT MAX(t) FROM (SELECT MAX(time) AS t FROM readings_v1 UNION ALL "
+               "SELECT MAX(time) FROM events)");
     const TimeMs from = newest ? std::min<TimeMs>(upgrade.now, *newest) : upgrade.now;
     const Retention& keep = upgrade.retention;
     const TimeMs readingsFrom = from - static_cast<TimeMs>(keep.readingDays()) * kMsPerDay;
     const TimeMs summariesFrom = from - static_cast<TimeMs>(keep.days) * kMsPerDay;
-    QSqlQuery copy(db_);
     for (const auto& [sql, since] :
          {std::pair{"INSERT OR IGNORE INTO readings SELECT time, wheel, pressure, temperature, "
                     "battery, sensor, link FROM readings_v1 WHERE time >= ? ORDER BY time",
@@ -243,16 +240,11 @@ bool HistoryStore::createLayout(int found, const Upgrade& upgrade, QString& note
           std::pair{"INSERT OR IGNORE INTO summaries SELECT level, wheel, bucket, first, last, "
                     "pmin, pmax, tmin, tmax FROM summaries_v1 WHERE (bucket + 1) * level > ?",
                     summariesFrom}}) {
-        copy.prepare(QString::fromLatin1(sql));
-        copy.addBindValue(static_cast<qint64>(since));
-        if (!copy.exec()) {
-            noteError(copy.lastError());
+        const Statement copy = statement(sql, {since});
+        if (!copy || step(copy.get()) != SQLITE_DONE)
             return false;
-        }
     }
-    copy.finish();
-    if (!exec(QStringLiteral("DROP TABLE readings_v1")) ||
-        !exec(QStringLiteral("DROP TABLE summaries_v1")))
+    if (!exec("DROP TABLE readings_v1") || !exec("DROP TABLE summaries_v1"))
         return false;
     note = QStringLiteral("was brought up to this version; readings older than %1 days are now "
                           "kept as minute, 10-minute and hour summaries only")
@@ -260,33 +252,59 @@ bool HistoryStore::createLayout(int found, const Upgrade& upgrade, QString& note
     return true;
 }
 
-bool HistoryStore::exec(const QString& sql) {
-    QSqlQuery query(db_);
-    if (query.exec(sql))
-        return true;
-    noteError(query.lastError());
-    return false;
+Statement HistoryStore::statement(QByteArrayView sql, std::initializer_list<std::int64_t> values) {
+    if (!db_) {
+        lastError_ = QStringLiteral("the history file is not open");
+        lastCode_ = SQLITE_MISUSE;
+        return {};
+    }
+    sqlite3_stmt* prepared = nullptr;
+    const int code =
+        sqlite3_prepare_v2(db_.get(), sql.data(), static_cast<int>(sql.size()), &prepared, nullptr);
+    Statement owned(prepared);
+    if (code != SQLITE_OK || !owned) {
+        noteError(code == SQLITE_OK ? SQLITE_MISUSE : code); // no statement in `sql`
+        return {};
+    }
+    int index = 0;
+    for (const std::int64_t value : values)
+        sqlite3_bind_int64(prepared, ++index, value);
+    return owned;
+}
+
+int HistoryStore::step(sqlite3_stmt* statement) {
+    const int code = sqlite3_step(statement);
+    if (code != SQLITE_ROW && code != SQLITE_DONE)
+        noteError(code);
+    return code;
+}
+
+// Runs `sql` to its end, past any rows it gives.
+bool HistoryStore::exec(QByteArrayView sql) {
+    const Statement run = statement(sql);
+    if (!run)
+        return false;
+    int code = SQLITE_ROW;
+    while (code == SQLITE_ROW)
+        code = step(run.get());
+    return code == SQLITE_DONE;
 }
 
 // The first column of the first row; nothing when it is NULL or the query fails.
-std::optional<TimeMs> HistoryStore::number(const QString& sql, const QVariantList& values) {
-    QSqlQuery query(db_);
-    query.setForwardOnly(true);
-    query.prepare(sql);
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec()) {
-        noteError(query.lastError());
+std::optional<TimeMs> HistoryStore::number(QByteArrayView sql,
+                                           std::initializer_list<std::int64_t> values) {
+    const Statement query = statement(sql, values);
+    if (!query || step(query.get()) != SQLITE_ROW ||
+        sqlite3_column_type(query.get(), 0) == SQLITE_NULL)
         return std::nullopt;
-    }
-    if (!query.next() || query.value(0).isNull())
-        return std::nullopt;
-    return query.value(0).toLongLong();
+    return integer(query.get(), 0);
 }
 
-void HistoryStore::noteError(const QSqlError& error) {
-    lastError_ = describe(error);
-    lastCode_ = error.nativeErrorCode().toInt() & 0xff; // extended codes keep the primary below
+void HistoryStore::noteError(int code) {
+    // SQLite's own words ("database is locked") for the last failure.
+    lastError_ = db_ ? QString::fromUtf8(sqlite3_errmsg(db_.get()))
+                     : QString::fromUtf8(sqlite3_errstr(code));
+    lastCode_ = code & 0xff; // extended codes keep the primary below
 }
 
 bool HistoryStore::lastErrorPasses() const {
@@ -294,57 +312,47 @@ bool HistoryStore::lastErrorPasses() const {
 }
 
 bool HistoryStore::writeSummaries(std::span<const Bucket> buckets) {
-    QSqlQuery summarise(db_);
-    if (!summarise.prepare(QString::fromLatin1(kSummarise))) {
-        noteError(summarise.lastError());
+    const Statement summarise = statement(kSummarise);
+    if (!summarise)
         return false;
-    }
     for (const Bucket& b : buckets) {
-        summarise.bindValue(0, static_cast<qint64>(b.level));
-        summarise.bindValue(1, static_cast<qint64>(b.bucket));
-        summarise.bindValue(2, static_cast<qint64>(b.bucket * b.level));
-        summarise.bindValue(3, static_cast<qint64>((b.bucket + 1) * b.level));
-        if (!summarise.exec()) {
-            noteError(summarise.lastError());
+        sqlite3_reset(summarise.get());
+        for (const auto& [index, value] :
+             {std::pair{1, b.level}, std::pair{2, b.bucket}, std::pair{3, b.bucket * b.level},
+              std::pair{4, (b.bucket + 1) * b.level}})
+            sqlite3_bind_int64(summarise.get(), index, value);
+        if (step(summarise.get()) != SQLITE_DONE)
             return false;
-        }
     }
     return true;
 }
 
 bool HistoryStore::writeRows(std::span<const Reading> readings, std::span<const Event> events) {
-    QSqlQuery insert(db_);
-    if (!insert.prepare(QStringLiteral("INSERT OR IGNORE INTO readings VALUES(?,?,?,?,?,?,?)"))) {
-        noteError(insert.lastError());
+    const Statement insert = statement("INSERT OR IGNORE INTO readings VALUES(?,?,?,?,?,?,?)");
+    if (!insert)
         return false;
-    }
     for (const Reading& r : readings) {
-        insert.bindValue(0, static_cast<qint64>(r.time));
-        insert.bindValue(1, r.wheel);
-        insert.bindValue(2, r.pressure);
-        insert.bindValue(3, r.temperature);
-        insert.bindValue(4, r.battery);
-        insert.bindValue(5, r.sensorFlag ? 1 : 0);
-        insert.bindValue(6, static_cast<int>(r.link));
-        if (!insert.exec()) {
-            noteError(insert.lastError());
+        sqlite3_reset(insert.get());
+        int index = 0;
+        for (const std::int64_t value :
+             {r.time, std::int64_t{r.wheel}, std::int64_t{r.pressure}, std::int64_t{r.temperature},
+              std::int64_t{r.battery}, std::int64_t{r.sensorFlag ? 1 : 0},
+              std::int64_t{static_cast<int>(r.link)}})
+            sqlite3_bind_int64(insert.get(), ++index, value);
+        if (step(insert.get()) != SQLITE_DONE)
             return false;
-        }
     }
-    QSqlQuery event(db_);
-    if (!event.prepare(QStringLiteral("INSERT INTO events VALUES(?,?,?,?)"))) {
-        noteError(event.lastError());
+    const Statement event = statement("INSERT INTO events VALUES(?,?,?,?)");
+    if (!event)
         return false;
-    }
     for (const Event& e : events) {
-        event.bindValue(0, static_cast<qint64>(e.time));
-        event.bindValue(1, static_cast<int>(e.kind));
-        event.bindValue(2, e.wheel);
-        event.bindValue(3, e.detail);
-        if (!event.exec()) {
-            noteError(event.lastError());
+        sqlite3_reset(event.get());
+        int index = 0;
+        for (const std::int64_t value : {e.time, std::int64_t{static_cast<int>(e.kind)},
+                                         std::int64_t{e.wheel}, std::int64_t{e.detail}})
+            sqlite3_bind_int64(event.get(), ++index, value);
+        if (step(event.get()) != SQLITE_DONE)
             return false;
-        }
     }
     return true;
 }
@@ -355,78 +363,69 @@ bool HistoryStore::write(std::span<const Reading> readings, std::span<const Even
     lastCode_ = 0;
     if (!writable_) {
         lastError_ = QStringLiteral("not writable");
-        lastCode_ = kSqliteReadOnly;
+        lastCode_ = SQLITE_READONLY;
         return false;
     }
     // IMMEDIATE takes the write lock first, so a lock held elsewhere is met
     // (and waited for) here rather than half-way through the batch.
-    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+    if (!exec("BEGIN IMMEDIATE"))
         return false;
-    if (writeRows(readings, events) && writeSummaries(buckets) && exec(QStringLiteral("COMMIT")))
+    if (writeRows(readings, events) && writeSummaries(buckets) && exec("COMMIT"))
         return true;
     const QString reason = lastError_;
     const int code = lastCode_;
-    exec(QStringLiteral("ROLLBACK")); // SQLite may have rolled back already
+    exec("ROLLBACK"); // SQLite may have rolled back already
     lastError_ = reason;
     lastCode_ = code;
     return false;
 }
 
 int HistoryStore::removeOlderThan(TimeMs before, TimeMs readingsBefore) {
-    if (!exec(QStringLiteral("BEGIN IMMEDIATE")))
+    if (!exec("BEGIN IMMEDIATE"))
         return -1;
     int removed = 0;
-    const auto remove = [&](const char* sql, QVariantList values) {
-        QSqlQuery query(db_);
-        query.prepare(QString::fromLatin1(sql));
-        for (const QVariant& value : values)
-            query.addBindValue(value);
-        if (!query.exec()) {
-            noteError(query.lastError());
+    const auto remove = [&](const char* sql, std::initializer_list<std::int64_t> values) {
+        const Statement query = statement(sql, values);
+        if (!query || step(query.get()) != SQLITE_DONE)
             return false;
-        }
-        removed += query.numRowsAffected();
+        removed += sqlite3_changes(db_.get());
         return true;
     };
-    bool ok = remove("DELETE FROM readings WHERE time < ?", {qint64{readingsBefore}}) &&
-              remove("DELETE FROM events WHERE time < ?", {qint64{before}});
+    bool ok = remove("DELETE FROM readings WHERE time < ?", {readingsBefore}) &&
+              remove("DELETE FROM events WHERE time < ?", {before});
     // A bucket goes once all of it is older than `before`.
     for (const TimeMs level : kSummaryLevels)
         ok = ok && remove("DELETE FROM summaries WHERE level = ? AND bucket < ?",
-                          {qint64{level}, qint64{floorDiv(before, level)}});
-    if (ok && exec(QStringLiteral("COMMIT")))
+                          {level, floorDiv(before, level)});
+    if (ok && exec("COMMIT"))
         return removed;
     const QString reason = lastError_;
-    exec(QStringLiteral("ROLLBACK"));
+    const int code = lastCode_;
+    exec("ROLLBACK");
     lastError_ = reason;
+    lastCode_ = code;
     return -1;
 }
 
 bool HistoryStore::checkpoint() {
-    return exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    return exec("PRAGMA wal_checkpoint(TRUNCATE)");
 }
 
 std::vector<Bucket> HistoryStore::bucketsToSummarise() {
     std::vector<Bucket> buckets;
-    const std::optional<TimeMs> oldest = number(QStringLiteral("SELECT MIN(time) FROM readings"));
+    const std::optional<TimeMs> oldest = number("SELECT MIN(time) FROM readings");
     if (!oldest)
         return buckets;
     for (const TimeMs level : kSummaryLevels) {
-        const std::optional<TimeMs> newest = number(
-            QStringLiteral("SELECT MAX(bucket) FROM summaries WHERE level = ?"), {qint64{level}});
-        QSqlQuery query(db_);
-        query.setForwardOnly(true);
+        const std::optional<TimeMs> newest =
+            number("SELECT MAX(bucket) FROM summaries WHERE level = ?", {level});
         // Buckets counted towards minus infinity, as floorDiv does.
-        query.prepare(QStringLiteral(
+        const Statement query = statement(
             "SELECT DISTINCT CASE WHEN time >= 0 THEN time / ? ELSE (time + 1) / ? - 1 END "
-            "FROM readings WHERE time >= ?"));
-        query.addBindValue(qint64{level});
-        query.addBindValue(qint64{level});
-        query.addBindValue(static_cast<qint64>(newest ? *newest * level : *oldest));
-        if (!query.exec())
-            noteError(query.lastError());
-        while (query.next())
-            buckets.push_back({level, query.value(0).toLongLong()});
+            "FROM readings WHERE time >= ?",
+            {level, level, newest ? *newest * level : *oldest});
+        while (query && step(query.get()) == SQLITE_ROW)
+            buckets.push_back({level, integer(query.get(), 0)});
     }
     return buckets;
 }
@@ -434,66 +433,56 @@ std::vector<Bucket> HistoryStore::bucketsToSummarise() {
 bool HistoryStore::forEachReading(TimeMs from, TimeMs to,
                                   const std::function<void(const Reading&)>& each,
                                   const std::atomic<bool>* stop) {
-    QSqlQuery query(db_);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT time, wheel, pressure, temperature, battery, sensor, "
-                                 "link FROM readings WHERE time BETWEEN ? AND ? ORDER BY time"));
-    query.addBindValue(static_cast<qint64>(from));
-    query.addBindValue(static_cast<qint64>(to));
-    if (!query.exec()) {
-        noteError(query.lastError());
+    const Statement query = statement("SELECT time, wheel, pressure, temperature, battery, sensor, "
+                                      "link FROM readings WHERE time BETWEEN ? AND ? ORDER BY time",
+                                      {from, to});
+    if (!query)
         return false;
-    }
-    while (query.next()) {
+    sqlite3_stmt* row = query.get();
+    int code = SQLITE_ROW;
+    while ((code = step(row)) == SQLITE_ROW) {
         if (stop && stop->load(std::memory_order_relaxed))
             return false;
-        const qint64 wheel = query.value(1).toLongLong();
+        const std::int64_t wheel = integer(row, 1);
         if (!validWheel(wheel))
             continue; // a damaged or foreign row
-        each(Reading{query.value(0).toLongLong(), static_cast<int>(wheel), query.value(2).toInt(),
-                     query.value(3).toInt(), query.value(4).toInt(), query.value(5).toInt() != 0,
-                     query.value(6).toInt() == 1 ? ReportLink::Usb : ReportLink::Serial});
+        each(Reading{integer(row, 0), static_cast<int>(wheel), int32(row, 2), int32(row, 3),
+                     int32(row, 4), int32(row, 5) != 0,
+                     int32(row, 6) == 1 ? ReportLink::Usb : ReportLink::Serial});
     }
-    return true;
+    return code == SQLITE_DONE;
 }
 
 bool HistoryStore::forEachSummary(TimeMs level, TimeMs from, TimeMs to,
                                   const std::function<void(const Summary&)>& each) {
     if (level <= 0)
         return false;
-    QSqlQuery query(db_);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral("SELECT wheel, first, last, pmin, pmax, tmin, tmax FROM summaries "
-                                 "WHERE level = ? AND bucket BETWEEN ? AND ? "
-                                 "ORDER BY bucket, wheel"));
-    query.addBindValue(static_cast<qint64>(level));
-    query.addBindValue(static_cast<qint64>(floorDiv(from, level)));
-    query.addBindValue(static_cast<qint64>(floorDiv(to, level)));
-    if (!query.exec()) {
-        noteError(query.lastError());
+    const Statement query =
+        statement("SELECT wheel, first, last, pmin, pmax, tmin, tmax FROM summaries "
+                  "WHERE level = ? AND bucket BETWEEN ? AND ? ORDER BY bucket, wheel",
+                  {level, floorDiv(from, level), floorDiv(to, level)});
+    if (!query)
         return false;
-    }
-    while (query.next()) {
-        const qint64 wheel = query.value(0).toLongLong();
+    sqlite3_stmt* row = query.get();
+    int code = SQLITE_ROW;
+    while ((code = step(row)) == SQLITE_ROW) {
+        const std::int64_t wheel = integer(row, 0);
         if (!validWheel(wheel))
             continue;
-        each(Summary{static_cast<int>(wheel), query.value(1).toLongLong(),
-                     query.value(2).toLongLong(), optionalInt(query.value(3)),
-                     optionalInt(query.value(4)), optionalInt(query.value(5)),
-                     optionalInt(query.value(6))});
+        each(Summary{static_cast<int>(wheel), integer(row, 1), integer(row, 2), optionalInt(row, 3),
+                     optionalInt(row, 4), optionalInt(row, 5), optionalInt(row, 6)});
     }
-    return true;
+    return code == SQLITE_DONE;
 }
 
 std::optional<TimeMs> HistoryStore::readingsFrom(TimeMs level, bool preferReadings) {
-    const std::optional<TimeMs> oldest = number(QStringLiteral("SELECT MIN(time) FROM readings"));
+    const std::optional<TimeMs> oldest = number("SELECT MIN(time) FROM readings");
     if (!oldest || level <= 0)
         return std::nullopt;
     TimeMs bucket = floorDiv(*oldest, level);
     if (!preferReadings) {
         if (const std::optional<TimeMs> newest =
-                number(QStringLiteral("SELECT MAX(bucket) FROM summaries WHERE level = ?"),
-                       {qint64{level}}))
+                number("SELECT MAX(bucket) FROM summaries WHERE level = ?", {level}))
             bucket = std::max<TimeMs>(bucket, *newest);
     }
     return bucket * level;
@@ -501,21 +490,17 @@ std::optional<TimeMs> HistoryStore::readingsFrom(TimeMs level, bool preferReadin
 
 std::vector<Event> HistoryStore::events(TimeMs from, TimeMs to) {
     std::vector<Event> found;
-    QSqlQuery query(db_);
-    query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT time, kind, wheel, detail FROM events WHERE time BETWEEN ? AND ? ORDER BY time"));
-    query.addBindValue(static_cast<qint64>(from));
-    query.addBindValue(static_cast<qint64>(to));
-    if (!query.exec())
-        noteError(query.lastError());
-    while (query.next()) {
-        const int kind = query.value(1).toInt();
+    const Statement query = statement(
+        "SELECT time, kind, wheel, detail FROM events WHERE time BETWEEN ? AND ? ORDER BY time",
+        {from, to});
+    while (query && step(query.get()) == SQLITE_ROW) {
+        sqlite3_stmt* row = query.get();
+        const int kind = int32(row, 1);
         if (kind < static_cast<int>(EventKind::AlarmRaised) ||
             kind > static_cast<int>(EventKind::WarningEnded))
             continue;
-        found.push_back({query.value(0).toLongLong(), static_cast<EventKind>(kind),
-                         query.value(2).toInt(), query.value(3).toInt()});
+        found.push_back(
+            {integer(row, 0), static_cast<EventKind>(kind), int32(row, 2), int32(row, 3)});
     }
     return found;
 }
@@ -525,28 +510,21 @@ std::map<int, TimeMs> HistoryStore::lastReadingTimes() {
     // The hour summaries up to the readings, then the readings: a few hours
     // of rows, however long the file.
     const std::optional<TimeMs> from = readingsFrom(kHourLevel, false);
-    const auto take = [&](const QString& sql, qint64 bound) {
-        QSqlQuery query(db_);
-        query.setForwardOnly(true);
-        query.prepare(sql);
-        query.addBindValue(bound);
-        if (!query.exec())
-            noteError(query.lastError());
-        while (query.next()) {
-            if (!validWheel(query.value(0).toLongLong()))
+    const auto take = [&](const QByteArray& sql, std::int64_t bound) {
+        const Statement query = statement(sql, {bound});
+        while (query && step(query.get()) == SQLITE_ROW) {
+            sqlite3_stmt* row = query.get();
+            if (!validWheel(integer(row, 0)))
                 continue;
-            TimeMs& time =
-                last.try_emplace(query.value(0).toInt(), query.value(1).toLongLong()).first->second;
-            time = std::max<TimeMs>(time, query.value(1).toLongLong());
+            TimeMs& time = last.try_emplace(int32(row, 0), integer(row, 1)).first->second;
+            time = std::max<TimeMs>(time, integer(row, 1));
         }
     };
-    take(QStringLiteral("SELECT wheel, MAX(last) FROM summaries WHERE level = %1 AND bucket < ? "
-                        "GROUP BY wheel")
-             .arg(kHourLevel),
-         from ? floorDiv(*from, kHourLevel) : std::numeric_limits<qint64>::max());
+    take("SELECT wheel, MAX(last) FROM summaries WHERE level = " + QByteArray::number(kHourLevel) +
+             " AND bucket < ? GROUP BY wheel",
+         from ? floorDiv(*from, kHourLevel) : std::numeric_limits<std::int64_t>::max());
     if (from)
-        take(QStringLiteral("SELECT wheel, MAX(time) FROM readings WHERE time >= ? GROUP BY wheel"),
-             *from);
+        take("SELECT wheel, MAX(time) FROM readings WHERE time >= ? GROUP BY wheel", *from);
     return last;
 }
 
@@ -555,13 +533,14 @@ std::optional<TimeMs> HistoryStore::summaryEdge(bool newest) {
                                  "(SELECT %1(bucket) FROM summaries WHERE level = %3)")
                       .arg(newest ? QStringLiteral("MAX") : QStringLiteral("MIN"),
                            newest ? QStringLiteral("last") : QStringLiteral("first"))
-                      .arg(kHourLevel));
+                      .arg(kHourLevel)
+                      .toUtf8());
 }
 
 std::optional<std::pair<TimeMs, TimeMs>> HistoryStore::readingSpan() {
     // Each its own statement: SQLite finds a lone MIN or MAX without a scan.
-    std::optional<TimeMs> first = number(QStringLiteral("SELECT MIN(time) FROM readings"));
-    std::optional<TimeMs> last = number(QStringLiteral("SELECT MAX(time) FROM readings"));
+    std::optional<TimeMs> first = number("SELECT MIN(time) FROM readings");
+    std::optional<TimeMs> last = number("SELECT MAX(time) FROM readings");
     for (const auto& [edge, summary] :
          {std::pair{&first, summaryEdge(false)}, std::pair{&last, summaryEdge(true)}}) {
         if (summary)
@@ -577,8 +556,8 @@ std::optional<std::pair<TimeMs, TimeMs>> HistoryStore::readingSpan() {
 std::optional<TimeMs> HistoryStore::newestTime() {
     std::optional<TimeMs> newest;
     for (const std::optional<TimeMs> time :
-         {number(QStringLiteral("SELECT MAX(time) FROM readings")),
-          number(QStringLiteral("SELECT MAX(time) FROM events")), summaryEdge(true)}) {
+         {number("SELECT MAX(time) FROM readings"), number("SELECT MAX(time) FROM events"),
+          summaryEdge(true)}) {
         if (time)
             newest = newest ? std::max(*newest, *time) : *time;
     }

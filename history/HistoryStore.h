@@ -1,14 +1,15 @@
 #pragma once
 
 #include "history/HistoryTypes.h"
+#include "history/Sqlite.h"
 
-#include <QSqlDatabase>
+#include <QByteArrayView>
 #include <QString>
-#include <QVariant>
 #include <array>
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <span>
@@ -134,21 +135,26 @@ public:
     QString lastError() const { return lastError_; }
 
 private:
-    OpenResult openConnection(const QString& name, OpenMode mode, const QString& options,
-                              const Upgrade& upgrade);
-    OpenResult openReadOnly(const QString& path, const QString& options);
+    OpenResult openConnection(const QString& name, OpenMode mode, bool uri, const Upgrade& upgrade);
+    OpenResult openReadOnly(const QString& path);
     OpenResult prepare(OpenMode mode, const Upgrade& upgrade);
     bool createLayout(int found, const Upgrade& upgrade, QString& note);
-    bool exec(const QString& sql);
-    std::optional<TimeMs> number(const QString& sql, const QVariantList& values = {});
-    void noteError(const QSqlError& error);
+    // `sql` with `values` bound in order; empty, with the error noted, when
+    // it cannot be prepared.
+    Statement statement(QByteArrayView sql, std::initializer_list<std::int64_t> values = {});
+    // SQLite's result of the next step, with the error noted unless it is a row or the end.
+    int step(sqlite3_stmt* statement);
+    bool exec(QByteArrayView sql);
+    std::optional<TimeMs> number(QByteArrayView sql,
+                                 std::initializer_list<std::int64_t> values = {});
+    void noteError(int code);
     bool writeRows(std::span<const Reading> readings, std::span<const Event> events);
     bool writeSummaries(std::span<const Bucket> buckets);
     // The earliest or latest summary of the hour level.
     std::optional<TimeMs> summaryEdge(bool newest);
 
-    QString name_;
-    QSqlDatabase db_;
+    Connection db_;
+    std::chrono::milliseconds busyTimeout_ = kBusyTimeout;
     bool writable_ = false;
     QString lastError_;
     int lastCode_ = 0; // SQLite's primary result code of the last failure

@@ -1,6 +1,7 @@
 #include "history/CsvExport.h"
 #include "history/HistoryWriter.h"
 #include "history/Reducer.h"
+#include "history/Sqlite.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDateTime>
@@ -8,8 +9,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
+#include <QVariant>
 #include <QtCore/qtestsupport_core.h>
 #include <atomic>
 #include <csignal>
@@ -35,20 +35,32 @@ Reading reading(TimeMs time, int wheel, std::int32_t pressure, std::int32_t temp
 // A connection of its own to the file, for SQL behind the store's back.
 struct RawConnection {
     explicit RawConnection(const QString& path) {
-        db.setDatabaseName(path);
-        EXPECT_TRUE(db.open());
+        sqlite3* opened = nullptr;
+        EXPECT_EQ(sqlite3_open(path.toUtf8().constData(), &opened), SQLITE_OK);
+        db.reset(opened);
+        sqlite3_busy_timeout(opened, 5000);
     }
-    ~RawConnection() {
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("raw"));
+    bool exec(const char* sql) {
+        return sqlite3_exec(db.get(), sql, nullptr, nullptr, nullptr) == SQLITE_OK;
     }
-    bool exec(const QString& sql) { return QSqlQuery(db).exec(sql); }
-    QVariant value(const QString& sql) {
-        QSqlQuery query(db);
-        return query.exec(sql) && query.next() ? query.value(0) : QVariant();
+    // The first column of the first row: an integer, a text or nothing.
+    QVariant value(const char* sql) {
+        sqlite3_stmt* prepared = nullptr;
+        sqlite3_prepare_v2(db.get(), sql, -1, &prepared, nullptr);
+        const Statement query(prepared);
+        if (!query || sqlite3_step(prepared) != SQLITE_ROW)
+            return {};
+        switch (sqlite3_column_type(prepared, 0)) {
+        case SQLITE_INTEGER:
+            return QVariant::fromValue(sqlite3_column_int64(prepared, 0));
+        case SQLITE_NULL:
+            return {};
+        default:
+            return QString::fromUtf8(
+                reinterpret_cast<const char*>(sqlite3_column_text(prepared, 0)));
+        }
     }
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw"));
+    Connection db;
 };
 
 std::vector<Reading> readAll(const QString& path) {

@@ -35,6 +35,7 @@ dpkg-deb -I "$daemon" >"$work/daemon-info"
 expect "depends on qt6-qpa-plugins" grep -Eq '^ Depends:.*\bqt6-qpa-plugins\b' "$work/info"
 expect "vorn depends on its own vornd" grep -Fq "vornd (= $(dpkg-deb -f "$deb" Version))" "$work/info"
 expect "vornd's library dependencies kept" grep -Eq '^ Depends:.*\blibqt6core6' "$work/daemon-info"
+expect "vornd depends on SQLite" grep -Eq '^ Depends:.*\blibsqlite3-0' "$work/daemon-info"
 expect "vornd needs no Qt Gui or Widgets" sh -c \
     "! grep -E '^ Depends:.*(libqt6gui6|libqt6widgets6|qt6-qpa-plugins)' '$work/daemon-info'"
 
