@@ -14,7 +14,7 @@ namespace vorn::mqtt {
 
 class Session;
 
-// The connection to the broker. libmosquitto runs on a thread of its own;
+// The connection to the broker. Our MQTT client runs on a thread of its own;
 // publish() only hands the message over, so the caller never waits on the
 // network. Only the latest message per topic is kept (a bounded number of
 // topics): while the broker is away they wait there and go out, with
