@@ -53,9 +53,14 @@ void HistoryFeature::open() {
 
 void HistoryFeature::reopen(HistoryConfig config) {
     const history::Retention& was = config_.retention;
-    if (config.path == config_.path && config.retention.days == was.days &&
-        config.retention.rawDays == was.rawDays)
+    if (config.path == config_.path) {
+        // The same file: the program goes on, only what it keeps changes.
+        if ((config.retention.days != was.days || config.retention.rawDays != was.rawDays) &&
+            writer_)
+            writer_->setRetention(config.retention);
+        config_.retention = config.retention;
         return;
+    }
     record(EventKind::ProgramEnded);
     if (writer_)
         closing_.emplace_back([old = std::move(writer_)]() mutable { old.reset(); });

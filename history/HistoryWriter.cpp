@@ -229,6 +229,15 @@ void HistoryWriter::finish() {
     done_.notify_all();
 }
 
+void HistoryWriter::setRetention(Retention keep) {
+    {
+        const std::lock_guard lock(mutex_);
+        newRetention_ = keep;
+        urgent_ = true;
+    }
+    wake_.notify_all();
+}
+
 void HistoryWriter::run() {
     HistoryStore store;
     if (!openStore(store))
@@ -243,6 +252,7 @@ void HistoryWriter::run() {
     bool dropsReported = false;
     std::uint64_t committed = 0;
     std::chrono::milliseconds retryIn{0}; // above zero while a batch waits to be tried again
+    std::optional<Retention> retention;   // asked for; applied after the next written batch
     for (;;) {
         std::deque<Record> batch;
         std::uint64_t ticket = 0;
@@ -259,6 +269,8 @@ void HistoryWriter::run() {
             urgent_ = false;
             ticket = flushWanted_;
             stopping = stop_;
+            if (newRetention_)
+                retention = std::exchange(newRetention_, std::nullopt);
             if (dropped_ > 0 && !dropsReported) {
                 dropsReported = true;
                 drops = QStringLiteral("the disk fell behind; %1 queued rows were dropped")
@@ -283,7 +295,10 @@ void HistoryWriter::run() {
             return finish();
         retryIn = std::chrono::milliseconds{0};
         committed += batch.size();
-        if (now() - lastRetention >= kRetentionEvery || now() < lastRetention) {
+        const bool newRetention = retention.has_value();
+        if (newRetention)
+            config_.retention = *std::exchange(retention, std::nullopt);
+        if (newRetention || now() - lastRetention >= kRetentionEvery || now() < lastRetention) {
             applyRetention(store);
             lastRetention = now();
         }

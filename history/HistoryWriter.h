@@ -72,6 +72,8 @@ public:
 
     // A reading is queued when the decimation keeps it.
     void addReading(const Reading& reading);
+    // Keeps `keep` from now on; what it no longer keeps is removed at once.
+    void setRetention(Retention keep);
     void addEvent(const Event& event);
 
     // Waiting: the last batch met a passing failure and is tried again.
@@ -120,6 +122,7 @@ private:
     std::uint64_t flushWanted_ = 0;
     std::uint64_t flushDone_ = 0;
     bool urgent_ = false; // an event or a full batch waits
+    std::optional<Retention> newRetention_;
     bool stop_ = false;
     std::map<int, TimeMs> storedLast_;
     // The writer's thread only.

@@ -211,10 +211,12 @@ TEST(HistoryWriter, KeepsReadingsRawDaysAndSummariesDaysCountedFromTheNewestRowA
         TimeMs clockAhead;
         std::size_t readings, summaries;
         int clockBehindSaid;
+        bool later = false; // given to a running writer instead of at its start
     } cases[] = {
         {{400, 30}, 0, 3, 4, 0},
         {{100, 30}, 0, 3, 3, 0},
         {{400, 10}, 0, 2, 4, 0},
+        {{100, 10}, 0, 2, 3, 0, true},
         // A clock far ahead keeps what is before the newest row, one a day
         // ahead keeps that row's day, and one behind the newest row is said.
         {{400, 30}, 401 * kMsPerDay, 3, 4, 0},
@@ -234,7 +236,9 @@ TEST(HistoryWriter, KeepsReadingsRawDaysAndSummariesDaysCountedFromTheNewestRowA
         }
         SCOPED_TRACE(testing::Message()
                      << c.keep.days << "/" << c.keep.rawDays << " days, clock " << c.clockAhead);
-        ManualWriter w(path, 1000, c.keep, now + c.clockAhead);
+        ManualWriter w(path, 1000, c.later ? Retention{} : c.keep, now + c.clockAhead);
+        if (c.later)
+            w.writer->setRetention(c.keep);
         ASSERT_TRUE(w.writer->flush(milliseconds{5000})); // the removal runs just after the open
         EXPECT_EQ(readAll(path).size(), c.readings);
         HistoryStore store;
