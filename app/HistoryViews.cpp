@@ -4,6 +4,7 @@
 #include "charts/ExportDialog.h"
 #include "charts/HistoryWindow.h"
 #include "display/ScreenLayout.h"
+#include "monitor/MonitorClient.h"
 #include "window/TFmain.h"
 
 #include <QDateTime>
@@ -47,7 +48,8 @@ HistoryAccess accessTo(HistoryFeature& history) {
     };
 }
 
-HistoryAccess accessToOwners(const QString& path) {
+HistoryAccess accessToOwners(const MonitorClient& owner) {
+    const QString path = owner.historyFile();
     return {
         .path = [path] { return path; },
         .problem =
@@ -57,7 +59,12 @@ HistoryAccess accessToOwners(const QString& path) {
                            : QString();
             },
         .now = [] { return QDateTime::currentMSecsSinceEpoch(); },
-        .lastReportText = {},
+        .lastReportText =
+            [owner = QPointer<const MonitorClient>(&owner)](int wheel) {
+                return owner ? lastReportLine(wheel, owner->lastReport(wheel),
+                                              QDateTime::currentMSecsSinceEpoch())
+                             : QString();
+            },
         .flush = [] {},
     };
 }

@@ -10,6 +10,7 @@ namespace vorn {
 
 class HistoryFeature;
 class HistoryWindow;
+class MonitorClient;
 class TFmain;
 
 // Where the window finds the history: the one this process keeps, or the
@@ -23,8 +24,9 @@ struct HistoryAccess {
 };
 HistoryAccess accessTo(HistoryFeature& history);
 // The owner's file, named in its hello; read only, so the latest half
-// minute it still holds back is not in it yet.
-HistoryAccess accessToOwners(const QString& path);
+// minute it still holds back is not in it yet. The tooltips tell the reports
+// `owner` has seen.
+HistoryAccess accessToOwners(const MonitorClient& owner);
 
 // What the history adds to the window: the "History…" and "Export
 // readings…" entries of its menu, and each wheel's "last report" tooltip.

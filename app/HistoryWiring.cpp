@@ -153,17 +153,20 @@ QString HistoryFeature::lastReportText(int wheel) const {
             last = it->second;
     }
     const QString warning = insight_ ? insight_->standingText(wheel) : QString();
-    const QString then = warning.isEmpty() ? QString() : QStringLiteral("\n") + warning;
+    return lastReportLine(wheel, last, now()) +
+           (warning.isEmpty() ? QString() : QStringLiteral("\n") + warning);
+}
+
+QString lastReportLine(int wheel, std::optional<TimeMs> last, TimeMs now) {
     if (!last)
-        return QStringLiteral("Wheel %1: never reported").arg(wheel) + then;
+        return QStringLiteral("Wheel %1: never reported").arg(wheel);
     const QDateTime time = QDateTime::fromMSecsSinceEpoch(*last);
-    const bool today = time.date() == QDateTime::fromMSecsSinceEpoch(now()).date();
+    const bool today = time.date() == QDateTime::fromMSecsSinceEpoch(now).date();
     return QStringLiteral("Wheel %1: last report %2, %3")
-               .arg(wheel)
-               .arg(time.toString(today ? QStringLiteral("HH:mm:ss")
-                                        : QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-               .arg(agoText(now() - *last)) +
-           then;
+        .arg(wheel)
+        .arg(time.toString(today ? QStringLiteral("HH:mm:ss")
+                                 : QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+        .arg(agoText(now - *last));
 }
 
 HistoryFeature* installHistory(MonitorCore& core, const ProgramOptions& options) {

@@ -66,6 +66,10 @@ private:
     insight::LiveInsight* insight_ = nullptr; // a sibling under the core
 };
 
+// A wheel's tooltip: "Wheel 2: last report 14:32:05, 3 min ago" (with the
+// date when not today), or "Wheel 2: never reported".
+QString lastReportLine(int wheel, std::optional<history::TimeMs> last, history::TimeMs now);
+
 // Sets up the history for the monitor from the command line.
 HistoryFeature* installHistory(MonitorCore& core, const ProgramOptions& options);
 

@@ -97,7 +97,7 @@ void WindowSession::mirror(std::unique_ptr<MonitorClient> client) {
     // may be the one telling us of its end this very moment.
     std::unique_ptr<MonitorClient> before = std::exchange(client_, std::move(client));
     show(*client_);
-    new HistoryViews(*window_, accessToOwners(client_->historyFile()));
+    new HistoryViews(*window_, accessToOwners(*client_));
     if (before)
         before.release()->deleteLater();
 }

@@ -3,6 +3,7 @@
 #include "monitor/LocalSocket.h"
 #include "monitor/MonitorProtocol.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -97,6 +98,16 @@ void MonitorClient::take(const QJsonObject& m) {
     if (type == QLatin1String("hello")) {
         folder_ = m.value(QLatin1String("folder")).toString();
         historyFile_ = m.value(QLatin1String("history")).toString();
+        const QJsonArray reports = m.value(QLatin1String("lastReports")).toArray();
+        for (int w = 0; w < kShownWheels && w < reports.size(); ++w) {
+            const double time = reports[w].toDouble(-1);
+            lastReports_[static_cast<std::size_t>(w)] =
+                time > 0 && time < 1e15 ? std::optional(static_cast<qint64>(time)) : std::nullopt;
+        }
+    } else if (type == QLatin1String("reading")) {
+        const int wheel = number(m, "wheel", -1);
+        if (wheel >= 0 && wheel < kShownWheels)
+            lastReports_[static_cast<std::size_t>(wheel)] = QDateTime::currentMSecsSinceEpoch();
     } else if (type == QLatin1String("table")) {
         takeTable(m);
     } else if (type == QLatin1String("panels")) {

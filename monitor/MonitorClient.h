@@ -4,6 +4,7 @@
 #include "monitor/LineReader.h"
 #include "monitor/MessageSink.h"
 #include "monitor/MonitorModel.h"
+#include "monitor/MonitorProtocol.h"
 
 #include <QJsonObject>
 
@@ -40,6 +41,11 @@ public:
     QString workDir() const override { return folder_; }
     // The owner's history file; empty when it keeps none.
     QString historyFile() const { return historyFile_; }
+    // When `wheel` last reported, as the owner told and reports since.
+    std::optional<qint64> lastReport(int wheel) const {
+        return wheel >= 0 && wheel < kShownWheels ? lastReports_[static_cast<std::size_t>(wheel)]
+                                                  : std::nullopt;
+    }
 
     void learn() override { send({{"type", "learn"}}); }
     void testMode() override { send({{"type", "test"}}); }
@@ -82,6 +88,7 @@ private:
     QString links_;
     QString folder_;
     QString historyFile_;
+    wire::LastReports lastReports_{};
 };
 
 } // namespace vorn

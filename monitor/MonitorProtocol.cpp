@@ -168,10 +168,15 @@ bool readFields(const QJsonObject& o, Fields fields, ClientMessage& m) {
 
 } // namespace
 
-QByteArray hello(const QString& folder, const QString& historyFile) {
+QByteArray hello(const QString& folder, const QString& historyFile,
+                 const LastReports& lastReports) {
+    QJsonArray reports;
+    for (const std::optional<qint64>& time : lastReports)
+        reports.append(time ? QJsonValue(static_cast<double>(*time)) : QJsonValue());
     return line({{"type", "hello"},
                  {"folder", folder},
                  {"history", historyFile},
+                 {"lastReports", reports},
                  {"version", kVersion},
                  {"program", "VORN"},
                  {"release", QStringLiteral(VORN_VERSION)}});

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QString>
+#include <array>
 #include <optional>
 
 // The owner's socket speaks newline-delimited JSON objects, each with a
@@ -19,7 +20,11 @@ namespace vorn::wire {
 inline constexpr int kVersion = 1;
 
 // `historyFile`: the history the owner keeps, empty when none.
-QByteArray hello(const QString& folder, const QString& historyFile = {});
+// `lastReports`: when each wheel last reported (ms since the epoch), as far
+// as the owner has heard since it started.
+using LastReports = std::array<std::optional<qint64>, kShownWheels>;
+QByteArray hello(const QString& folder, const QString& historyFile = {},
+                 const LastReports& lastReports = {});
 QByteArray table(const TyreStateTable& state, int blinkPhase);
 QByteArray panels(const MonitorPanels& panels);
 QByteArray links(bool serial, bool usb, const QString& description);

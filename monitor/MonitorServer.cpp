@@ -2,6 +2,7 @@
 
 #include "monitor/MonitorProtocol.h"
 
+#include <QDateTime>
 #include <algorithm>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -104,8 +105,11 @@ void MonitorServer::connectCore() {
     };
     connect(&core_, &MonitorCore::settingsChanged, this, settings);
     connect(&core_, &MonitorCore::wheelsChanged, this, settings);
-    connect(&core_, &MonitorCore::readingStored, this,
-            [this](int wheel, ReportLink link) { broadcast(wire::reading(wheel, link)); });
+    connect(&core_, &MonitorCore::readingStored, this, [this](int wheel, ReportLink link) {
+        if (wheel >= 0 && wheel < kShownWheels)
+            lastReports_[static_cast<std::size_t>(wheel)] = QDateTime::currentMSecsSinceEpoch();
+        broadcast(wire::reading(wheel, link));
+    });
     connect(&core_, &MonitorCore::alarmWasRaised, this, [this](int wheel, std::int32_t status) {
         broadcast(wire::alarmRaised(wheel, status));
     });
@@ -123,7 +127,7 @@ void MonitorServer::sendIfChanged(QByteArray& last, QByteArray now) {
 }
 
 QByteArray MonitorServer::wholeState() const {
-    return wire::hello(core_.workDir(), historyFile_ ? historyFile_() : QString()) +
+    return wire::hello(core_.workDir(), historyFile_ ? historyFile_() : QString(), lastReports_) +
            wire::table(core_.state(), core_.blinkPhase()) + wire::panels(core_.panels()) +
            wire::links(core_.serialOpen(), core_.usbConnected(), core_.linkDescription()) +
            wire::settings(core_.record(), core_.wheels());

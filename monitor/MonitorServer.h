@@ -3,6 +3,7 @@
 #include "monitor/LineReader.h"
 #include "monitor/LocalSocket.h"
 #include "monitor/MonitorCore.h"
+#include "monitor/MonitorProtocol.h"
 #include "monitor/ToneRouter.h"
 
 #include <QByteArray>
@@ -70,6 +71,7 @@ private:
     QByteArray lastSettings_;
     ToneRouter* tones_ = nullptr;
     std::function<QString()> historyFile_;
+    wire::LastReports lastReports_{}; // heard since this owner started
 };
 
 } // namespace vorn

@@ -13,7 +13,9 @@
 #include "window/TFmain.h"
 
 #include <QCoreApplication>
+#include <QHelpEvent>
 #include <QTest>
+#include <QToolTip>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -87,6 +89,12 @@ TEST(AttachedWindow, ShowsTheOwnersScreenSendsItsClicksPlaysTheTonesAndTakesOver
     }));
     EXPECT_EQ(window->Panel11->caption(), "RS232 CONNECTED");
     EXPECT_EQ(window->Panel1->caption(), "Psi");
+    // Hovering wheel 1's digits tells when it last reported, as in the owner's window.
+    QHelpEvent hover(QEvent::ToolTip, QPoint(400, 60),
+                     window->Image1->mapToGlobal(QPoint(400, 60)));
+    QCoreApplication::sendEvent(window->Image1, &hover);
+    EXPECT_TRUE(QToolTip::text().startsWith("Wheel 1: last report "))
+        << QToolTip::text().toStdString();
     window->Panel5Click();
     EXPECT_EQ(owner.unit.read(5000), "$W2#");
     // The owner's alarm tone sounds here, within a blink.
