@@ -61,9 +61,12 @@ HistoryAccess accessToOwners(const MonitorClient& owner) {
         .now = [] { return QDateTime::currentMSecsSinceEpoch(); },
         .lastReportText =
             [owner = QPointer<const MonitorClient>(&owner)](int wheel) {
-                return owner ? lastReportLine(wheel, owner->lastReport(wheel),
-                                              QDateTime::currentMSecsSinceEpoch())
-                             : QString();
+                if (!owner || wheel < 0 || wheel >= kShownWheels)
+                    return QString();
+                const QString& warning = owner->warnings()[static_cast<std::size_t>(wheel)];
+                return lastReportLine(wheel, owner->lastReport(wheel),
+                                      QDateTime::currentMSecsSinceEpoch()) +
+                       (warning.isEmpty() ? QString() : QStringLiteral("\n") + warning);
             },
         .flush = [] {},
     };

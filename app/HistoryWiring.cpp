@@ -118,13 +118,11 @@ void HistoryFeature::watchLinks() {
 }
 
 void HistoryFeature::followInsight(insight::LiveInsight& insight) {
-    insight_ = &insight;
     connect(&insight, &insight::LiveInsight::warningChanged, this,
             [this](int wheel, insight::Warning warning, bool begun, const QString&, double rate) {
                 record(begun ? EventKind::WarningBegun : EventKind::WarningEnded, wheel,
                        history::warningDetail(static_cast<int>(warning), rate));
             });
-    connect(&insight, &QObject::destroyed, this, [this] { insight_ = nullptr; });
 }
 
 QString HistoryFeature::problem() const {
@@ -152,7 +150,7 @@ QString HistoryFeature::lastReportText(int wheel) const {
         if (const auto it = stored.find(wheel); it != stored.end())
             last = it->second;
     }
-    const QString warning = insight_ ? insight_->standingText(wheel) : QString();
+    const QString warning = core_.warnings()[static_cast<std::size_t>(wheel)];
     return lastReportLine(wheel, last, now()) +
            (warning.isEmpty() ? QString() : QStringLiteral("\n") + warning);
 }

@@ -42,11 +42,11 @@ public:
     void reopen(HistoryConfig config);
     // Why there is no history, in words; empty when it works.
     QString problem() const;
-    // "last report 14:32:05, 3 min ago" or "never reported", for wheel 0 to 5.
+    // "last report 14:32:05, 3 min ago" or "never reported", for wheel 0 to
+    // 5, with the wheel's standing tyre warning below.
     QString lastReportText(int wheel) const;
     history::TimeMs now() const;
-    // Keeps the analysis' warnings as events, and names a standing one in
-    // lastReportText.
+    // Keeps the analysis' warnings as events.
     void followInsight(insight::LiveInsight& insight);
 
 private:
@@ -63,7 +63,6 @@ private:
     std::array<std::optional<history::TimeMs>, 6> lastReport_{};
     bool serialUp_ = false;
     bool usbUp_ = false;
-    insight::LiveInsight* insight_ = nullptr; // a sibling under the core
 };
 
 // A wheel's tooltip: "Wheel 2: last report 14:32:05, 3 min ago" (with the

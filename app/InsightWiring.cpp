@@ -41,7 +41,20 @@ void warmUpFromHistory(LiveInsight& live, const QString& path) {
 
 } // namespace
 
+void showWarnings(MonitorModel& model, LiveInsight& live) {
+    const auto sync = [&model, &live] {
+        for (int w = 0; w < kShownWheels; ++w)
+            model.setWarning(w, live.glance(w).warning ? live.standingText(w) : QString());
+    };
+    QObject::connect(&live, &LiveInsight::glanceChanged, &model, sync);
+    QObject::connect(&live, &LiveInsight::warningChanged, &model, sync);
+    QObject::connect(&model, &MonitorModel::refreshed, &live, sync);
+    sync();
+}
+
 LiveInsight* installInsight(MonitorCore& core, QSettings& userSettings, QObject* publishing) {
+    for (int w = 0; w < kShownWheels; ++w)
+        core.setWarning(w, {}); // those of an analysis made before
     const insight::InsightConfig config = configFrom(userSettings);
     if (!config.enabled)
         return nullptr;
@@ -56,6 +69,7 @@ LiveInsight* installInsight(MonitorCore& core, QSettings& userSettings, QObject*
     });
     QObject::connect(&core, &MonitorCore::settingsChanged, live,
                      [live, &core] { live->setLowThreshold(core.settings().LowPressureSet); });
+    showWarnings(core, *live);
     if (auto* history = core.findChild<HistoryFeature*>()) {
         history->followInsight(*live);
         if (history->writer())

@@ -8,6 +8,7 @@
 namespace vorn {
 
 class MonitorCore;
+class MonitorModel;
 namespace insight {
 class LiveInsight;
 }
@@ -20,5 +21,9 @@ class LiveInsight;
 // when [insight] enabled is off. Owned by `core`.
 insight::LiveInsight* installInsight(MonitorCore& core, QSettings& userSettings,
                                      QObject* publishing);
+// Keeps `model`'s warnings those of `live`, in words, for the tray, the
+// tooltips and the windows attached to the owner; a silence's length as of
+// the latest refresh.
+void showWarnings(MonitorModel& model, insight::LiveInsight& live);
 
 } // namespace vorn

@@ -108,6 +108,11 @@ void MonitorClient::take(const QJsonObject& m) {
         const int wheel = number(m, "wheel", -1);
         if (wheel >= 0 && wheel < kShownWheels)
             lastReports_[static_cast<std::size_t>(wheel)] = QDateTime::currentMSecsSinceEpoch();
+    } else if (type == QLatin1String("warnings")) {
+        const QJsonArray wheels = m.value(QLatin1String("wheels")).toArray();
+        constexpr qsizetype kLongest = 1000; // a warning is a line or two
+        for (int w = 0; w < kShownWheels; ++w)
+            setWarning(w, w < wheels.size() ? wheels[w].toString().left(kLongest) : QString());
     } else if (type == QLatin1String("table")) {
         takeTable(m);
     } else if (type == QLatin1String("panels")) {

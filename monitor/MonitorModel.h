@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <array>
 
 namespace vorn {
 
@@ -20,6 +21,17 @@ public:
     using QObject::QObject;
 
     virtual const TyreStateTable& state() const = 0;
+    // Each wheel's standing tyre warning of the analysis, in words; empty
+    // when none stands. Never drawn on the screen: the tray and the tooltips
+    // tell it.
+    const std::array<QString, kShownWheels>& warnings() const { return warnings_; }
+    void setWarning(int wheel, const QString& text) {
+        if (wheel < 0 || wheel >= kShownWheels ||
+            warnings_[static_cast<std::size_t>(wheel)] == text)
+            return;
+        warnings_[static_cast<std::size_t>(wheel)] = text;
+        emit warningsChanged();
+    }
     virtual const MonitorSettings& settings() const = 0;
     virtual const SettingsRecord& record() const = 0;
     virtual const SettingsText& settingsText() const = 0;
@@ -76,6 +88,10 @@ signals:
     void wheelsChanged();
     // Asked for by reloadPreferences(), in the owner of the unit.
     void preferencesReloadWanted();
+    void warningsChanged();
+
+private:
+    std::array<QString, kShownWheels> warnings_{};
 };
 
 } // namespace vorn

@@ -228,6 +228,13 @@ QByteArray settings(const SettingsRecord& r, int wheels) {
     return line({{"type", "settings"}, {"settings", recordObject(r)}, {"wheels", wheels}});
 }
 
+QByteArray warnings(const std::array<QString, kShownWheels>& texts) {
+    QJsonArray wheels;
+    for (const QString& text : texts)
+        wheels.append(text);
+    return line({{"type", "warnings"}, {"wheels", wheels}});
+}
+
 QByteArray reading(int wheel, ReportLink link) {
     return line({{"type", "reading"},
                  {"wheel", wheel},

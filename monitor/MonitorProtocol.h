@@ -23,6 +23,8 @@ inline constexpr int kVersion = 1;
 // `lastReports`: when each wheel last reported (ms since the epoch), as far
 // as the owner has heard since it started.
 using LastReports = std::array<std::optional<qint64>, kShownWheels>;
+// Each wheel's standing tyre warning, "" for none.
+QByteArray warnings(const std::array<QString, kShownWheels>& texts);
 QByteArray hello(const QString& folder, const QString& historyFile = {},
                  const LastReports& lastReports = {});
 QByteArray table(const TyreStateTable& state, int blinkPhase);

@@ -105,6 +105,8 @@ void MonitorServer::connectCore() {
     };
     connect(&core_, &MonitorCore::settingsChanged, this, settings);
     connect(&core_, &MonitorCore::wheelsChanged, this, settings);
+    connect(&core_, &MonitorCore::warningsChanged, this,
+            [this] { sendIfChanged(lastWarnings_, wire::warnings(core_.warnings())); });
     connect(&core_, &MonitorCore::readingStored, this, [this](int wheel, ReportLink link) {
         if (wheel >= 0 && wheel < kShownWheels)
             lastReports_[static_cast<std::size_t>(wheel)] = QDateTime::currentMSecsSinceEpoch();
@@ -130,7 +132,7 @@ QByteArray MonitorServer::wholeState() const {
     return wire::hello(core_.workDir(), historyFile_ ? historyFile_() : QString(), lastReports_) +
            wire::table(core_.state(), core_.blinkPhase()) + wire::panels(core_.panels()) +
            wire::links(core_.serialOpen(), core_.usbConnected(), core_.linkDescription()) +
-           wire::settings(core_.record(), core_.wheels());
+           wire::settings(core_.record(), core_.wheels()) + wire::warnings(core_.warnings());
 }
 
 // Only this user's own processes: the kernel tells who connected.

@@ -69,6 +69,7 @@ private:
     QByteArray lastPanels_;
     QByteArray lastLinks_;
     QByteArray lastSettings_;
+    QByteArray lastWarnings_;
     ToneRouter* tones_ = nullptr;
     std::function<QString()> historyFile_;
     wire::LastReports lastReports_{}; // heard since this owner started

@@ -1,6 +1,5 @@
 #include "tray/TrayIcon.h"
 
-#include "insight/LiveInsight.h"
 #include "monitor/Alarm.h"
 #include "monitor/ReadingText.h"
 #include "tray/AutostartEntry.h"
@@ -113,10 +112,11 @@ void TrayIcon::follow(MonitorModel& model) {
     following_ = std::make_unique<QObject>();
     // After each evaluation, when the status words are current (a reading
     // just stored is not evaluated yet), and at once when the alarm is
-    // acknowledged. The analysis' warnings are read then too.
+    // acknowledged, and when a tyre warning begins, ends or changes.
     const auto look = [this] { update(); };
     connect(&model, &MonitorModel::refreshed, following_.get(), look);
     connect(&model, &MonitorModel::alarmWasEnded, following_.get(), look);
+    connect(&model, &MonitorModel::warningsChanged, following_.get(), look);
     update();
     icon_.show();
 }
@@ -129,20 +129,18 @@ void TrayIcon::letGo() {
 void TrayIcon::update() {
     if (!model_)
         return;
-    const auto* analysis =
-        model_->findChild<insight::LiveInsight*>(QString(), Qt::FindDirectChildrenOnly);
-    const Level level = worstLevel(analysis);
+    const Level level = worstLevel();
     if (!levelShown_ || level != level_) {
         level_ = level;
         levelShown_ = true;
         icon_.setIcon(icons_[static_cast<std::size_t>(level)]);
     }
-    if (const QString text = wheelsText(analysis); text != icon_.toolTip())
+    if (const QString text = wheelsText(); text != icon_.toolTip())
         icon_.setToolTip(text);
     acknowledge_->setVisible(model_->state().AlarmActive != 0);
 }
 
-TrayIcon::Level TrayIcon::worstLevel(const insight::LiveInsight* analysis) const {
+TrayIcon::Level TrayIcon::worstLevel() const {
     const TyreStateTable& state = model_->state();
     if (state.AlarmActive != 0)
         return Level::Alarm;
@@ -150,8 +148,8 @@ TrayIcon::Level TrayIcon::worstLevel(const insight::LiveInsight* analysis) const
     for (int w = 0; w < wheels; ++w)
         if (RaisesAlarm(state.TyreStatus[static_cast<std::size_t>(w)]))
             return Level::Alarm;
-    for (int w = 0; analysis && w < wheels; ++w)
-        if (analysis->glance(w).warning)
+    for (int w = 0; w < wheels; ++w)
+        if (!model_->warnings()[static_cast<std::size_t>(w)].isEmpty())
             return Level::Warning;
     return Level::Normal;
 }
@@ -159,7 +157,7 @@ TrayIcon::Level TrayIcon::worstLevel(const insight::LiveInsight* analysis) const
 // "Wheel 1: 20.0 psi, 25 °C, low pressure", one line for each of the
 // vehicle's wheels, and a standing tyre warning below its wheel. A wheel
 // whose sensor is not present (the screen's absent tyre) has no reading.
-QString TrayIcon::wheelsText(const insight::LiveInsight* analysis) const {
+QString TrayIcon::wheelsText() const {
     static const std::array<QString, 3> kHeadings{QStringLiteral("VORN"),
                                                   QStringLiteral("VORN: tyre warning"),
                                                   QStringLiteral("VORN: alarm")};
@@ -177,8 +175,8 @@ QString TrayIcon::wheelsText(const insight::LiveInsight* analysis) const {
             parts.clear();
         parts << (parts.isEmpty() ? QStringLiteral("no reading") : limitWords(state.TyreStatus[i]));
         lines << QStringLiteral("Wheel %1: %2").arg(w).arg(parts.join(QStringLiteral(", ")));
-        if (analysis && analysis->glance(w).warning)
-            lines << wrappedTip(analysis->standingText(w));
+        if (const QString& warning = model_->warnings()[i]; !warning.isEmpty())
+            lines << wrappedTip(warning);
     }
     return lines.join(u'\n');
 }

@@ -11,10 +11,6 @@
 
 namespace vorn {
 
-namespace insight {
-class LiveInsight;
-}
-
 // The monitor in the desktop's tray: an icon in the colour of the worst
 // wheel, a tooltip with every wheel's readings, and a menu (Show,
 // Acknowledge alarm, Preferences…, Start at login, Quit). While it is there,
@@ -32,10 +28,8 @@ public:
     explicit TrayIcon(MessageSink& messages, QObject* parent = nullptr);
     ~TrayIcon() override;
 
-    // Shows `model` from now on, with the tyre warnings of its analysis
-    // when this process runs one (a child of the monitor that owns the
-    // unit, looked up each time, so one made anew is followed too); the
-    // model followed before is let go. Shows the icon.
+    // Shows `model` from now on, with its tyre warnings; the model followed
+    // before is let go. Shows the icon.
     void follow(MonitorModel& model);
 
     Level level() const { return level_; }
@@ -52,8 +46,8 @@ private:
     void createMenu();
     void letGo();
     void update();
-    Level worstLevel(const insight::LiveInsight* analysis) const;
-    QString wheelsText(const insight::LiveInsight* analysis) const;
+    Level worstLevel() const;
+    QString wheelsText() const;
     void setStartAtLogin(bool on);
 
     MessageSink& messages_;

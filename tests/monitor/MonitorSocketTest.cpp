@@ -64,7 +64,7 @@ TEST(MonitorSocket, AClientGetsTheWholeStateThenEachChangeAndItsCommandsReachThe
     const QJsonObject hello = client.waitForType("hello");
     EXPECT_EQ(hello["version"].toInt(), 1);
     // The whole state follows the hello, before any change.
-    for (const char* type : {"table", "panels", "links", "settings"})
+    for (const char* type : {"table", "panels", "links", "settings", "warnings"})
         EXPECT_EQ(client.waitFor([](const QJsonObject&) { return true; })["type"].toString(), type);
     EXPECT_EQ(client.seen[2]["brand"].toObject()["caption"], "KESSIDO");
     EXPECT_EQ(client.seen[2]["brand"].toObject()["colour"], "skyBlue");
@@ -110,6 +110,28 @@ TEST(MonitorSocket, AClientGetsTheWholeStateThenEachChangeAndItsCommandsReachThe
         EXPECT_EQ(owner.unit.read(5000), c.frame + "$W5#") << c.line.constData();
     }
     EXPECT_EQ(client.waitForType("alarmEnded")["how"], "acknowledged");
+}
+
+// The analysis runs in the owner; its warnings reach every client, and one
+// that connects later finds them in the whole state.
+TEST(MonitorSocket, TheOwnersTyreWarningsReachItsClients) {
+    qputenv("VORN_TEST_SILENT_SECONDS", "1");
+    Owner owner(VORND_BINARY);
+    qunsetenv("VORN_TEST_SILENT_SECONDS");
+    Client client;
+    const auto report = [&](int wheel) {
+        owner.unit.send(QByteArray::fromStdString(sim::frame(sim::longReport({wheel, 0, 64, 65}))));
+    };
+    const auto silent = [](const QJsonObject& o) {
+        return o["type"] == "warnings" &&
+               o["wheels"].toArray()[1].toString().startsWith("Wheel 1: no report for");
+    };
+    report(1);
+    // Wheel 0 reports on while wheel 1 stays silent.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return report(0), !client.waitFor(silent, 500).isEmpty(); }, 30000));
+    Client later;
+    EXPECT_FALSE(later.waitFor(silent).isEmpty());
 }
 
 TEST(MonitorSocket, LinesThatAreNoKnownMessageAreAnsweredWithAnErrorAndIgnored) {

@@ -2,6 +2,7 @@
 // icon appears on the host in the colour of the worst wheel, the window
 // closes into it while the monitor reads on, and Start at login writes the
 // desktop's autostart entry.
+#include "app/InsightWiring.h"
 #include "app/WindowSession.h"
 #include "insight/LiveInsight.h"
 #include "monitor/UserSettings.h"
@@ -157,6 +158,7 @@ TEST(Tray, IsAmberWhileTheAnalysisOfTheOwnerWarnsOfATyre) {
     constexpr insight::TimeMs kNow = 10 * insight::kHourMs;
     auto* live = new insight::LiveInsight(
         {}, 26, [] { return kNow; }, &core);
+    showWarnings(core, *live);
     // Wheel 1 fell silent half an hour ago while wheel 0 reported on.
     live->warmUp([](insight::TyreInsight& analysis, insight::TimeMs at, const std::atomic<bool>&) {
         for (insight::TimeMs t = at - 60 * kMinuteMs; t <= at; t += 30'000) {
