@@ -38,7 +38,13 @@ bool MqttClient::publish(const QByteArray& topic, const QByteArray& payload, int
     if (maxPacket_ && static_cast<std::uint64_t>(p.size()) > *maxPacket_)
         return false;
     send(p);
+    if (qos > 0)
+        unacknowledged_.insert(lastId_);
     return true;
+}
+
+int MqttClient::qos1Room() const {
+    return std::max(0, int{receiveMaximum_} - static_cast<int>(unacknowledged_.size()));
 }
 
 void MqttClient::subscribe(const QByteArray& filter, int qos) {
@@ -88,6 +94,7 @@ bool MqttClient::handle(const packet::Packet& p) {
             return fail(QStringLiteral("the broker sent a malformed CONNACK"));
         accepted_ = ack->code == 0;
         maxPacket_ = ack->maxPacket;
+        receiveMaximum_ = ack->receiveMaximum;
         if (ack->keepAliveSeconds && *ack->keepAliveSeconds > 0)
             keepAlive_ = std::chrono::seconds{*ack->keepAliveSeconds};
         if (events_.connAck)
@@ -118,8 +125,12 @@ bool MqttClient::handle(const packet::Packet& p) {
         return fail(QStringLiteral("the broker ended the connection: %1")
                         .arg(packet::reasonText(version_, code)));
     }
+    case Type::PubAck:
+        if (const auto id = packet::pubAckId(p))
+            unacknowledged_.erase(*id);
+        return true;
     default:
-        return true; // PUBACK and whatever else needs nothing from us
+        return true; // whatever else needs nothing from us
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 
 namespace vorn::mqtt {
 
@@ -37,6 +38,9 @@ public:
     bool serve(int ms);
     // False, and nothing sent, when the broker said it takes no packet so large.
     bool publish(const QByteArray& topic, const QByteArray& payload, int qos, bool retain);
+    // How many more QoS 1 messages the broker takes before it has
+    // acknowledged those it has: a broker may end a connection that sends more.
+    int qos1Room() const;
     void subscribe(const QByteArray& filter, int qos);
     // A clean end: the broker drops our will and closes the connection.
     void disconnect();
@@ -59,6 +63,8 @@ private:
     Clock::time_point lastSent_{};
     std::optional<Clock::time_point> pingSent_;
     std::optional<std::uint32_t> maxPacket_;
+    std::uint16_t receiveMaximum_ = 0xFFFF;
+    std::set<std::uint16_t> unacknowledged_; // QoS 1 packet ids sent
     bool accepted_ = false;
     std::uint16_t lastId_ = 0;
     QString why_;

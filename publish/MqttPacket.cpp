@@ -237,7 +237,9 @@ std::optional<ConnAck> connAck(Version v, const Packet& p) {
         case 0x2A:
             props.skip(1);
             break;
-        case 0x21:
+        case 0x21: // receive maximum; 0 is a protocol error, taken as 1
+            a.receiveMaximum = static_cast<std::uint16_t>(std::max<std::uint32_t>(props.u16(), 1));
+            break;
         case 0x22:
             props.skip(2);
             break;
@@ -287,6 +289,14 @@ std::optional<Incoming> incoming(Version v, const Packet& p) {
     if (!r.ok() || in.qos == 3)
         return std::nullopt;
     return in;
+}
+
+std::optional<std::uint16_t> pubAckId(const Packet& p) {
+    if (p.type != Type::PubAck)
+        return std::nullopt;
+    Reader r(p.body);
+    const auto id = static_cast<std::uint16_t>(r.u16());
+    return r.ok() ? std::optional(id) : std::nullopt;
 }
 
 std::optional<int> subAckCode(Version v, const Packet& p) {

@@ -77,9 +77,12 @@ struct ConnAck {
     int code = 0;
     std::optional<std::uint32_t> maxPacket;        // the largest packet it takes
     std::optional<std::uint16_t> keepAliveSeconds; // the keep-alive it wants instead of ours
+    std::uint16_t receiveMaximum = 0xFFFF;         // QoS 1 messages it takes unacknowledged
 };
 std::optional<ConnAck> connAck(Version v, const Packet& p);
 std::optional<Incoming> incoming(Version v, const Packet& p);
+// The packet id a PUBACK acknowledges.
+std::optional<std::uint16_t> pubAckId(const Packet& p);
 // The first reason code of a SUBACK; 128 and above: refused.
 std::optional<int> subAckCode(Version v, const Packet& p);
 // The reason a broker gives for ending the connection (MQTT 5; 0 when none).

@@ -240,10 +240,14 @@ void Session::sendWaiting() {
         return; // the broker takes no more for now; the latest of each topic waits
     std::vector<Message> batch;
     {
+        // QoS 1 messages beyond what the broker takes unacknowledged wait for
+        // a later round, newest value kept as ever.
+        int room = current_->qos1Room();
         const std::lock_guard lock(mutex_);
         for (auto& [name, kept] : kept_) {
-            if (kept.waiting)
-                batch.push_back(kept.message);
+            if (!kept.waiting || (kept.message.qos > 0 && room-- <= 0))
+                continue;
+            batch.push_back(kept.message);
             kept.waiting = false;
         }
     }

@@ -1,11 +1,13 @@
 #include "publish/MqttPacket.h"
 
 #include "publish/ConnectionTest.h"
+#include "publish/MqttLink.h"
 #include "tests/support/TestSupport.h"
 
 #include <QSignalSpy>
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -31,7 +33,7 @@ TEST(MqttPacket, WhatTheBrokerSendsIsReadOrRefusedNeverReadPastItsEnd) {
         std::optional<int> code; // of a CONNACK, SUBACK or DISCONNECT
     } cases[] = {
         {"accepted, with limits", Version::V5,
-         bytes({0x20, 11, 0, 0, 8, 0x27, 0, 0, 4, 0, 0x13, 0, 20}), Take::Packet, 0},
+         bytes({0x20, 14, 0, 0, 11, 0x27, 0, 0, 4, 0, 0x13, 0, 20, 0x21, 0, 2}), Take::Packet, 0},
         {"a property running past the rest",
          Version::V5,
          bytes({0x20, 5, 0, 0, 2, 0x21, 0}),
@@ -79,6 +81,7 @@ TEST(MqttPacket, WhatTheBrokerSendsIsReadOrRefusedNeverReadPastItsEnd) {
         if (ack && ack->code == 0 && c.version == Version::V5) { // the broker's limits are kept
             EXPECT_EQ(ack->maxPacket, 1024u);
             EXPECT_EQ(ack->keepAliveSeconds, 20);
+            EXPECT_EQ(ack->receiveMaximum, 2);
         }
         ASSERT_EQ(take(buffer, p), Take::Packet) << c.what; // nothing of the next one was eaten
         EXPECT_EQ(p.type, Type::PingResp) << c.what;
@@ -108,27 +111,49 @@ TEST(MqttPacket, AnIncomingMessageIsReadInBothVersionsAndABrokenOneIsNot) {
     }
 }
 
+// A listening socket on the loopback for a broker of the test's own; shut
+// down at the end, so a thread waiting in accept() ends too.
+struct Listener {
+    Listener() {
+        socklen_t size = sizeof address;
+        ::bind(fd, reinterpret_cast<sockaddr*>(&address), size);
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size);
+        ::listen(fd, 2);
+    }
+    ~Listener() { ::close(fd); }
+    void shutdown() const { ::shutdown(fd, SHUT_RDWR); }
+    int port() const { return ntohs(address.sin_port); }
+    Settings settings() const {
+        Settings s;
+        s.host = "127.0.0.1";
+        s.port = port();
+        s.clientId = "test";
+        s.unit = "t";
+        return s;
+    }
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+};
+
+void sendTo(int fd, const QByteArray& bytes) {
+    (void)::send(fd, bytes.constData(), static_cast<size_t>(bytes.size()), MSG_NOSIGNAL);
+}
+
 // A broker that knows only MQTT 3.1.1 answers the MQTT 5 CONNECT in its own
 // words; the next try speaks 3.1.1 and gets in.
 TEST(MqttPacket, AnOlderBrokerIsAskedAgainInMqtt311) {
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
-    socklen_t size = sizeof a;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), size), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &size), 0);
-    ASSERT_EQ(::listen(listener, 2), 0);
+    const Listener listener;
     std::vector<int> levels;
     std::thread broker([&] {
         for (int i = 0; i < 2; ++i) {
-            const int fd = ::accept(listener, nullptr, nullptr);
+            const int fd = ::accept(listener.fd, nullptr, nullptr);
             if (fd < 0)
                 return; // the test is over
             char connect[256];
             const ssize_t n = ::recv(fd, connect, sizeof connect, 0);
             const int level = n > 8 ? connect[8] : -1; // after the type, length and "MQTT"
             levels.push_back(level);
-            const QByteArray answer = bytes({0x20, 2, 0, level == 4 ? 0 : 1});
-            (void)::send(fd, answer.constData(), answer.size(), MSG_NOSIGNAL);
+            sendTo(fd, bytes({0x20, 2, 0, level == 4 ? 0 : 1}));
             char rest[64];
             while (::recv(fd, rest, sizeof rest, 0) > 0) { // until the client is done
             }
@@ -137,18 +162,66 @@ TEST(MqttPacket, AnOlderBrokerIsAskedAgainInMqtt311) {
     });
     ConnectionTest test;
     QSignalSpy finished(&test, &ConnectionTest::finished);
-    Settings s;
-    s.host = "127.0.0.1";
-    s.port = ntohs(a.sin_port);
-    s.clientId = "old";
-    test.start(s);
+    test.start(listener.settings());
     const bool ended = finished.wait(15000);
-    ::shutdown(listener, SHUT_RDWR); // a second try that never came ends the broker too
+    listener.shutdown(); // a second try that never came ends the broker too
     broker.join();
-    ::close(listener);
     ASSERT_TRUE(ended);
     EXPECT_TRUE(finished.first().at(0).toBool()) << finished.first().at(1).toString().toStdString();
     EXPECT_EQ(levels, (std::vector<int>{5, 4}));
+}
+
+// A broker that takes one QoS 1 message unacknowledged gets the next only
+// once it has acknowledged the one before, and in the end gets them all:
+// "online" and the three kept. It acknowledges when the client goes quiet.
+TEST(MqttPacket, NoMoreQos1MessagesGoOutThanTheBrokerTakesUnacknowledged) {
+    const Listener listener;
+    std::size_t received = 0, most = 0;
+    std::thread broker([&] {
+        const int fd = ::accept(listener.fd, nullptr, nullptr);
+        if (fd < 0)
+            return;
+        sendTo(fd, bytes({0x20, 6, 0, 0, 3, 0x21, 0, 1})); // receive maximum 1
+        std::vector<std::uint16_t> unacknowledged;
+        QByteArray in;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds{20};
+        while (std::chrono::steady_clock::now() < end) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, 200) == 0) {
+                if (unacknowledged.empty() && received >= 4)
+                    break;
+                if (!unacknowledged.empty()) {
+                    sendTo(fd, pubAck(Version::V5, unacknowledged.front()));
+                    unacknowledged.erase(unacknowledged.begin());
+                }
+                continue;
+            }
+            char chunk[4096];
+            const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+            if (n <= 0)
+                break;
+            in.append(chunk, n);
+            for (Packet packet; take(in, packet) == Take::Packet;) {
+                const auto message = incoming(Version::V5, packet);
+                if (message && message->qos == 1) {
+                    unacknowledged.push_back(message->id);
+                    ++received;
+                    most = std::max(most, unacknowledged.size());
+                }
+            }
+        }
+        ::close(fd);
+    });
+    {
+        MqttLink link(listener.settings(), nullptr,
+                      {std::chrono::milliseconds{10}, std::chrono::milliseconds{100},
+                       std::chrono::seconds{60}});
+        for (const char* topic : {"vorn/t/a", "vorn/t/b", "vorn/t/c"})
+            link.publish({topic, "x", true, 1});
+        broker.join();
+    }
+    EXPECT_EQ(received, 4u);
+    EXPECT_EQ(most, 1u);
 }
 
 } // namespace
