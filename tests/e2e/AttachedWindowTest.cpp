@@ -10,6 +10,7 @@
 #include "tests/monitor/MonitorFixture.h"
 #include "tests/monitor/OwnerProcess.h"
 #include "tests/publish/Broker.h"
+#include "tests/support/TestSupport.h"
 #include "window/TFmain.h"
 
 #include <QCoreApplication>
@@ -22,14 +23,7 @@
 namespace vorn {
 namespace {
 
-// Runs the event loop until `done`, at most `ms`; true when it came.
-bool within(int ms, const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using test::within;
 
 QByteArray report(int wheel, int psi, int celsius) {
     return QByteArray::fromStdString(

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -44,5 +46,14 @@ Ran runToEnd(const QString& program, const QStringList& args, const QString& fol
 
 // The eight lines of a fresh installation.
 QStringList defaultSettings();
+
+// Runs the event loop until `done`, at most `ms`; true when it came.
+inline bool within(int ms, const std::function<bool()>& done) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
 
 } // namespace vorn::test

@@ -7,6 +7,7 @@
 #include "insight/LiveInsight.h"
 #include "monitor/UserSettings.h"
 #include "tests/monitor/MonitorFixture.h"
+#include "tests/support/TestSupport.h"
 #include "tests/tray/TrayHost.h"
 #include "tray/TrayIcon.h"
 #include "window/TFmain.h"
@@ -25,14 +26,7 @@ namespace {
 
 using Level = TrayIcon::Level;
 
-// Runs the event loop until `done`, at most `ms`; true when it came.
-bool within(int ms, const std::function<bool()>& done) {
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
-}
+using test::within;
 
 // The colour in the middle of the icon `item` shows the host (its
 // IconPixmap: ARGB, each pixel in network byte order); invalid when there
